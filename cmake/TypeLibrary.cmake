@@ -1,0 +1,37 @@
+# pelk_type_library(<target> OUTPUT_NAME <name> SCHEMAS <files...> [IMPORTS <files...>] [LINK <targets...>])
+#
+# Runs the generator over the schema files at build time and builds the
+# shared type library from what it writes into the build tree.
+set(PELK_GENERATOR_DIR ${PROJECT_SOURCE_DIR}/generator)
+file(GLOB PELK_GENERATOR_SOURCES CONFIGURE_DEPENDS ${PELK_GENERATOR_DIR}/pelkgen/*.py)
+
+function(pelk_type_library target)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME;NAMESPACE" "SCHEMAS;IMPORTS;LINK;SOURCES" ${ARGN})
+  set(gen_root ${CMAKE_BINARY_DIR}/gen)
+  set(gen_dir ${gen_root}/${ARG_NAMESPACE})
+  set(outputs ${gen_dir}/type_infos.h ${gen_dir}/classes.h ${gen_dir}/tables.h
+              ${gen_dir}/registration.cc ${gen_dir}/schema_model.json)
+  set(sources ${gen_dir}/registration.cc)
+  foreach(schema IN LISTS ARG_SCHEMAS)
+    get_filename_component(stem ${schema} NAME_WE)
+    list(APPEND outputs ${gen_dir}/records_${stem}.cc)
+    list(APPEND sources ${gen_dir}/records_${stem}.cc)
+  endforeach()
+  set(import_args)
+  foreach(imported IN LISTS ARG_IMPORTS)
+    list(APPEND import_args --import ${imported})
+  endforeach()
+  add_custom_command(
+    OUTPUT ${outputs}
+    COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${PELK_GENERATOR_DIR}
+            ${Python3_EXECUTABLE} -m pelkgen --out ${gen_root} ${import_args} ${ARG_SCHEMAS}
+    DEPENDS ${ARG_SCHEMAS} ${ARG_IMPORTS} ${PELK_GENERATOR_SOURCES}
+    COMMENT "Generating the ${ARG_NAMESPACE} type library"
+    VERBATIM)
+  add_library(${target} SHARED ${sources} ${ARG_SOURCES})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  target_include_directories(${target} PUBLIC ${gen_root})
+  target_link_libraries(${target} PUBLIC ${ARG_LINK})
+  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  set_property(TARGET ${target} PROPERTY PELK_SCHEMA_MODEL ${gen_dir}/schema_model.json)
+endfunction()

@@ -1,0 +1,2 @@
+// Gives the key constants their home in this library.
+#include "auth_keys.h"
