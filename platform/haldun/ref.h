@@ -1,0 +1,108 @@
+#pragma once
+
+#include <concepts>
+#include <cstddef>
+#include <functional>
+#include <utility>
+
+namespace Haldun {
+
+// Intrusive smart pointer over ObjectImpl-derived T. Holds one count on the
+// object while non-null.
+template<class T>
+class Ref {
+public:
+    using element_type = T;
+
+    constexpr Ref() noexcept = default;
+    constexpr Ref(std::nullptr_t) noexcept {}
+
+    // Explicit: an implicit conversion would let a temporary Ref take and
+    // drop the only count of a fresh object, deleting it behind the caller.
+    explicit Ref(T* ptr) noexcept : ptr_(ptr) { Acquire(); }
+
+    Ref(const Ref& other) noexcept : ptr_(other.ptr_) { Acquire(); }
+    Ref(Ref&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+
+    template<class U>
+        requires std::convertible_to<U*, T*>
+    Ref(const Ref<U>& other) noexcept : ptr_(other.Get())
+    {
+        Acquire();
+    }
+
+    template<class U>
+        requires std::convertible_to<U*, T*>
+    Ref(Ref<U>&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr))
+    {
+    }
+
+    ~Ref() { Drop(); }
+
+    // Copy-and-swap takes the new count before dropping the old one, so
+    // self-assignment and "r = r->child" are both safe.
+    Ref& operator=(const Ref& other) noexcept
+    {
+        Ref(other).Swap(*this);
+        return *this;
+    }
+
+    Ref& operator=(Ref&& other) noexcept
+    {
+        Ref(std::move(other)).Swap(*this);
+        return *this;
+    }
+
+    void Reset(T* ptr = nullptr) noexcept { Ref(ptr).Swap(*this); }
+    void Swap(Ref& other) noexcept { std::swap(ptr_, other.ptr_); }
+
+    T* Get() const noexcept { return ptr_; }
+    T* operator->() const noexcept { return ptr_; }
+    T& operator*() const noexcept { return *ptr_; }
+    explicit operator bool() const noexcept { return ptr_ != nullptr; }
+
+    template<class U>
+    bool operator==(const Ref<U>& other) const noexcept
+    {
+        return ptr_ == other.Get();
+    }
+
+    template<class U>
+    bool operator==(const U* other) const noexcept
+    {
+        return ptr_ == other;
+    }
+
+    bool operator==(std::nullptr_t) const noexcept { return ptr_ == nullptr; }
+
+private:
+    template<class U>
+    friend class Ref;
+
+    void Acquire() const noexcept
+    {
+        if (ptr_)
+            ptr_->IncRef();
+    }
+
+    void Drop() const noexcept
+    {
+        if (ptr_)
+            ptr_->DecRef();
+    }
+
+    T* ptr_ = nullptr;
+};
+
+template<class T, class... A>
+Ref<T> MakeRef(A&&... args)
+{
+    return Ref<T>(new T(std::forward<A>(args)...));
+}
+
+} // namespace Haldun
+
+template<class T>
+struct std::hash<Haldun::Ref<T>> {
+    size_t operator()(const Haldun::Ref<T>& ref) const noexcept { return std::hash<T*>()(ref.Get()); }
+};
