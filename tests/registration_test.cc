@@ -1,0 +1,302 @@
+// What loading the library registers: the namespace, its versions and the
+// 1006 types in their slots, read back through the runtime and the records.
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <haldun/exception.h>
+#include <pelk/classes.h>
+#include <pelk/type_infos.h>
+#include <zamli/accessors.h>
+#include <zamli/registry.h>
+
+namespace {
+
+using Zamli::TypeRegistry;
+
+const Zamli::Namespace& Pelk() {
+  const Zamli::Namespace* ns = TypeRegistry::Instance().FindNamespace("pelk");
+  EXPECT_NE(ns, nullptr);
+  return *ns;
+}
+
+
+const Zamli::ManagedObjectType& Managed(const char* name) {
+  auto* t = dynamic_cast<const Zamli::ManagedObjectType*>(TypeRegistry::Instance().FindByName(name));
+  EXPECT_NE(t, nullptr) << name;
+  return *t;
+}
+
+const Zamli::MethodInfo& Method(const char* type, const char* method) {
+  const Zamli::ManagedMethod* m = Managed(type).FindMethod(method);
+  EXPECT_NE(m, nullptr) << type << "." << method;
+  return *m->GetMethodInfo();
+}
+
+TEST(Registration, LoadsWithoutProblems) {
+  EXPECT_TRUE(TypeRegistry::Instance().GetLoadProblems().empty())
+      << TypeRegistry::Instance().GetLoadProblems().front();
+}
+
+TEST(Registration, TypeListHasEveryKindInItsRange) {
+  const auto& types = Pelk().GetTypes();
+  ASSERT_EQ(types.size(), 1006u);
+  for (size_t i = 0; i < types.size(); ++i) {
+    Zamli::TypeKind kind = types[i]->GetKind();
+    if (i < 804) EXPECT_TRUE(kind == Zamli::kDataKind || kind == Zamli::kFaultKind) << i;
+    else if (i < 947) EXPECT_EQ(kind, Zamli::kEnumKind) << i;
+    else EXPECT_EQ(kind, Zamli::kManagedKind) << i;
+    EXPECT_EQ(types[i]->GetNamespace(), &Pelk());
+  }
+}
+
+TEST(Registration, AccessorsReadTheirSlots) {
+  const auto& types = Pelk().GetTypes();
+  struct Case {
+    Zamli::Type* accessor;
+    size_t slot;
+    const char* name;
+  };
+  const Case cases[] = {
+      {Zamli::GetDoType<Dp::Ruv::CancelSnapshotOpResult>(), 0, "dp.ruv.CancelSnapshotOpResult"},
+      {Zamli::GetEnumType<Dp::Ruv::InvalidProtectionReason>(), 804, "dp.ruv.InvalidProtectionReason"},
+      {Zamli::GetMoType<Dp::Ruv::ProtectionService>(), 947, "dp.ruv.ProtectionService"},
+      {Zamli::GetMoType<Qor::Pelk::Migration::PelkMigrationSystem>(), 1005, "qor.pelk.migration.PelkMigrationSystem"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.accessor, types[c.slot]) << c.name;
+    EXPECT_EQ(types[c.slot]->GetName(), c.name);
+  }
+}
+
+TEST(Registration, NestedTypesHaveAccessorsAndClasses) {
+  Zamli::EnumType* summary = Zamli::GetEnumType<Qor::Cluster::PelkPerfMetricId::PelkPerfSummaryType>();
+  Zamli::EnumType* stats = Zamli::GetEnumType<Qor::Cluster::PelkPerfMetricId::PelkPerfStatsType>();
+  ASSERT_NE(summary, nullptr);
+  ASSERT_NE(stats, nullptr);
+  const auto& types = Pelk().GetTypes();
+  auto slot = [&](const Zamli::Type* t) { return std::find(types.begin(), types.end(), t) - types.begin(); };
+  // The one pair registered against name order.
+  EXPECT_EQ(slot(summary) + 1, slot(stats));
+  EXPECT_EQ(stats->GetClassName(), "Qor::Cluster::PelkPerfMetricId::PelkPerfStatsType");
+  EXPECT_EQ(TypeRegistry::Instance().FindByName("qor.pelk.clusterPowerState")->GetClassName(),
+            "Qor::Pelk::clusterPowerState");
+}
+
+TEST(Registration, BasesAreCreatedBeforeDerivedTypes) {
+  const auto& types = Pelk().GetTypes();
+  for (size_t i = 0; i < 804; ++i) {
+    auto* data = dynamic_cast<const Zamli::DataObjectType*>(types[i]);
+    ASSERT_NE(data, nullptr);
+    ASSERT_NE(data->GetBase(), nullptr) << data->GetName();
+    EXPECT_EQ(data->GetBase()->GetTypeInfo(), data->GetDataTypeInfo()->baseType);
+    if (data->GetBase()->GetNamespace() == &Pelk()) {
+      auto base = std::find(types.begin(), types.end(), data->GetBase()) - types.begin();
+      EXPECT_LT(static_cast<size_t>(base), i) << data->GetName();
+    }
+  }
+  // A base that sorts after its derived type by name.
+  auto* derived = dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.dwl.SnapshotCreateResult"));
+  ASSERT_NE(derived, nullptr);
+  EXPECT_EQ(derived->GetBase()->GetName(), "qor.dwl.SnapshotOperationResult");
+}
+
+TEST(Registration, FaultsDeriveFromTheFaultRoot) {
+  int faults = 0;
+  const Zamli::DataObjectType* root = dynamic_cast<const Zamli::DataObjectType*>(
+      TypeRegistry::Instance().FindByTypeInfo(&Zamli::gKettarMethodFaultTypeInfo));
+  ASSERT_NE(root, nullptr);
+  for (const Zamli::Type* t : Pelk().GetTypes()) {
+    auto* data = dynamic_cast<const Zamli::DataObjectType*>(t);
+    if (data == nullptr) continue;
+    EXPECT_EQ(data->IsFault(), data->IsA(root)) << data->GetName();
+    faults += data->IsFault();
+  }
+  EXPECT_EQ(faults, 54);
+}
+
+TEST(Registration, LookupsByNameWireNameAndRecord) {
+  auto& registry = TypeRegistry::Instance();
+  Zamli::Type* spec = registry.FindByName("dp.ruv.CancelSnapshotOpSpec");
+  ASSERT_NE(spec, nullptr);
+  EXPECT_EQ(registry.FindByWsdlName("DpCancelSnapshotOpSpec"), spec);
+  EXPECT_EQ(registry.FindByTypeInfo(&gDpRuvCancelSnapshotOpSpecTypeInfo), spec);
+  EXPECT_EQ(gDpRuvCancelSnapshotOpSpecTypeInfo.kind, Zamli::kDataKind);
+  EXPECT_STREQ(gDpRuvCancelSnapshotOpSpecTypeInfo.version, "pelk.version.version16");
+  EXPECT_EQ(registry.FindByName("no.such.Type"), nullptr);
+  EXPECT_EQ(registry.FindByWsdlName(""), nullptr);
+  // A property added after its type.
+  auto* data = dynamic_cast<Zamli::DataObjectType*>(spec);
+  const Zamli::PropertyRef* options = data->FindProperty("peSnapshotOptions");
+  ASSERT_NE(options, nullptr);
+  EXPECT_STREQ(options->info->version, "pelk.version.version23");
+}
+
+TEST(Registration, InheritedPropertiesComeFirst) {
+  auto* link = dynamic_cast<Zamli::DataObjectType*>(
+      TypeRegistry::Instance().FindByName("qor.cluster.PelkClusterHealthExternalLink"));
+  ASSERT_NE(link, nullptr);
+  std::vector<std::string> names;
+  for (const auto& p : link->GetAllProperties()) names.push_back(p.info->name);
+  EXPECT_EQ(names, (std::vector<std::string>{"label", "url", "category"}));
+  EXPECT_EQ(link->GetOwnPropertyCount(), 2);
+  EXPECT_EQ(link->GetAllProperties()[0].owner, link->GetBase());
+  EXPECT_THROW(link->GetOwnProperty(2), Haldun::OutOfRangeException);
+}
+
+TEST(Registration, TypeWithoutOwnPropertiesHasATerminatorOnlyTable) {
+  auto* issue = dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.pelk.PelkConfigBaseIssue"));
+  ASSERT_NE(issue, nullptr);
+  const Zamli::DataTypeInfo* info = issue->GetDataTypeInfo();
+  ASSERT_NE(info->properties, nullptr);
+  EXPECT_EQ(info->properties[0].type, nullptr);
+  EXPECT_EQ(info->properties[0].name, nullptr);
+  EXPECT_EQ(info->getProperty, nullptr);
+  EXPECT_EQ(info->reserved, nullptr);
+  EXPECT_EQ(issue->GetOwnPropertyCount(), 0);
+}
+
+TEST(Registration, MethodRecordEdgeCases) {
+  // No parameters: a lone all-zero record. No result: a null type named "result".
+  const Zamli::MethodInfo& noParams = Method("qor.pelk.PelkDebugSystem", "stopMOB");
+  ASSERT_NE(noParams.params, nullptr);
+  EXPECT_EQ(noParams.params[0].type, nullptr);
+  EXPECT_EQ(noParams.result.type, nullptr);
+  EXPECT_STREQ(noParams.result.name, "result");
+  EXPECT_STREQ(noParams.result.version, "kettar.version.version0");
+  ASSERT_NE(noParams.faults, nullptr);
+  EXPECT_EQ(noParams.faults[0], nullptr);
+  // A task method returns a task reference, introduced with the base's first version.
+  const Zamli::MethodInfo& task = Method("qor.cluster.PelkZovClusterHealthSystem", "downloadHclFile");
+  EXPECT_TRUE(task.isTask);
+  EXPECT_EQ(task.result.type, &gQorTaskTypeInfo);
+  EXPECT_STREQ(task.result.version, "qor.version.version1");
+  EXPECT_FALSE(task.reserved3);
+  // An optional array of references with one privilege for all of them.
+  const Zamli::MethodInfo& caps = Method("qor.cluster.PelkCapabilitySystem", "getCapabilities");
+  const Zamli::PropertyInfo* targets = nullptr;
+  for (int i = 0; caps.params[i].type != nullptr; ++i) {
+    if (std::string(caps.params[i].name) == "targets") targets = &caps.params[i];
+  }
+  ASSERT_NE(targets, nullptr);
+  EXPECT_EQ(targets->flags, Zamli::kArrayFlag | Zamli::kOptionalFlag);
+  EXPECT_EQ(targets->type, &Zamli::gKettarManagedObjectTypeInfo);
+  EXPECT_STREQ(targets->privilege, "System.Read");
+}
+
+TEST(Registration, MethodObjectArraysHoldMembersThenANull) {
+  const Zamli::ManagedObjectType& debug = Managed("qor.pelk.PelkDebugSystem");
+  ASSERT_EQ(debug.GetMethodCount(), 4);
+  ASSERT_EQ(debug.GetPropertyCount(), 1);
+  for (int k = 0; k < debug.GetMemberCount(); ++k) {
+    EXPECT_EQ(gQorPelkPelkDebugSystemMethodObjects[k], debug.GetMember(k));
+    EXPECT_EQ(gQorPelkPelkDebugSystemMethodObjects[k]->GetMemberIndex(), k);
+  }
+  EXPECT_TRUE(gQorPelkPelkDebugSystemMethodObjects[4]->IsPropertyReader());
+  EXPECT_STREQ(gQorPelkPelkDebugSystemMethodObjects[4]->GetName(), "entity");
+  EXPECT_EQ(gQorPelkPelkDebugSystemMethodObjects[5], nullptr);
+  EXPECT_THROW(debug.GetMember(5), Haldun::OutOfRangeException);
+  // A managed type without methods still has a method table and P + 1 slots.
+  const Zamli::ManagedObjectType& usage = Managed("qor.pelk.PelkForbSpaceUsage");
+  EXPECT_EQ(usage.GetMethodCount(), 0);
+  ASSERT_NE(usage.GetManagedTypeInfo()->methods, nullptr);
+  EXPECT_EQ(usage.GetManagedTypeInfo()->methods[0].name, nullptr);
+  EXPECT_EQ(gQorPelkPelkForbSpaceUsageMethodObjects[6]->GetName(), std::string("currentObjectSpaceUsage"));
+  EXPECT_EQ(gQorPelkPelkForbSpaceUsageMethodObjects[7], nullptr);
+}
+
+TEST(Registration, FindPropertyMatchesWholeNamesOnly) {
+  const Zamli::ManagedTypeInfo* usage = Managed("qor.pelk.PelkForbSpaceUsage").GetManagedTypeInfo();
+  ASSERT_NE(usage->findProperty, nullptr);
+  struct Case {
+    const char* name;
+    int length;
+    int expected;
+  } cases[] = {
+      {"currentPelkForbCapacity", 23, 0}, {"currentObjectCount", 18, 1}, {"currentObjectSpaceUsage", 23, 6},
+      {"currentObjectCountX", 18, 1},     {"current", 7, -1},             {"currentObjectCount", 17, -1},
+      {"", 0, -1},                        {"nothing", 7, -1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(usage->findProperty(c.name, c.length), c.expected) << c.name;
+  EXPECT_EQ(Managed("qor.cluster.PelkZovClusterHealthSystem").GetManagedTypeInfo()->findProperty, nullptr);
+}
+
+TEST(Registration, FlagsAndPrivilegesAcrossTheSchema) {
+  std::multiset<std::string> secrets;
+  std::set<uint32_t> dataFlags, managedFlags;
+  int tasks = 0, aux = 0, privilegedParams = 0, methods = 0;
+  for (const Zamli::Type* t : Pelk().GetTypes()) {
+    if (auto* data = dynamic_cast<const Zamli::DataObjectType*>(t)) {
+      for (int i = 0; i < data->GetOwnPropertyCount(); ++i) {
+        const Zamli::PropertyInfo& p = data->GetOwnProperty(i);
+        dataFlags.insert(p.flags);
+        EXPECT_EQ(p.privilege, nullptr);
+        if (p.flags & Zamli::kSecretFlag) secrets.insert(p.name);
+      }
+    } else if (auto* managed = dynamic_cast<const Zamli::ManagedObjectType*>(t)) {
+      const Zamli::ManagedTypeInfo* info = managed->GetManagedTypeInfo();
+      EXPECT_EQ(info->baseTypeInfo, &Zamli::gKettarManagedObjectTypeInfo);
+      for (int p = 0; p < managed->GetPropertyCount(); ++p) {
+        managedFlags.insert(info->properties[p].flags);
+        EXPECT_STREQ(info->properties[p].privilege, "System.Read");
+      }
+      for (int k = 0; k < managed->GetMethodCount(); ++k) {
+        const Zamli::MethodInfo& m = info->methods[k];
+        ++methods;
+        tasks += m.isTask;
+        aux += m.auxFlag;
+        EXPECT_EQ(m.isTask, std::string(m.wsdlName).ends_with("_Task")) << m.name;
+        for (int i = 0; m.params[i].type != nullptr; ++i) privilegedParams += m.params[i].privilege != nullptr;
+      }
+    }
+  }
+  EXPECT_EQ(dataFlags, (std::set<uint32_t>{0, 1, 2, 3, 512, 514}));
+  EXPECT_EQ(managedFlags, (std::set<uint32_t>{4, 5}));
+  EXPECT_EQ(secrets.size(), 14u);
+  for (const std::string& name : secrets) {
+    static const std::set<std::string> kCredentials = {
+        "password", "accountPassword", "accessKeyId", "secretAccessKey", "sessionToken", "authToken",
+        "keyDerivationKey", "clientKey", "cookie", "objectStoreAccessKey", "objectStoreSecretKey"};
+    EXPECT_TRUE(kCredentials.count(name)) << name;
+  }
+  EXPECT_EQ(methods, 653);
+  EXPECT_EQ(tasks, 14);
+  EXPECT_EQ(aux, 345);
+  EXPECT_EQ(privilegedParams, 280);
+}
+
+TEST(Registration, EnumerationTagsRoundTrip) {
+  int tags = 0;
+  for (const Zamli::Type* t : Pelk().GetTypes()) {
+    auto* e = dynamic_cast<const Zamli::EnumType*>(t);
+    if (e == nullptr) continue;
+    ASSERT_GT(e->GetTagCount(), 0) << e->GetName();
+    for (int i = 0; i < e->GetTagCount(); ++i) {
+      EXPECT_EQ(e->GetValue(e->GetTag(i)), i) << e->GetName();
+      EXPECT_STREQ(e->GetEnumTypeInfo()->tags[i], e->GetTag(i).c_str());
+    }
+    EXPECT_EQ(e->GetEnumTypeInfo()->tags[e->GetTagCount()], nullptr);
+    EXPECT_THROW(e->GetTag(e->GetTagCount()), Haldun::OutOfRangeException);
+    EXPECT_THROW(e->GetTag(-1), Haldun::OutOfRangeException);
+    EXPECT_THROW(e->GetValue("not a tag"), Haldun::NotFoundException);
+    tags += e->GetTagCount();
+  }
+  EXPECT_EQ(tags, 1010);
+  // Tags are case-sensitive, and each has its exported constant.
+  const Zamli::EnumType* migration = Zamli::GetEnumType<Dp::Ruv::MigrationType>();
+  EXPECT_EQ(migration->GetTag(migration->GetValue(Dp::Ruv::MIGRATIONTYPE_COLDMIGRATION)), "coldMigration");
+  EXPECT_EQ(migration->FindValue("ColdMigration"), -1);
+  EXPECT_STREQ(Dp::Ruv::MIGRATIONTYPE_MIGRATIONTYPEUNKNOWN, "migrationTypeUnknown");
+}
+
+TEST(Registration, ArrayTypesAreCreatedOnceAndNameTheirItem) {
+  Zamli::Type* item = TypeRegistry::Instance().FindByName("qor.cluster.StoragePolicyStatus");
+  Zamli::ArrayType* array = item->GetArrayType();
+  EXPECT_EQ(array, item->GetArrayType());
+  EXPECT_EQ(array->GetItemType(), item);
+  EXPECT_TRUE(array->IsArray());
+  EXPECT_EQ(array->GetName(), "qor.cluster.StoragePolicyStatus[]");
+  EXPECT_EQ(array->GetWsdlName(), "ArrayOfPelkStoragePolicyStatus");
+}
+
+}  // namespace
