@@ -140,10 +140,11 @@ def build(own_files, imported_files=(), registration_overrides=()):
     for name, _, _, _, base in RUNTIME_TYPES:
         types[name].base = types.get(base)
 
-    namespaces = {sf.namespace for sf in own_files}
-    if len(namespaces) != 1:
-        _error(Where(own_files[0].path, 1), f"one library fills one namespace, got {sorted(namespaces)}")
-    own_ns = namespaces.pop()
+    own_ns = own_files[0].namespace
+    for sf in own_files:
+        if sf.namespace != own_ns:
+            _error(Where(sf.path, 1), f"one library fills one namespace: '{sf.namespace}' here, "
+                   f"'{own_ns}' in {own_files[0].path}")
 
     def declare_versions(sf):
         for vd in sf.versions:
@@ -187,8 +188,13 @@ def build(own_files, imported_files=(), registration_overrides=()):
             _error(where, f"unknown version '{name}'")
         return name
 
-    wires = {}
+    wires = {t.wire: t.name for t in types.values() if t.lib == "runtime"}
+    symbols, classes = {}, {}
     for t, td in imported + own:
+        for seen, key, what in ((symbols, t.symbol, "record symbol"), (classes, t.cls, "class")):
+            if key in seen:
+                _error(td.where, f"{what} '{key}' of '{t.name}' is already used by '{seen[key]}'")
+            seen[key] = t.name
         check_version(td.where, td.since)
         if t.wire in wires:
             _error(td.where, f"duplicate wire name '{t.wire}' (also {wires[t.wire]})")
@@ -270,7 +276,12 @@ def build(own_files, imported_files=(), registration_overrides=()):
     # A fault is a data type whose chain reaches the fault root; the declared kind must agree.
     for t, td in imported + own:
         if t.kind in ("data", "fault"):
-            is_fault = any(b.name == "kettar.MethodFault" for b in t.chain())
+            seen = set()
+            for b in t.chain():
+                if b.name in seen:
+                    _error(td.where, f"base cycle through '{t.name}'")
+                seen.add(b.name)
+            is_fault = "kettar.MethodFault" in seen
             if is_fault != (t.kind == "fault"):
                 _error(td.where, f"'{t.name}' is declared {t.kind} but its base chain "
                        + ("reaches" if is_fault else "does not reach") + " kettar.MethodFault")
@@ -314,8 +325,10 @@ def _ordered_with_overrides(order, overrides, types):
     order = list(order)
     for where, first, second in overrides:
         for n in (first, second):
-            if n not in types or types[n] not in order:
+            if n not in types:
                 _error(where, f"unknown type '{n}' in a registration order line")
+            if types[n] not in order:
+                _error(where, f"'{n}' in a registration order line is not an enumeration of this library")
         a, b = types[first], types[second]
         order.remove(a)
         order.insert(order.index(b), a)

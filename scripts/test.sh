@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Every test: the suite built with GCC and with Clang, then again under the
+# address and undefined-behaviour sanitizers and under the thread sanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+run_suite() {
+  local dir=$1
+  shift
+  echo "== $dir: $*"
+  scripts/build.sh "$dir" "$@"
+  ctest --test-dir "$dir" --output-on-failure
+}
+
+run_suite build
+CC=clang CXX=clang++ run_suite build-clang
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DPELK_SANITIZE=address,undefined
+run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELK_SANITIZE=thread
