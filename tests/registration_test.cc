@@ -1,11 +1,12 @@
 // What loading the library registers: the namespace, its versions and the
 // 1006 types in their slots, read back through the runtime and the records.
 #include <set>
+#include <thread>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <haldun/exception.h>
-#include <pelk/classes.h>
+#include <pelk/all.h>
 #include <pelk/type_infos.h>
 #include <zamli/accessors.h>
 #include <zamli/registry.h>
@@ -297,6 +298,26 @@ TEST(Registration, ArrayTypesAreCreatedOnceAndNameTheirItem) {
   EXPECT_TRUE(array->IsArray());
   EXPECT_EQ(array->GetName(), "qor.cluster.StoragePolicyStatus[]");
   EXPECT_EQ(array->GetWsdlName(), "ArrayOfPelkStoragePolicyStatus");
+}
+
+TEST(Registration, ConcurrentReadersSeeOneArrayType) {
+  // Registration is over; any thread may read the registry, and the first
+  // request for an array type may come from several threads at once.
+  Zamli::Type* item = TypeRegistry::Instance().FindByName("qor.cluster.PelkClusterHealthSummary");
+  ASSERT_NE(item, nullptr);
+  std::vector<Zamli::ArrayType*> seen(4);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    threads.emplace_back([&, i] {
+      for (int k = 0; k < 200; ++k) {
+        EXPECT_EQ(TypeRegistry::Instance().FindByWsdlName("PelkClusterHealthSummary"), item);
+        EXPECT_TRUE(TypeRegistry::Instance().Includes("pelk.version.version25", "qor.version.version9"));
+      }
+      seen[i] = item->GetArrayType();
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (Zamli::ArrayType* a : seen) EXPECT_EQ(a, seen[0]);
 }
 
 }  // namespace

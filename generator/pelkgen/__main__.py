@@ -45,7 +45,10 @@ def main(argv=None):
     em = emit.Emitter(lib, sorted({sf.namespace for sf in imported}))
     base = os.path.join(args.out, lib.namespace)
     write_if_changed(os.path.join(base, "type_infos.h"), em.type_infos_h())
-    write_if_changed(os.path.join(base, "classes.h"), em.classes_h())
+    write_if_changed(os.path.join(base, "fwd.h"), em.classes.fwd_h())
+    write_if_changed(os.path.join(base, "all.h"), em.classes.all_h())
+    for t in em.classes.classes():
+        write_if_changed(os.path.join(args.out, emit.header_path(t)), em.classes.class_h(t))
     write_if_changed(os.path.join(base, "tables.h"), em.tables_h())
     write_if_changed(os.path.join(base, "registration.cc"), em.registration_cc())
     write_if_changed(os.path.join(base, "schema_model.json"), em.model_json())

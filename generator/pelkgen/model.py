@@ -18,9 +18,14 @@ PRIMITIVES = {
 RUNTIME_TYPES = [
     # name, kind, symbol, class, base
     ("kettar.DynamicData", "data", "gKettarDynamicDataTypeInfo", "Zamli::DynamicData", None),
+    ("kettar.DynamicArray", "data", "gKettarDynamicArrayTypeInfo", "Zamli::DynamicArray", None),
+    ("kettar.KeyAnyValue", "data", "gKettarKeyAnyValueTypeInfo", "Zamli::KeyAnyValue", "kettar.DynamicData"),
+    ("kettar.LocalizableMessage", "data", "gKettarLocalizableMessageTypeInfo", "Zamli::LocalizableMessage",
+     "kettar.DynamicData"),
     ("kettar.MethodFault", "fault", "Zamli::gKettarMethodFaultTypeInfo", "Zamli::MethodFault", "kettar.DynamicData"),
     ("kettar.ManagedObject", "managed", "Zamli::gKettarManagedObjectTypeInfo", "Zamli::ManagedObject", None),
 ]
+RUNTIME_VERSION_OF = {"kettar.LocalizableMessage": "kettar.version.version1"}
 RUNTIME_VERSIONS = [  # name, parents
     ("kettar.version.version0", []),
     ("kettar.version.version1", ["kettar.version.version0"]),
@@ -33,6 +38,32 @@ def default_class(name):
     capitalised, the type's own name is kept as written."""
     parts = name.split(".")
     return "::".join([p[:1].upper() + p[1:] for p in parts[:-1]] + [parts[-1]])
+
+
+PRIMITIVE_CPP = {
+    "string": "std::string", "boolean": "bool", "int": "int", "long": "long", "float": "float",
+    "dateTime": "Haldun::System::DateTime", "binary": "std::vector<unsigned char>",
+}
+ARRAY_ITEM_CPP = {"string": "std::string", "int": "int", "long": "long"}
+
+
+def field_cpp(p):
+    """The C++ type of the class member that holds a property."""
+    t = p.type
+    if p.flags & FLAG_ARRAY:
+        if t.kind == "primitive":
+            return f"Haldun::Ref<Zamli::Array<{ARRAY_ITEM_CPP[t.name]}>>"
+        item = "Zamli::MoRef" if t.kind == "managed" else t.cls
+        return f"Haldun::Ref<Zamli::DataArray<{item}>>"
+    if t.kind == "managed":
+        return "Haldun::Ref<Zamli::MoRef>"
+    if t.name == "anyType":
+        return "Haldun::Ref<Zamli::Any>"
+    if t.kind != "primitive":
+        return f"Haldun::Ref<{t.cls}>"
+    if p.flags & FLAG_OPTIONAL:
+        return f"Haldun::Optional<{PRIMITIVE_CPP[t.name]}>"
+    return PRIMITIVE_CPP[t.name]
 
 
 def record_symbol(name):
@@ -134,7 +165,8 @@ def build(own_files, imported_files=(), registration_overrides=()):
     versions = {n: Version(n, n, "kettar", p) for n, p in RUNTIME_VERSIONS}
     types = {}
     for name, kind, symbol, cls, _ in RUNTIME_TYPES:
-        types[name] = Type(name, kind, symbol, cls, name.split(".")[-1], RUNTIME_VERSION, "runtime")
+        types[name] = Type(name, kind, symbol, cls, name.split(".")[-1], RUNTIME_VERSION_OF.get(name, RUNTIME_VERSION),
+                           "runtime")
     for name, symbol in PRIMITIVES.items():
         types[name] = Type(name, "primitive", symbol, "", name, RUNTIME_VERSION, "primitive")
     for name, _, _, _, base in RUNTIME_TYPES:
@@ -214,6 +246,8 @@ def build(own_files, imported_files=(), registration_overrides=()):
         t = resolve(m.where, m.type, what)
         if m.secret and t.name != "string":
             _error(m.where, f"'secret' needs a string, not '{t.name}'")
+        if m.type.is_array and t.kind == "primitive" and t.name not in ARRAY_ITEM_CPP:
+            _error(m.where, f"arrays of '{t.name}' are not supported; use string, int, long or a type")
         flags = extra_flags | (FLAG_ARRAY if m.type.is_array else 0) | (FLAG_OPTIONAL if m.optional else 0) \
             | (FLAG_SECRET if m.secret else 0)
         version = check_version(m.where, m.since) if m.since else owner_version

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <concepts>
+#include <type_traits>
 #include <utility>
 
 #include <haldun/exception.h>
@@ -49,6 +50,18 @@ public:
     // Leaves the old value in place; it is unreachable until set again.
     void Unset() noexcept { isSet_ = false; }
 
+    // The stored value whether set or not, for code that moves whole fields
+    // (reflective access, serialization) rather than reading values.
+    const T& StoredValue() const noexcept { return value_; }
+    T& StoredValue() noexcept { return value_; }
+
+    void Swap(Optional& other) noexcept(std::is_nothrow_swappable_v<T>)
+    {
+        using std::swap;
+        swap(value_, other.value_);
+        swap(isSet_, other.isSet_);
+    }
+
     T ValueOr(const T& fallback) const { return isSet_ ? value_ : fallback; }
 
     // Stale values of unset optionals never take part.
@@ -95,6 +108,12 @@ public:
     }
 
     void Unset() noexcept { state_ = -1; }
+
+    // The stored byte: -1 unset, 0 false, 1 true.
+    const signed char& StoredByte() const noexcept { return state_; }
+    signed char& StoredByte() noexcept { return state_; }
+
+    void Swap(Optional& other) noexcept { std::swap(state_, other.state_); }
 
     bool ValueOr(bool fallback) const noexcept { return state_ < 0 ? fallback : state_ == 1; }
 

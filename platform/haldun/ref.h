@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <concepts>
 #include <cstddef>
 #include <functional>
@@ -55,6 +56,22 @@ public:
 
     void Reset(T* ptr = nullptr) noexcept { Ref(ptr).Swap(*this); }
     void Swap(Ref& other) noexcept { std::swap(ptr_, other.ptr_); }
+
+    // Lock-free lazy initialisation: installs `value` (taking one count on
+    // it) if this is still null, and returns whatever is installed after the
+    // call. A loser's value is released, destroying it if nobody else holds it.
+    T* InstallIfNull(T* value) noexcept
+    {
+        value->IncRef();
+        T* expected = nullptr;
+        if (std::atomic_ref<T*>(ptr_).compare_exchange_strong(expected, value, std::memory_order_acq_rel))
+            return value;
+        value->DecRef();
+        return expected;
+    }
+
+    // Reads the pointer with acquire order, pairing with InstallIfNull.
+    T* LoadAcquire() const noexcept { return std::atomic_ref<T*>(const_cast<T*&>(ptr_)).load(std::memory_order_acquire); }
 
     T* Get() const noexcept { return ptr_; }
     T* operator->() const noexcept { return ptr_; }

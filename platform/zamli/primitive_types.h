@@ -18,4 +18,7 @@ ZAMLI_EXPORT extern const TypeInfo gKettarManagedObjectTypeInfo;
 
 extern "C" {
 ZAMLI_EXPORT extern const Zamli::TypeInfo gKettarDynamicDataTypeInfo;
+ZAMLI_EXPORT extern const Zamli::TypeInfo gKettarDynamicArrayTypeInfo;
+ZAMLI_EXPORT extern const Zamli::TypeInfo gKettarKeyAnyValueTypeInfo;
+ZAMLI_EXPORT extern const Zamli::TypeInfo gKettarLocalizableMessageTypeInfo;
 }

@@ -28,7 +28,7 @@ void TypeRegistry::RegisterRuntimeTypes() {
     t->namespace_ = kettar;
     kettar->types_.push_back(t);
   };
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < RuntimeTypes::kPrimitiveCount; ++i) {
     auto* t = new PrimitiveType(RuntimeTypes::kPrimitives[i], RuntimeTypes::kPrimitiveClasses[i]);
     AddType(t);
     own(t, RuntimeTypes::kPrimitiveClasses[i]);
@@ -36,14 +36,17 @@ void TypeRegistry::RegisterRuntimeTypes() {
   // Built directly: the factories go through Instance(), which is not ready yet.
   auto* dynamicData = new DataObjectType(&RuntimeTypes::kDynamicData, nullptr);
   auto* methodFault = new DataObjectType(&RuntimeTypes::kMethodFault, dynamicData);
+  auto* keyAnyValue = new DataObjectType(&RuntimeTypes::kKeyAnyValue, dynamicData);
+  auto* message = new DataObjectType(&RuntimeTypes::kLocalizableMessage, dynamicData);
   auto* managedObject = new ManagedObjectType(&RuntimeTypes::kManagedObject);
-  for (Type* t : {static_cast<Type*>(dynamicData), static_cast<Type*>(methodFault),
-                  static_cast<Type*>(managedObject)}) {
-    AddType(t);
+  const std::pair<Type*, const char*> types[] = {
+      {dynamicData, "Zamli::DynamicData"},   {methodFault, "Zamli::MethodFault"},
+      {keyAnyValue, "Zamli::KeyAnyValue"},   {message, "Zamli::LocalizableMessage"},
+      {managedObject, "Zamli::ManagedObject"}};
+  for (auto [type, className] : types) {
+    AddType(type);
+    own(type, className);
   }
-  own(dynamicData, "Zamli::DynamicData");
-  own(methodFault, "Zamli::MethodFault");
-  own(managedObject, "Zamli::ManagedObject");
 }
 
 void TypeRegistry::AddType(Type* type) {

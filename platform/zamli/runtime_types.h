@@ -5,8 +5,15 @@
 namespace Zamli::RuntimeTypes {
 extern const DataTypeInfo kDynamicData;
 extern const DataTypeInfo kMethodFault;
+extern const DataTypeInfo kKeyAnyValue;
+extern const DataTypeInfo kLocalizableMessage;
+extern const PropertyInfo kMethodFaultProperties[];
+extern const PropertyInfo kKeyAnyValueProperties[];
+extern const PropertyInfo kLocalizableMessageProperties[];
 extern const ManagedTypeInfo kManagedObject;
 extern const KettarVersions kNamespace;
-extern const TypeInfo* const kPrimitives[8];
-extern const char* const kPrimitiveClasses[8];
+// The primitives and the untyped array, with their C++ classes.
+constexpr int kPrimitiveCount = 9;
+extern const TypeInfo* const kPrimitives[kPrimitiveCount];
+extern const char* const kPrimitiveClasses[kPrimitiveCount];
 }  // namespace Zamli::RuntimeTypes

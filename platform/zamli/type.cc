@@ -30,7 +30,7 @@ ArrayType* Type::GetArrayType() const {
 }
 
 PrimitiveType::PrimitiveType(const TypeInfo* info, std::string className)
-    : Type(kPrimitiveKind, info, info->name, info->wsdlName, info->version) {
+    : Type(static_cast<TypeKind>(info->kind), info, info->name, info->wsdlName, info->version) {
   SetClassName(std::move(className));
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+// The root of every runtime value, and the set that differences collect into.
+#include <string>
+#include <vector>
+
+#include <haldun/object_impl.h>
+#include <zamli/export.h>
+
+namespace Zamli {
+
+class Type;
+class Printer;
+
+// Changed property paths, in the order a difference found them.
+class ZAMLI_EXPORT PropertyDiffSet {
+ public:
+  void AddChanged(std::string path) { changed_.push_back(std::move(path)); }
+  const std::vector<std::string>& GetChanged() const { return changed_; }
+  bool IsEmpty() const { return changed_.empty(); }
+
+ private:
+  std::vector<std::string> changed_;
+};
+
+// Every value: data objects, arrays, boxes and managed object references.
+// Reference counted; factories return new values with count 0.
+class ZAMLI_EXPORT Any : public Haldun::ObjectImpl {
+ public:
+  ~Any() override;
+  // A readable, indented dump: type names, properties in order, unset
+  // optionals left out, secret properties masked.
+  virtual std::string ToString() const;
+  virtual Type* _GetType() const = 0;
+  // A deep copy, except for values that never change (boxes, references to
+  // managed objects), which answer with themselves.
+  virtual Any* _Clone() const = 0;
+  // `other` is of this value's class (the drivers in compare.h check that).
+  virtual bool _IsEqual(const Any* other, bool flag) const = 0;
+  virtual void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const = 0;
+  // What ToString writes for this value.
+  virtual void _Print(Printer& out) const = 0;
+};
+
+}  // namespace Zamli
