@@ -1,0 +1,214 @@
+#include "value_filler.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include <haldun/exception.h>
+#include <zamli/array.h>
+#include <zamli/data_array.h>
+#include <zamli/field_kind.h>
+#include <zamli/mo_ref.h>
+#include <zamli/primitive.h>
+#include <zamli/primitive_types.h>
+#include <zamli/registry.h>
+
+namespace PelkTest {
+
+namespace {
+
+using Zamli::FieldKind;
+
+const Zamli::Type* TypeOf(const Zamli::PropertyInfo& p) {
+  return Zamli::TypeRegistry::Instance().FindByTypeInfo(p.type);
+}
+
+bool InOwnNamespace(const Zamli::PropertyInfo& p) {
+  const Zamli::Type* t = TypeOf(p);
+  return t != nullptr && t->GetNamespace() != nullptr && t->GetNamespace()->GetName() == "pelk";
+}
+
+bool IsManaged(const Zamli::PropertyInfo& p) { return p.type->kind == Zamli::kManagedKind; }
+
+std::string Hex(long c) {
+  char buffer[17];
+  unsigned long v = static_cast<unsigned long>(c);
+  // The 8 bytes of c, little-endian, in byte order.
+  for (int i = 0; i < 8; ++i) std::snprintf(buffer + 2 * i, 3, "%02lx", (v >> (8 * i)) & 0xff);
+  return buffer;
+}
+
+}  // namespace
+
+const Zamli::DataObjectType& WorkloadRootType() {
+  auto* t = dynamic_cast<const Zamli::DataObjectType*>(
+      Zamli::TypeRegistry::Instance().FindByName("qor.cluster.PelkClusterHealthSummary"));
+  if (t == nullptr) throw Haldun::NotFoundException("the workload's root type is not registered");
+  return *t;
+}
+
+Haldun::Ref<Zamli::DynamicData> ValueFiller::Build(const Zamli::DataObjectType& type) {
+  Haldun::Ref<Zamli::DynamicData> root(type.GetDataTypeInfo()->createInstance());
+  Fill(*root, type, 0, "");
+  return root;
+}
+
+void ValueFiller::Report(const std::string& path, std::string value, const std::string& changePath) {
+  if (listener_) listener_(FilledValue{counter_, path, std::move(value), changePath});
+  ++counter_;
+}
+
+void ValueFiller::Fill(Zamli::DynamicData& object, const Zamli::DataObjectType& type, int depth,
+                       const std::string& path) {
+  for (const Zamli::PropertyRef& p : type.GetAllProperties()) {
+    std::string child = path.empty() ? std::string(p.info->name) : path + "." + p.info->name;
+    FillProperty(object, p, depth, child);
+  }
+}
+
+void ValueFiller::FillProperty(Zamli::DynamicData& object, const Zamli::PropertyRef& p, int depth,
+                               const std::string& path) {
+  const Zamli::PropertyInfo& info = *p.info;
+  const Zamli::DataTypeInfo& functions = *p.owner->GetDataTypeInfo();
+  FieldKind kind = Zamli::KindOf(info);
+  bool scalarArray = kind == FieldKind::kArray && info.type->kind == Zamli::kPrimitiveKind;
+  if (kind != FieldKind::kReference && (kind != FieldKind::kArray || scalarArray)) {
+    if (scalarArray) {
+      Haldun::Ref<Zamli::Any> array = MakeScalarArray(info, depth, path);
+      Zamli::Any* raw = array.Get();
+      functions.setProperty(&object, p.index, &raw);
+    } else {
+      SetScalar(object, p, path);
+    }
+    return;
+  }
+  // Object-valued: data objects, references, anyType, and arrays of them.
+  if (depth + 1 > options_.maxDepth) return;
+  if (options_.onlyOwnNamespace && !IsManaged(info) && !InOwnNamespace(info)) return;
+  if (kind == FieldKind::kArray) {
+    Haldun::Ref<Zamli::Any> holder;
+    functions.getProperty(&object, p.index, &holder);  // the lazily created, empty array
+    auto* elements = static_cast<Zamli::DataArrayBase*>(holder.Get());
+    for (int i = 0, n = options_.arrayLength(depth); i < n; ++i) {
+      Haldun::Ref<Zamli::Any> e = MakeObject(info, depth + 1, path + "[" + std::to_string(i) + "]");
+      elements->AppendAny(e.Get());
+    }
+    return;
+  }
+  Haldun::Ref<Zamli::Any> value = MakeObject(info, depth + 1, path);
+  Zamli::Any* raw = value.Get();
+  functions.setProperty(&object, p.index, &raw);
+}
+
+Haldun::Ref<Zamli::Any> ValueFiller::MakeObject(const Zamli::PropertyInfo& p, int depth, const std::string& path) {
+  ++objects_;
+  if (IsManaged(p)) {
+    std::string type = NextString("type", path + ".type", path);
+    std::string id = NextString("value", path + ".value", path);
+    return Haldun::Ref<Zamli::Any>(new Zamli::MoRef(std::move(type), std::move(id)));
+  }
+  if (p.type == &Zamli::gAnyTypeInfo) return Zamli::Box(NextString(p.name, path, path));
+  if (p.type == &gKettarDynamicArrayTypeInfo) {
+    auto* array = new Zamli::DynamicArray();
+    array->AppendAny(Zamli::Box(NextString(p.name, path + "[0]", path + "[0]")).Get());
+    return Haldun::Ref<Zamli::Any>(array);
+  }
+  auto* type = dynamic_cast<const Zamli::DataObjectType*>(TypeOf(p));
+  Haldun::Ref<Zamli::DynamicData> object(type->GetDataTypeInfo()->createInstance());
+  Fill(*object, *type, depth, path);
+  return Haldun::Ref<Zamli::Any>(object);
+}
+
+std::string ValueFiller::NextString(const char* name, const std::string& path, const std::string& changePath) {
+  std::string value = std::string(name) + "-" + std::to_string(counter_);
+  if (Changed()) value += "~";
+  Report(path, value, changePath);
+  return value;
+}
+
+Haldun::Ref<Zamli::Any> ValueFiller::MakeScalarArray(const Zamli::PropertyInfo& p, int owner,
+                                                      const std::string& path) {
+  int n = options_.arrayLength(owner);
+  auto element = [&](int i) { return path + "[" + std::to_string(i) + "]"; };
+  if (p.type == &Zamli::gStringTypeInfo) {
+    auto* array = new Zamli::Array<std::string>();
+    for (int i = 0; i < n; ++i) array->Append(NextString(p.name, element(i), path));
+    return Haldun::Ref<Zamli::Any>(array);
+  }
+  if (p.type == &Zamli::gIntTypeInfo) {
+    auto* array = new Zamli::Array<int>();
+    for (int i = 0; i < n; ++i) {
+      int v = static_cast<int>(static_cast<unsigned>(7 * counter_)) + (Changed() ? 1 : 0);
+      array->Append(v);
+      Report(element(i), std::to_string(v), path);
+    }
+    return Haldun::Ref<Zamli::Any>(array);
+  }
+  auto* array = new Zamli::Array<long>();
+  for (int i = 0; i < n; ++i) {
+    long v = 1000003L * counter_ + (Changed() ? 1 : 0);
+    array->Append(v);
+    Report(element(i), std::to_string(v), path);
+  }
+  return Haldun::Ref<Zamli::Any>(array);
+}
+
+void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef& p, const std::string& path) {
+  const Zamli::PropertyInfo& info = *p.info;
+  auto set = [&](const void* value) { p.owner->GetDataTypeInfo()->setProperty(&object, p.index, value); };
+  long c = counter_;
+  bool changed = Changed();
+  switch (Zamli::KindOf(info)) {
+    case FieldKind::kString: {
+      std::string v = NextString(info.name, path, path);
+      set(&v);
+      return;
+    }
+    case FieldKind::kBool: {
+      bool v = (c % 2 == 1) != changed;
+      set(&v);
+      Report(path, v ? "true" : "false", path);
+      return;
+    }
+    case FieldKind::kInt: {
+      int v = static_cast<int>(static_cast<unsigned>(7 * c) + (changed ? 1u : 0u));
+      set(&v);
+      Report(path, std::to_string(v), path);
+      return;
+    }
+    case FieldKind::kLong: {
+      long v = 1000003L * c + (changed ? 1 : 0);
+      set(&v);
+      Report(path, std::to_string(v), path);
+      return;
+    }
+    case FieldKind::kFloat: {
+      float v = static_cast<float>(c) + 0.5f + (changed ? 1.0f : 0.0f);
+      set(&v);
+      char text[32];
+      std::snprintf(text, sizeof text, "%.1f", static_cast<double>(v));
+      Report(path, text, path);
+      return;
+    }
+    case FieldKind::kDateTime: {
+      long micros = 1000003L * c + (changed ? 1 : 0);
+      auto v = Haldun::System::DateTime::FromMicroseconds(micros);
+      set(&v);
+      Report(path, std::to_string(micros), path);
+      return;
+    }
+    case FieldKind::kBinary: {
+      std::vector<unsigned char> v(8);
+      for (int i = 0; i < 8; ++i) v[static_cast<size_t>(i)] = static_cast<unsigned char>((c >> (8 * i)) & 0xff);
+      if (changed) v[0] ^= 1;
+      set(&v);
+      long shown = c;
+      if (changed) shown ^= 1;
+      Report(path, Hex(shown), path);
+      return;
+    }
+    case FieldKind::kReference:
+    case FieldKind::kArray: break;
+  }
+}
+
+}  // namespace PelkTest

@@ -1,0 +1,65 @@
+#pragma once
+// Builds data objects through the records alone, setting properties with
+// deterministic values from one counter. With the default options it builds
+// the reference workload tree; tests use it to fill every property of every
+// type. Every scalar set is reported to an optional listener, in fill order.
+#include <functional>
+#include <string>
+
+#include <haldun/ref.h>
+#include <zamli/dynamic_data.h>
+#include <zamli/type.h>
+
+namespace PelkTest {
+
+struct FillOptions {
+  // Object properties are set only when the child's depth stays within this.
+  int maxDepth = 4;
+  // Elements of an array owned by an object at depth d.
+  std::function<int(int depth)> arrayLength = [](int d) { return d == 0 ? 5 : d == 1 ? 4 : 3; };
+  // Properties whose type is not of the "pelk" namespace are left unset.
+  bool onlyOwnNamespace = true;
+  // When set, values whose counter satisfies this are changed (the second
+  // tree of the workload): strings get "~", numbers and date-times +1,
+  // booleans flip, binary flips the lowest bit of its first byte.
+  std::function<bool(long counter)> changed;
+};
+
+struct FilledValue {
+  long counter;
+  std::string path;
+  std::string value;  // as the workload's listing writes it
+  // Where a difference reports a change of this value: the value's own path,
+  // or that of the whole it belongs to (an array of plain values, a reference).
+  std::string changePath;
+};
+
+class ValueFiller {
+ public:
+  explicit ValueFiller(FillOptions options = {}) : options_(std::move(options)) {}
+  // A new object of the type with every reachable property set.
+  Haldun::Ref<Zamli::DynamicData> Build(const Zamli::DataObjectType& type);
+  void OnValue(std::function<void(const FilledValue&)> listener) { listener_ = std::move(listener); }
+  long Counter() const { return counter_; }
+  int Objects() const { return objects_; }
+
+ private:
+  void Fill(Zamli::DynamicData& object, const Zamli::DataObjectType& type, int depth, const std::string& path);
+  void FillProperty(Zamli::DynamicData& object, const Zamli::PropertyRef& p, int depth, const std::string& path);
+  Haldun::Ref<Zamli::Any> MakeObject(const Zamli::PropertyInfo& p, int depth, const std::string& path);
+  Haldun::Ref<Zamli::Any> MakeScalarArray(const Zamli::PropertyInfo& p, int owner, const std::string& path);
+  void SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef& p, const std::string& path);
+  std::string NextString(const char* name, const std::string& path, const std::string& changePath);
+  bool Changed() const { return options_.changed && options_.changed(counter_); }
+  void Report(const std::string& path, std::string value, const std::string& changePath);
+
+  FillOptions options_;
+  std::function<void(const FilledValue&)> listener_;
+  long counter_ = 0;
+  int objects_ = 0;
+};
+
+// The root type of the workload.
+const Zamli::DataObjectType& WorkloadRootType();
+
+}  // namespace PelkTest
