@@ -9,7 +9,7 @@ function(pelk_type_library target)
   cmake_parse_arguments(ARG "" "OUTPUT_NAME;NAMESPACE" "SCHEMAS;IMPORTS;LINK;SOURCES" ${ARGN})
   set(gen_root ${CMAKE_BINARY_DIR}/gen)
   set(gen_dir ${gen_root}/${ARG_NAMESPACE})
-  set(outputs ${gen_dir}/type_infos.h ${gen_dir}/fwd.h ${gen_dir}/all.h ${gen_dir}/tables.h
+  set(outputs ${gen_dir}/type_infos.h ${gen_dir}/fwd.h ${gen_dir}/all.h ${gen_dir}/type_list.inc ${gen_dir}/tables.h
               ${gen_dir}/registration.cc ${gen_dir}/schema_model.json)
   set(sources ${gen_dir}/registration.cc)
   foreach(schema IN LISTS ARG_SCHEMAS)

@@ -47,6 +47,7 @@ def main(argv=None):
     write_if_changed(os.path.join(base, "type_infos.h"), em.type_infos_h())
     write_if_changed(os.path.join(base, "fwd.h"), em.classes.fwd_h())
     write_if_changed(os.path.join(base, "all.h"), em.classes.all_h())
+    write_if_changed(os.path.join(base, "type_list.inc"), em.classes.type_list_inc())
     for t in em.classes.classes():
         write_if_changed(os.path.join(args.out, emit.header_path(t)), em.classes.class_h(t))
     write_if_changed(os.path.join(base, "tables.h"), em.tables_h())

@@ -81,7 +81,7 @@ class Emitter:
         lib = self.lib
         mine = [lib.types_by_name[td.name] for td in schema_file.types]
         out = [BANNER.format(src=schema_file.path), f'#include "{lib.namespace}/tables.h"',
-               "#include <zamli/data_object_impl.h>"]
+               "#include <zamli/data_object_impl.h>", "#include <zamli/enum_impl.h>"]
         out += [f"#include <{h}>" for h in self.classes.source_includes(mine)]
         out += [f"#include <{lib.namespace}/fwd.h>", "",
                 "// The field tables take member offsets of classes with virtual functions.",
@@ -150,7 +150,7 @@ class Emitter:
         parents = [(v.name, p) for v in reversed(lib.versions) for p in v.parents]
         out = [BANNER.format(src="the " + lib.namespace + " schema"), f"#include <{lib.namespace}/all.h>",
                f'#include "{lib.namespace}/tables.h"', "#include <zamli/data_functions.h>",
-               "#include <zamli/type_info_loader.h>",
+               "#include <zamli/enum_value.h>", "#include <zamli/type_info_loader.h>",
                "#include <zamli/accessors.h>", "#include <zamli/property_lookup.h>", "", f"namespace {ns} {{",
                "int kettarNamespaceId = 0;",
                f"Zamli::Version* officialVersions[{nv}] = {{}};",
@@ -181,6 +181,10 @@ class Emitter:
         out.append(f"const Zamli::EnumTypeInfo kEnumTypes[{max(ne, 1)}] = {{")
         out += [f"    {{&{t.symbol}, k{ident(t)}Tags}}," for t in lib.enum_order]
         out.append("};")
+        out.append("// Each makes the enumeration's type from its record and its five functions.")
+        out.append(f"Zamli::EnumType* (*const kEnumFactories[{max(ne, 1)}])(const Zamli::EnumTypeInfo*) = {{")
+        out += [f"    &Zamli::CreateEnumType<{t.cls}>," for t in lib.enum_order]
+        out.append("};")
         out.append("// Laid out in descending name order; registration walks it backwards.")
         out.append(f"const Zamli::ManagedTypeInfo kManagedTypes[{max(nm, 1)}] = {{")
         for t in reversed(lib.managed_order):
@@ -191,10 +195,7 @@ class Emitter:
         out += ["", f"Zamli::Type* typeList[{total}];", "",
                 "Zamli::Type* const* CreateTypes(int& count) {",
                 f"  for (int i = 0; i < {nd}; ++i) typeList[i] = Zamli::CreateDataObjectType(&kDataTypes[i]);",
-                f"  for (int j = 0; j < {ne}; ++j) {{",
-                "    const Zamli::EnumFuncs funcs{};",
-                f"    typeList[{nd} + j] = new Zamli::EnumType(&kEnumTypes[j], funcs);",
-                "  }",
+                f"  for (int j = 0; j < {ne}; ++j) typeList[{nd} + j] = kEnumFactories[j](&kEnumTypes[j]);",
                 f"  for (int j = 0; j < {nm}; ++j) {{",
                 f"    typeList[{nd + ne} + j] = Zamli::CreateManagedObjectType(&kManagedTypes[{nm - 1} - j]);",
                 "  }",

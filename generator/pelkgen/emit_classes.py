@@ -95,6 +95,19 @@ class ClassEmitter:
         out.append("}  // namespace Zamli")
         return "\n".join(out) + "\n"
 
+    def type_list_inc(self):
+        """Every enumeration and fault as macro calls, for tests that need
+        each one as a C++ type: ZAMLI_TEST_ENUM(E) and
+        ZAMLI_TEST_FAULT(F, (F, its bases..., Zamli::MethodFault))."""
+        out = [BANNER.format(src=f"the {self.lib.namespace} schema")]
+        for t in self.lib.enum_order:
+            out.append(f"ZAMLI_TEST_ENUM({t.cls})")
+        for t in self.lib.data_order:
+            if t.kind == "fault":
+                chain = ", ".join(b.cls for b in t.chain() if b.name != "kettar.DynamicData")
+                out.append(f"ZAMLI_TEST_FAULT({t.cls}, ({chain}))")
+        return "\n".join(out) + "\n"
+
     def all_h(self):
         out = [BANNER.format(src=f"the {self.lib.namespace} schema"), "#pragma once"]
         out += [f"#include <{header_path(t)}>" for t in sorted(self.classes(), key=header_path)]
@@ -134,9 +147,19 @@ class ClassEmitter:
                 body += [f"  static ZAMLI_EXPORT const char {tag_constant(n, tag)}[];" for tag in n.tags]
             else:
                 body.append(f"  class {leaf_of(n.cls)};")
+        if t.kind == "fault":
+            body.append("  class Exception;")
         if t.kind in ("data", "fault"):
             body += self.data_members(t, leaf)
         body.append("};")
+        if t.kind == "fault":
+            # Mirrors the fault tree: a handler for a base fault's exception
+            # catches every fault below it.
+            body += ["", f"class ZAMLI_EXPORT {name}::Exception",
+                     f"    : public Haldun::ThrowableImpl<{name}::Exception, {t.base.cls}::Exception> {{",
+                     " public:", "  using ThrowableImpl::ThrowableImpl;",
+                     f"  {t.cls}* GetFault() const {{ return static_cast<{t.cls}*>(MethodFault::Exception::GetFault()); }}",
+                     "};"]
         if enc is None and scope:
             body = [f"namespace {scope} {{", ""] + body + ["", f"}}  // namespace {scope}"]
         out += body + ["", "namespace Zamli {"]
@@ -170,6 +193,9 @@ class ClassEmitter:
             out.append("  void _DiffProperties(const Zamli::Any* other, const std::string& path, "
                        "Zamli::PropertyDiffSet& diffs) const override;")
         out.append("  Zamli::DataObjectType* _GetDataType() const override;")
+        if t.kind == "fault":
+            out += ["  [[noreturn]] void ThrowInternal() const override;",
+                    "  Zamli::MethodFault::Exception* CreateException() const override;"]
         arrays = [p for p in t.properties if p.flags & 1]
         if arrays:
             out.append("  // Array properties: the array, created empty on first use.")
@@ -195,6 +221,8 @@ class ClassEmitter:
         return sorted(need)
 
     def definitions(self, t, tables_ns, props_table):
+        if t.kind == "enum":
+            return [f"ZAMLI_DEFINE_ENUMERATION({t.cls})"]
         if t.kind not in ("data", "fault"):
             return []
         out = ["template <>", f"struct Zamli::DataTraits<{t.cls}> {{", f"  using Base = {t.base.cls};"]
@@ -210,6 +238,8 @@ class ClassEmitter:
                f"ZAMLI_DEFINE_DATA_OBJECT({t.cls}, {leaf_of(t.cls)})"]
         if t.kind == "data":
             out.append(f"ZAMLI_DEFINE_DATA_DIFF({t.cls})")
+        else:
+            out.append(f"ZAMLI_DEFINE_FAULT({t.cls})")
         for p in t.properties:
             if p.flags & 1:
                 out.append(f"{array_cpp(p)}* {t.cls}::{getter_name(p)}() {{ return Zamli::LazyArray({member_name(p)}); }}")

@@ -423,7 +423,7 @@ class RealSchemaTest(unittest.TestCase):
             r = run_cli(args, env={"PYTHONHASHSEED": "1"}, timeout=300)
             self.assertEqual(r.returncode, 0, r.stderr)
             gen = os.path.join(out, "pelk")
-            top = {"type_infos.h", "fwd.h", "all.h", "tables.h", "registration.cc", "schema_model.json"} | {
+            top = {"type_infos.h", "fwd.h", "all.h", "type_list.inc", "tables.h", "registration.cc", "schema_model.json"} | {
                 f"records_{os.path.splitext(os.path.basename(p))[0]}.cc" for p in self.own_paths}
             self.assertEqual({n for n in os.listdir(gen) if os.path.isfile(os.path.join(gen, n))}, top)
             # One header per class, at its interface name.

@@ -32,6 +32,10 @@ public:
             delete this;
     }
 
+    // Drops a count without destroying at zero: how a factory that built an
+    // object under a Ref hands it back new, at count 0 (see Ref::Detach).
+    void DecRefNoDelete() const noexcept { refCount_.fetch_sub(1, std::memory_order_acq_rel); }
+
     int32_t GetRefCount() const noexcept { return refCount_.load(std::memory_order_relaxed); }
 
 private:

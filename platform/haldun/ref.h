@@ -57,6 +57,16 @@ public:
     void Reset(T* ptr = nullptr) noexcept { Ref(ptr).Swap(*this); }
     void Swap(Ref& other) noexcept { std::swap(ptr_, other.ptr_); }
 
+    // Gives up this reference without destroying the object, even when it
+    // was the last: a factory returns what it built under a Ref at count 0.
+    T* Detach() noexcept
+    {
+        T* p = std::exchange(ptr_, nullptr);
+        if (p)
+            p->DecRefNoDelete();
+        return p;
+    }
+
     // Lock-free lazy initialisation: installs `value` (taking one count on
     // it) if this is still null, and returns whatever is installed after the
     // call. A loser's value is released, destroying it if nobody else holds it.

@@ -107,3 +107,8 @@ DataArrayBase* DataFunctions<T>::CreateArray() {
       const {                                                                                                    \
     ::Zamli::DataObjectOps<Class>::Diff(*this, other, path, diffs);                                              \
   }
+
+// The fault operations of a fault class: raise or make its own exception.
+#define ZAMLI_DEFINE_FAULT(Class)                                                                                \
+  void Class::ThrowInternal() const { throw Class::Exception(this); }                                           \
+  ::Zamli::MethodFault::Exception* Class::CreateException() const { return new Class::Exception(this); }

@@ -1,5 +1,8 @@
 #include <zamli/dynamic_data.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <zamli/data_object_impl.h>
 #include <zamli/field_kind.h>
 #include <zamli/primitive.h>
@@ -128,6 +131,29 @@ ZAMLI_DEFINE_DATA_DIFF(Zamli::LocalizableMessage)
 namespace Zamli {
 
 DataArray<LocalizableMessage>* MethodFault::GetFaultMessage() { return LazyArray(faultMessage); }
+
+namespace {
+std::string FaultMessage(const MethodFault* fault) {
+  const Type* type = fault->_GetType();
+  return "Fault cause: " + (type ? type->GetName() : Haldun::Demangle(typeid(*fault))) + "\n";
+}
+}  // namespace
+
+MethodFault::Exception::Exception(const MethodFault* fault, const char* file, int line)
+    : ThrowableImpl(FaultMessage(fault), file, line), fault_(const_cast<MethodFault*>(fault)) {}
+
+Haldun::Http::ResponseCode MethodFault::GetResponseCode() const { return Haldun::Http::ResponseCode::InternalServerError; }
+
+void MethodFault::ThrowInternal() const { throw Exception(this); }
+
+void MethodFault::ThrowFault() const {
+  ThrowInternal();
+  // ThrowInternal never returns; if an override ever did, stop here.
+  std::fprintf(stderr, "NOT_REACHED %s:%d\n", __FILE__, __LINE__);
+  std::abort();
+}
+
+MethodFault::Exception* MethodFault::CreateException() const { return new Exception(this); }
 DataArray<KeyAnyValue>* LocalizableMessage::GetArg() { return LazyArray(arg); }
 
 namespace {

@@ -3,6 +3,8 @@
 #include <string>
 
 #include <haldun/date_time.h>
+#include <haldun/exception.h>
+#include <haldun/http.h>
 #include <haldun/optional.h>
 #include <haldun/ref.h>
 #include <zamli/any.h>
@@ -31,11 +33,23 @@ class ZAMLI_EXPORT DynamicData : public Any {
 
 class LocalizableMessage;
 
-// kettar.MethodFault: the root of all faults.
+// kettar.MethodFault: the root of all faults. A fault is raised as its own
+// exception class F::Exception, which derives from the exception class of
+// F's base fault, so that a handler can catch a whole family.
 class ZAMLI_EXPORT MethodFault : public DynamicData {
  public:
+  class Exception;
+
   Haldun::Ref<MethodFault> faultCause;
   Haldun::Ref<DataArray<LocalizableMessage>> faultMessage;
+
+  // What a server answers a call with when it raises the fault.
+  virtual Haldun::Http::ResponseCode GetResponseCode() const;
+  // Throws this fault's own exception class, carrying this very fault.
+  [[noreturn]] virtual void ThrowInternal() const;
+  [[noreturn]] virtual void ThrowFault() const;
+  // The same exception, on the heap, not thrown; the caller owns it.
+  virtual Exception* CreateException() const;
 
   MethodFault();
   MethodFault(const MethodFault& other);
@@ -45,6 +59,17 @@ class ZAMLI_EXPORT MethodFault : public DynamicData {
   bool _IsEqual(const Any* other, bool flag) const override;
   DataObjectType* _GetDataType() const override;
   DataArray<LocalizableMessage>* GetFaultMessage();
+};
+
+// Carries a counted reference to the fault (shared, not copied); the message
+// is "Fault cause: " + the fault type's name + a line feed.
+class ZAMLI_EXPORT MethodFault::Exception : public Haldun::ThrowableImpl<MethodFault::Exception, Haldun::Exception> {
+ public:
+  explicit Exception(const MethodFault* fault, const char* file = __builtin_FILE(), int line = __builtin_LINE());
+  MethodFault* GetFault() const { return fault_.Get(); }
+
+ private:
+  Haldun::Ref<MethodFault> fault_;
 };
 
 // kettar.KeyAnyValue: a key with a value of any type.

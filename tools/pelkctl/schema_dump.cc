@@ -177,6 +177,7 @@ void Describe(const Zamli::Type& type, std::ostream& out) {
     out << "  base chain";
     for (const Zamli::DataObjectType* b = data->GetBase(); b != nullptr; b = b->GetBase()) out << " " << b->GetName();
     out << "\n";
+    if (data->IsFault()) out << "  raised as " << type.GetClassName() << "::Exception\n";
     DescribeProperties(*data, out);
   } else if (auto* e = dynamic_cast<const Zamli::EnumType*>(&type)) {
     out << "tags (" << e->GetTagCount() << ", by value index):\n";

@@ -1,0 +1,96 @@
+#pragma once
+// Definitions behind enum_value.h, instantiated once per enumeration where
+// its type library defines it.
+#include <zamli/enum_value.h>
+#include <zamli/narrow.h>
+#include <zamli/printer.h>
+
+namespace Zamli {
+
+template <Enumeration E>
+bool Primitive<E>::_IsEqual(const Any* other, bool) const {
+  return value_ == NarrowTo<Primitive<E>>(other)->value_;
+}
+
+template <Enumeration E>
+void Primitive<E>::_DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const {
+  if (!_IsEqual(other, false)) diffs.AddChanged(path);
+}
+
+template <Enumeration E>
+void Primitive<E>::_Print(Printer& out) const {
+  const EnumType* type = GetEnumType<E>();
+  if (type != nullptr && value_ >= 0 && value_ < type->GetTagCount()) {
+    out.Quoted(type->GetTag(value_));
+  } else {
+    out.Int(value_);
+  }
+}
+
+template <Enumeration E>
+void Array<E>::_Print(Printer& out) const {
+  out.Open(_GetType()->GetName(), '[');
+  const EnumType* type = GetEnumType<E>();
+  for (int v : presentation_->GetValues()) {
+    out.Element();
+    if (v >= 0 && v < type->GetTagCount()) {
+      out.Quoted(type->GetTag(v));
+    } else {
+      out.Int(v);
+    }
+    out.EndMember();
+  }
+  out.Close(']');
+}
+
+template <Enumeration E>
+int EnumFunctions<E>::UnboxValue(const Any* value) {
+  return NarrowTo<Primitive<E>>(value)->GetIndex();
+}
+
+template <Enumeration E>
+Any* EnumFunctions<E>::BoxValue(int index) {
+  return new Primitive<E>(index);
+}
+
+template <Enumeration E>
+void EnumFunctions<E>::ArrayToTags(const Any* array, const EnumType* type, Haldun::Ref<Array<std::string>>& tags) {
+  if (array == nullptr) throw Haldun::InvalidArgumentException("no enumeration array to convert to tags");
+  // Exactly an array of E: an int array or another enumeration's is a mismatch.
+  if (typeid(*array) != typeid(Array<E>)) Haldun::ThrowTypeMismatchException(typeid(Array<E>), typeid(*array));
+  const std::vector<int>& values = static_cast<const Array<E>*>(array)->GetPresentation()->GetValues();
+  Haldun::Ref<Array<std::string>> result(new Array<std::string>(std::vector<std::string>(values.size())));
+  tags = result;
+  for (size_t i = 0; i < values.size(); ++i) result->GetValues()[i] = type->GetTag(values[i]);
+}
+
+template <Enumeration E>
+Any* EnumFunctions<E>::ArrayFromTags(const Array<std::string>* tags, const EnumType* type) {
+  // Held while filling: an unknown tag frees the new array on its way out.
+  Haldun::Ref<Array<E>> result(new Array<E>());
+  const size_t n = tags ? tags->GetLength() : 0;
+  std::vector<int>& values = result->GetPresentation()->GetValues();
+  values.reserve(n);
+  values.assign(n, 0);
+  for (size_t i = 0; i < n; ++i) values[i] = type->GetValue((*tags)[i]);
+  return result.Detach();
+}
+
+template <Enumeration E>
+Any* EnumFunctions<E>::CreateArray() {
+  return new Array<E>();
+}
+
+template <Enumeration E>
+EnumType* CreateEnumType(const EnumTypeInfo* info) {
+  return new EnumType(info, MakeEnumFuncs<E>());
+}
+
+}  // namespace Zamli
+
+// Everything one enumeration needs, instantiated where its library defines it.
+#define ZAMLI_DEFINE_ENUMERATION(E)                                  \
+  template class ZAMLI_EXPORT ::Zamli::Primitive<E>;                 \
+  template class ZAMLI_EXPORT ::Zamli::Array<E>;                     \
+  template struct ::Zamli::EnumFunctions<E>;                         \
+  template ZAMLI_EXPORT ::Zamli::EnumType* ::Zamli::CreateEnumType<E>(const ::Zamli::EnumTypeInfo*);
