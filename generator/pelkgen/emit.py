@@ -71,6 +71,10 @@ class Emitter:
             out.append(f"extern const Zamli::PropertyInfo k{ident(t)}Properties[];")
         for t in lib.managed_order:
             out.append(f"extern const Zamli::MethodInfo k{ident(t)}Methods[];")
+            out.append(f"void Dispatch{ident(t)}(Zamli::ManagedObject* obj, int member, "
+                       "std::vector<Haldun::Ref<Zamli::Any>>& args, Haldun::Ref<Zamli::Any>& result);")
+            out.append(f"Zamli::StubImpl* CreateStub{ident(t)}(Zamli::MoRef* ref, Zamli::StubAdapter* adapter, "
+                       "Zamli::RequestContext* context);")
         for t in lib.enum_order:
             out.append(f"extern const char* const k{ident(t)}Tags[];")
         out.append(f"}}  // namespace {tables_ns(lib)}")
@@ -81,7 +85,7 @@ class Emitter:
         lib = self.lib
         mine = [lib.types_by_name[td.name] for td in schema_file.types]
         out = [BANNER.format(src=schema_file.path), f'#include "{lib.namespace}/tables.h"',
-               "#include <zamli/data_object_impl.h>", "#include <zamli/enum_impl.h>"]
+               "#include <zamli/call.h>", "#include <zamli/data_object_impl.h>", "#include <zamli/enum_impl.h>"]
         out += [f"#include <{h}>" for h in self.classes.source_includes(mine)]
         out += [f"#include <{lib.namespace}/fwd.h>", "",
                 "// The field tables take member offsets of classes with virtual functions.",
@@ -190,7 +194,8 @@ class Emitter:
         for t in reversed(lib.managed_order):
             find = f"&Zamli::FindProperty<k{ident(t)}Properties>" if t.properties else "nullptr"
             out.append(f"    {{&{t.symbol}, &Zamli::gKettarManagedObjectTypeInfo, k{ident(t)}Properties, "
-                       f"k{ident(t)}Methods, {find}, nullptr, nullptr, g{ident(t)}MethodObjects}},")
+                       f"k{ident(t)}Methods, {find}, &Dispatch{ident(t)}, &CreateStub{ident(t)}, "
+                       f"g{ident(t)}MethodObjects}},")
         out.append("};")
         out += ["", f"Zamli::Type* typeList[{total}];", "",
                 "Zamli::Type* const* CreateTypes(int& count) {",

@@ -51,8 +51,11 @@ def array_cpp(p):
 
 class ClassEmitter:
     def __init__(self, lib, imports):
+        from .emit_managed import ManagedEmitter  # the interfaces are classes too
         self.lib = lib
         self.imports = imports
+        not_implemented = lib.types_by_name.get("kettar.fault.NotImplemented")
+        self.managed = ManagedEmitter(lib, not_implemented)
         self.by_cls = {t.cls: t for t in lib.types_by_name.values() if t.cls and t.kind != "primitive"}
         self.nested = {}
         for t in lib.own_types:
@@ -96,9 +99,10 @@ class ClassEmitter:
         return "\n".join(out) + "\n"
 
     def type_list_inc(self):
-        """Every enumeration and fault as macro calls, for tests that need
-        each one as a C++ type: ZAMLI_TEST_ENUM(E) and
-        ZAMLI_TEST_FAULT(F, (F, its bases..., Zamli::MethodFault))."""
+        """Every enumeration, fault and member as macro calls, for tests that
+        need each one as a C++ type: ZAMLI_TEST_ENUM(E),
+        ZAMLI_TEST_FAULT(F, (F, its bases..., Zamli::MethodFault)),
+        ZAMLI_TEST_MANAGED(I, Stub, Server) and ZAMLI_TEST_MEMBER(I, Operation, memberIndex)."""
         out = [BANNER.format(src=f"the {self.lib.namespace} schema")]
         for t in self.lib.enum_order:
             out.append(f"ZAMLI_TEST_ENUM({t.cls})")
@@ -106,6 +110,11 @@ class ClassEmitter:
             if t.kind == "fault":
                 chain = ", ".join(b.cls for b in t.chain() if b.name != "kettar.DynamicData")
                 out.append(f"ZAMLI_TEST_FAULT({t.cls}, ({chain}))")
+        from .emit_managed import members
+        for t in self.lib.managed_order:
+            out.append(f"ZAMLI_TEST_MANAGED({t.cls}, {t.cls}Stub, {t.cls}Server)")
+            for mem in sorted(members(t), key=lambda m: m.index):
+                out.append(f"ZAMLI_TEST_MEMBER({t.cls}, {mem.name}, {mem.index})")
         return "\n".join(out) + "\n"
 
     def all_h(self):
@@ -123,8 +132,11 @@ class ClassEmitter:
         enc = self.enclosing(t)
         if enc is not None:
             need.add(header_path(enc))
-        for p in t.properties:
-            penc = self.enclosing(p.type)
+        named = [p.type for p in t.properties]
+        for m in t.methods:
+            named += [p.type for p in m.params] + ([m.result.type] if m.result else [])
+        for nt in named:
+            penc = self.enclosing(nt)
             if penc is not None and penc.name != t.name and penc.lib != "runtime":
                 need.add(header_path(penc))
         return sorted(need)
@@ -137,7 +149,7 @@ class ClassEmitter:
         out.append("")
         enc = self.enclosing(t)
         scope, leaf = scope_of(t.cls), leaf_of(t.cls)
-        base = "Zamli::ManagedObject" if t.kind == "managed" else t.base.cls
+        base = "virtual Zamli::ManagedObject" if t.kind == "managed" else t.base.cls
         name = t.cls if enc is not None else leaf
         body = [f"// {t.name}, wire name {t.wire}, since {t.version}.",
                 f"class ZAMLI_EXPORT {name} : public {base} {{", " public:"]
@@ -151,7 +163,11 @@ class ClassEmitter:
             body.append("  class Exception;")
         if t.kind in ("data", "fault"):
             body += self.data_members(t, leaf)
+        if t.kind == "managed":
+            body += self.managed.interface_body(t)
         body.append("};")
+        if t.kind == "managed":
+            body += self.managed.extra_classes(t, name)
         if t.kind == "fault":
             # Mirrors the fault tree: a handler for a base fault's exception
             # catches every fault below it.
@@ -218,13 +234,15 @@ class ClassEmitter:
             for p in t.properties:
                 if p.type.kind in ("data", "fault") and p.type.lib != "runtime":
                     need.add(header_path(p.type))
+            if t.kind == "managed":
+                need.update(header_path(n) for n in self.managed.includes(t))
         return sorted(need)
 
     def definitions(self, t, tables_ns, props_table):
         if t.kind == "enum":
             return [f"ZAMLI_DEFINE_ENUMERATION({t.cls})"]
-        if t.kind not in ("data", "fault"):
-            return []
+        if t.kind == "managed":
+            return self.managed.definitions(t, tables_ns, f"g{props_table[1:-len('Properties')]}MethodObjects")
         out = ["template <>", f"struct Zamli::DataTraits<{t.cls}> {{", f"  using Base = {t.base.cls};"]
         if t.properties:
             out.append("  static constexpr FieldEntry kFields[] = {")

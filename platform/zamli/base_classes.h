@@ -1,13 +1,4 @@
 #pragma once
-// The value classes at the roots of every generated class tree.
+// The value classes and interface roots that generated classes derive from.
 #include <zamli/dynamic_data.h>
-
-namespace Zamli {
-
-// Base of all managed object interfaces (kettar.ManagedObject).
-class ZAMLI_EXPORT ManagedObject : public Any {
- public:
-  ~ManagedObject() override;
-};
-
-}  // namespace Zamli
+#include <zamli/managed_object.h>

@@ -19,7 +19,7 @@ class ManagedMethod;
 class MoRef;
 class StubAdapter;
 class RequestContext;
-class Stub;
+class StubImpl;
 class Version;
 template <class T> class Array;
 
@@ -85,7 +85,7 @@ struct EnumFuncs {
 
 using DispatchFunction = void (*)(ManagedObject*, int methodIndex, std::vector<Haldun::Ref<Any>>& args,
                                   Haldun::Ref<Any>& result);
-using CreateStubFunction = Stub* (*)(MoRef*, StubAdapter*, RequestContext*);
+using CreateStubFunction = StubImpl* (*)(MoRef*, StubAdapter*, RequestContext*);
 
 // A method table ends with a record whose name is null.
 struct MethodInfo {

@@ -2,6 +2,7 @@
 // roots of the data, fault and managed type trees.
 #include <zamli/runtime_types.h>
 
+#include <zamli/dynamic_data.h>
 #include <zamli/primitive_types.h>
 
 namespace Zamli {
@@ -55,9 +56,10 @@ Version* rcVersion = nullptr;
 }  // namespace
 
 bool NothingToTest(const DynamicData*, int) { return true; }
-// The root is abstract: there is nothing to create.
+DataArrayBase* CreateDynamicDataArray() { return new DataArray<DynamicData>(); }
+// The root is abstract: there are no instances, but arrays of any data object.
 const DataTypeInfo kDynamicData = {&gKettarDynamicDataTypeInfo, nullptr, kNoProperties, nullptr, nullptr, nullptr,
-                                   nullptr, &NothingToTest, nullptr, nullptr, nullptr, nullptr};
+                                   nullptr, &NothingToTest, nullptr, nullptr, &CreateDynamicDataArray, nullptr};
 const PropertyInfo kMethodFaultProperties[] = {
     {&gKettarMethodFaultTypeInfo, kOptionalFlag, "faultCause", nullptr, "kettar.version.version0"},
     {&gKettarLocalizableMessageTypeInfo, kArrayFlag | kOptionalFlag, "faultMessage", nullptr,

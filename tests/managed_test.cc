@@ -1,0 +1,371 @@
+// Remote service interfaces in one process: every member of every managed
+// type called through its typed stub, carried by the in-process adapter,
+// dispatched to a server object and answered; plus the refusals and faults.
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <pelk/all.h>
+#include <qor/all.h>
+#include <value_filler.h>
+#include <zamli/call.h>
+#include <zamli/compare.h>
+#include <zamli/local_adapter.h>
+#include <zamli/primitive_types.h>
+#include <zamli/registry.h>
+
+namespace {
+
+using Haldun::Ref;
+using Zamli::Any;
+using Zamli::Call::Args;
+
+Ref<Zamli::DynamicData> FilledObject(const Zamli::DataObjectType* type) {
+  PelkTest::FillOptions options;
+  options.maxDepth = 1;
+  options.arrayLength = [](int) { return 1; };
+  options.onlyOwnNamespace = false;
+  return PelkTest::ValueFiller(options).Build(*type);
+}
+
+// A runtime value for a property, parameter or result record.
+Ref<Any> ValueFor(const Zamli::PropertyInfo& p, int seed) {
+  if (p.type == nullptr) return {};
+  if ((p.flags & Zamli::kOptionalFlag) && seed % 3 == 1) return {};  // unset, or no value
+  const Zamli::TypeInfo* t = p.type;
+  auto one = [&]() -> Ref<Any> {
+    if (t->kind == Zamli::kManagedKind) return Ref<Any>(new Zamli::MoRef(t->name, "id-" + std::to_string(seed)));
+    if (t == &Zamli::gStringTypeInfo) return Zamli::Box(std::string("text-") + std::to_string(seed));
+    if (t == &Zamli::gBoolTypeInfo) return Zamli::Box(seed % 2 == 0);
+    if (t == &Zamli::gIntTypeInfo) return Zamli::Box(seed * 7);
+    if (t == &Zamli::gLongTypeInfo) return Zamli::Box(seed * 1000003L);
+    if (t == &Zamli::gFloatTypeInfo) return Zamli::Box(seed + 0.5f);
+    if (t == &Zamli::gDateTimeTypeInfo) return Zamli::Box(Haldun::System::DateTime::FromMicroseconds(seed * 1000L));
+    if (t == &Zamli::gBinaryTypeInfo) return Zamli::Box(std::vector<unsigned char>{1, 2, static_cast<unsigned char>(seed)});
+    if (t == &Zamli::gAnyTypeInfo) return Zamli::Box(std::string("any-") + std::to_string(seed));
+    auto* type = dynamic_cast<const Zamli::DataObjectType*>(Zamli::TypeRegistry::Instance().FindByTypeInfo(t));
+    if (type->GetDataTypeInfo()->createInstance == nullptr) {  // the abstract root: any data object will do
+      type = Zamli::GetDoType<Zamli::KeyAnyValue>();
+    }
+    return Ref<Any>(FilledObject(type).Get());
+  };
+  if (!(p.flags & Zamli::kArrayFlag)) return one();
+  Ref<Any> array;
+  if (t == &Zamli::gStringTypeInfo) {
+    array = Ref<Any>(new Zamli::Array<std::string>({"a-" + std::to_string(seed), "b"}));
+  } else if (t == &Zamli::gIntTypeInfo) {
+    array = Ref<Any>(new Zamli::Array<int>({seed, 2}));
+  } else if (t == &Zamli::gLongTypeInfo) {
+    array = Ref<Any>(new Zamli::Array<long>({seed, 2L}));
+  } else if (t->kind == Zamli::kManagedKind) {
+    auto* refs = new Zamli::DataArray<Zamli::MoRef>();
+    refs->AppendAny(one().Get());
+    array = Ref<Any>(refs);
+  } else {
+    auto* type = dynamic_cast<const Zamli::DataObjectType*>(Zamli::TypeRegistry::Instance().FindByTypeInfo(t));
+    Zamli::DataArrayBase* objects = type->GetDataTypeInfo()->createArray();
+    array = Ref<Any>(objects);
+    objects->AppendAny(one().Get());
+  }
+  return array;
+}
+
+// The declared result and parameters of member `index` of a managed type.
+struct MemberRecords {
+  const Zamli::PropertyInfo* result = nullptr;
+  std::vector<const Zamli::PropertyInfo*> params;
+};
+
+MemberRecords RecordsOf(const Zamli::ManagedObjectType& type, int index) {
+  MemberRecords r;
+  const Zamli::ManagedMethod* member = type.GetMember(index);
+  if (member->IsPropertyReader()) {
+    r.result = member->GetPropertyInfo();
+  } else {
+    const Zamli::MethodInfo* m = member->GetMethodInfo();
+    r.result = m->result.type ? &m->result : nullptr;
+    for (int i = 0; m->params[i].type != nullptr; ++i) r.params.push_back(&m->params[i]);
+  }
+  return r;
+}
+
+// What a server object saw and answered.
+struct Record {
+  int member = -1;
+  Args args;
+  Ref<Any> answer;
+};
+
+template <class Server>
+class RecordingServer : public Server {
+ public:
+  RecordingServer(const std::string& id, const Zamli::ManagedObjectType* type, Record* record)
+      : Server(id), type_(type), record_(record) {}
+  void _Unimplemented(int member, Args& args, Ref<Any>& result) override {
+    record_->member = member;
+    record_->args = args;
+    MemberRecords records = RecordsOf(*type_, member);
+    result = records.result ? ValueFor(*records.result, member) : Ref<Any>();
+    record_->answer = result;
+  }
+
+ private:
+  const Zamli::ManagedObjectType* type_;
+  Record* record_;
+};
+
+// A test argument of the declared C++ type P, built from the parameter record.
+template <class P>
+struct TestArg {
+  Ref<Any> boxed;
+  std::remove_cvref_t<P> value{};
+  TestArg(const Zamli::PropertyInfo& p, int seed) : boxed(ValueFor(p, seed)) {
+    using V = std::remove_cvref_t<P>;
+    if constexpr (std::is_pointer_v<V>) {
+      value = Zamli::NarrowTo<std::remove_pointer_t<V>>(boxed.Get());
+    } else if constexpr (requires { typename Zamli::Call::OptionalOf<V>::type; } &&
+                         !std::is_void_v<typename Zamli::Call::OptionalOf<V>::type>) {
+      using X = typename Zamli::Call::OptionalOf<V>::type;
+      if (boxed) value = Zamli::Call::Unbox<X>(boxed.Get());
+    } else {
+      value = Zamli::Call::Unbox<V>(boxed.Get());
+    }
+  }
+  P Get() { return value; }
+};
+
+template <class I, class R, class... P, size_t... N>
+void CallAndCheck(I& stub, R (I::*operation)(P...), const MemberRecords& records, Record& seen,
+                  std::index_sequence<N...>, const char* name) {
+  ASSERT_EQ(records.params.size(), sizeof...(N)) << name;
+  std::tuple<TestArg<std::tuple_element_t<N, std::tuple<P...>>>...> args{
+      TestArg<std::tuple_element_t<N, std::tuple<P...>>>(*records.params[N], static_cast<int>(N))...};
+  Ref<Any> back;
+  if constexpr (Zamli::Call::LastIsOut<P...>::value) {
+    using Out = typename Zamli::Call::LastIsOut<P...>::Target;
+    Ref<Out> out;
+    (stub.*operation)(std::get<N>(args).Get()..., out);
+    // An array result is never null; other results come back as answered.
+    if constexpr (std::is_base_of_v<Zamli::Collection, Out>) {
+      EXPECT_NE(out, nullptr) << name;
+    }
+    back = Ref<Any>(out.Get());
+  } else if constexpr (std::is_void_v<R>) {
+    (stub.*operation)(std::get<N>(args).Get()...);
+  } else {
+    back = Zamli::Call::BoxResult((stub.*operation)(std::get<N>(args).Get()...));
+  }
+  ASSERT_EQ(seen.args.size(), sizeof...(N)) << name;
+  const bool converted[] = {true, Zamli::AreEqual(seen.args[N].Get(), std::get<N>(args).boxed.Get())...};
+  for (size_t i = 1; i < sizeof(converted); ++i) EXPECT_TRUE(converted[i]) << name << " argument " << i - 1;
+  EXPECT_TRUE(Zamli::AreEqual(back.Get(), seen.answer.Get())) << name;
+}
+
+template <class I, class R, class... P>
+void CheckMember(I& stub, R (I::*operation)(P...), int index, Record& seen, const char* name) {
+  const auto& type = *Zamli::GetMoType<I>();
+  MemberRecords records = RecordsOf(type, index);
+  seen = Record{};
+  constexpr size_t n = sizeof...(P) - (Zamli::Call::LastIsOut<P...>::value ? 1 : 0);
+  CallAndCheck(stub, operation, records, seen, std::make_index_sequence<n>{}, name);
+  EXPECT_EQ(seen.member, index) << name;
+}
+
+// Each interface's stub and server classes, from the generated list.
+template <class I>
+struct Fixture;
+#define ZAMLI_TEST_ENUM(E)
+#define ZAMLI_TEST_FAULT(F, Chain)
+#define ZAMLI_TEST_MANAGED(I, StubClass, ServerClass) \
+  template <>                                         \
+  struct Fixture<I> {                                 \
+    using Stub = StubClass;                           \
+    using Server = ServerClass;                       \
+  };
+#define ZAMLI_TEST_MEMBER(I, Operation, Index)
+#include <pelk/type_list.inc>
+#undef ZAMLI_TEST_MANAGED
+#undef ZAMLI_TEST_MEMBER
+
+// Serves a recording server object of I and calls member `index` through a stub.
+template <class I, class Operation>
+void CheckMemberOf(Zamli::LocalAdapter& adapter, Operation operation, int index, const char* name) {
+  Record record;
+  const std::string id = std::string("object-") + name;
+  adapter.Register(new RecordingServer<typename Fixture<I>::Server>(id, Zamli::GetMoType<I>(), &record));
+  Ref<typename Fixture<I>::Stub> stub(
+      new typename Fixture<I>::Stub(new Zamli::MoRef(Zamli::GetMoType<I>()->GetName(), id), &adapter, nullptr));
+  CheckMember<I>(*stub, operation, index, record, name);
+  adapter.Unregister(id);
+}
+
+TEST(Managed, EveryMemberOfEveryTypeRoundTrips) {
+  Zamli::LocalAdapter adapter(1);
+  int types = 0, members = 0;
+#define ZAMLI_TEST_MANAGED(I, Stub, Server) ++types;
+#define ZAMLI_TEST_MEMBER(I, Operation, Index) \
+  ++members;                                   \
+  CheckMemberOf<I>(adapter, &I::Operation, Index, #I "::" #Operation);
+#include <pelk/type_list.inc>
+#undef ZAMLI_TEST_ENUM
+#undef ZAMLI_TEST_FAULT
+#undef ZAMLI_TEST_MANAGED
+#undef ZAMLI_TEST_MEMBER
+  EXPECT_EQ(types, 59);
+  EXPECT_EQ(members, 663);
+}
+
+// A server that implements a few members of the cluster health system.
+class HealthServer : public Qor::Cluster::PelkZovClusterHealthSystemServer {
+ public:
+  using PelkZovClusterHealthSystemServer::PelkZovClusterHealthSystemServer;
+  bool UploadHclDb(const std::string& db) override {
+    if (db == "fail") {
+      Ref<Dp::Ruv::Fault::WexdServiceDown> fault(new Dp::Ruv::Fault::WexdServiceDown());
+      fault->hostname = "host-9";
+      fault->ThrowInternal();
+    }
+    ++uploads;
+    return db == "ok";
+  }
+  std::string GetClusterStatus(Zamli::MoRef* cluster, const Haldun::Optional<std::string>& feature) override {
+    return (cluster ? cluster->GetId() : "none") + "/" + feature.ValueOr("all");
+  }
+  void QueryPhysicalDiskHealthSummary(Zamli::MoRef*,
+                                      Ref<Zamli::DataArray<Qor::Host::PelkPhysicalDiskHealthSummary>>&) override {
+    // Answers with no array at all.
+  }
+  std::atomic<int> uploads{0};
+};
+
+struct HealthFixture : ::testing::Test {
+  Zamli::LocalAdapter adapter{2};
+  Ref<HealthServer> server{new HealthServer("health-1")};
+  Ref<Qor::Cluster::PelkZovClusterHealthSystemStub> stub;
+  void SetUp() override {
+    adapter.Register(server.Get());
+    stub = Ref<Qor::Cluster::PelkZovClusterHealthSystemStub>(new Qor::Cluster::PelkZovClusterHealthSystemStub(
+        new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &adapter, nullptr));
+  }
+};
+
+TEST_F(HealthFixture, ImplementedMembersAnswerAndOthersAreNotImplemented) {
+  EXPECT_TRUE(stub->UploadHclDb("ok"));
+  EXPECT_FALSE(stub->UploadHclDb("other"));
+  Ref<Zamli::MoRef> cluster(new Zamli::MoRef("qor.ClusterComputeResource", "c-1"));
+  EXPECT_EQ(stub->GetClusterStatus(cluster.Get(), Haldun::Optional<std::string>()), "c-1/all");
+  EXPECT_EQ(stub->GetClusterStatus(nullptr, std::string("vsan")), "none/vsan");
+  Ref<Zamli::DataArray<Qor::Host::PelkPhysicalDiskHealthSummary>> disks;
+  stub->QueryPhysicalDiskHealthSummary(cluster.Get(), disks);
+  ASSERT_NE(disks, nullptr) << "no array comes back as an empty one";
+  EXPECT_EQ(disks->GetLength(), 0u);
+  EXPECT_THROW(stub->QueryPelkClusterHealthCheckInterval(cluster.Get()), Zamli::Fault::NotImplemented::Exception);
+  EXPECT_STREQ(Qor::Pelk::Migration::PelkMigrationSystem::METHOD_CANCELMIGRATIONTASK,
+               "qor.pelk.migration.PelkMigrationSystem.cancelMigrationTask");
+}
+
+TEST_F(HealthFixture, FaultsReachTheCallerAsTheirOwnClasses) {
+  try {
+    stub->UploadHclDb("fail");
+    FAIL() << "no fault";
+  } catch (const Qor::Fault::QorFault::Exception& e) {
+    auto* fault = dynamic_cast<Dp::Ruv::Fault::WexdServiceDown*>(e.GetFault());
+    ASSERT_NE(fault, nullptr);
+    EXPECT_EQ(fault->hostname, "host-9");
+    EXPECT_EQ(typeid(e), typeid(Dp::Ruv::Fault::WexdServiceDown::Exception));
+  }
+}
+
+TEST_F(HealthFixture, SynchronousAndAsynchronousCallsFromManyThreads) {
+  std::atomic<int> completed{0}, failed{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      std::vector<Ref<Haldun::System::ScheduledItem>> items;
+      for (int i = 0; i < 25; ++i) {
+        EXPECT_TRUE(stub->UploadHclDb("ok"));
+        Ref<Haldun::System::ScheduledItem> item;
+        stub->UploadHclDb(t % 2 ? "ok" : "fail",
+                          [&](Haldun::System::ScheduledItem*, Haldun::Exception* error, Zamli::Any* result) {
+                            if (error != nullptr) {
+                              failed += dynamic_cast<Dp::Ruv::Fault::WexdServiceDown::Exception*>(error) != nullptr;
+                            } else if (auto* box = dynamic_cast<Zamli::Primitive<bool>*>(result); box && box->GetValue()) {
+                              ++completed;
+                            }
+                          },
+                          item);
+        items.push_back(item);
+      }
+      for (auto& item : items) item->Wait();
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(completed.load(), 50);
+  EXPECT_EQ(failed.load(), 50);
+  EXPECT_EQ(server->uploads.load(), 100 + 50);
+}
+
+// Hands back a fixed result for every call, whatever the member.
+class FixedAdapter : public Zamli::StubAdapter {
+ public:
+  explicit FixedAdapter(Ref<Any> answer) : answer_(std::move(answer)) {}
+  void Invoke(Zamli::MoRef*, Zamli::ManagedMethod*, Args& args, Ref<Any>& result, Zamli::RequestContext*) override {
+    lastArgs = args;
+    result = answer_;
+  }
+  void StartInvoke(Zamli::MoRef*, Zamli::ManagedMethod*, const Args&, Zamli::RequestContext*,
+                   const Zamli::CompletionCallback&, Ref<Haldun::System::ScheduledItem>&) override {}
+  Args lastArgs;
+
+ private:
+  Ref<Any> answer_;
+};
+
+TEST(Stubs, BoxingOfArgumentsAndResultsOfTheWrongClass) {
+  FixedAdapter adapter(Ref<Any>(new Zamli::MoRef("qor.HostSystem", "h")));
+  Qor::Cluster::PelkZovClusterHealthSystemStub stub(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "x"),
+                                                    &adapter, nullptr);
+  Ref<Qor::Cluster::PelkClusterFileServiceHealthSummary> previous(
+      new Qor::Cluster::PelkClusterFileServiceHealthSummary());
+  Ref<Qor::Cluster::PelkClusterFileServiceHealthSummary> out = previous;
+  try {
+    stub.QueryFileServiceHealthSummary(nullptr, Haldun::Optional<bool>(), false, out);
+    FAIL() << "no type mismatch";
+  } catch (const Haldun::TypeMismatchException& e) {
+    EXPECT_EQ(e.GetExpected(), "Qor::Cluster::PelkClusterFileServiceHealthSummary");
+    EXPECT_EQ(e.GetActual(), "Zamli::MoRef");
+  }
+  EXPECT_EQ(out, previous) << "the out-parameter keeps its value";
+  ASSERT_EQ(adapter.lastArgs.size(), 3u);
+  EXPECT_EQ(adapter.lastArgs[0], nullptr);
+  EXPECT_EQ(adapter.lastArgs[1], nullptr) << "an unset optional is a null element";
+  EXPECT_EQ(adapter.lastArgs[2].Get(), Zamli::Primitive<bool>::Factory::sFalse) << "false is the shared box";
+  EXPECT_THROW(stub.UploadHclDb("x"), Haldun::TypeMismatchException);
+}
+
+TEST(Dispatch, RefusesWhatItCannotServe) {
+  Ref<HealthServer> server(new HealthServer("health-2"));
+  const Zamli::ManagedTypeInfo* info = Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->GetManagedTypeInfo();
+  const int upload = Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb")->GetMemberIndex();
+  Ref<Any> result = Zamli::Box(1);
+  Args args{Zamli::Box(std::string("ok"))};
+  info->dispatch(server.Get(), upload, args, result);
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(result.Get(), Zamli::Primitive<bool>::Factory::sTrue);
+
+  Args wrong{Zamli::Box(5)};
+  EXPECT_THROW(info->dispatch(server.Get(), upload, wrong, result), Haldun::TypeMismatchException);
+  EXPECT_EQ(result, nullptr) << "released before anything else";
+  Args missing{Ref<Any>()};
+  EXPECT_THROW(info->dispatch(server.Get(), upload, missing, result), Haldun::InvalidArgumentException);
+  Args none;
+  EXPECT_THROW(info->dispatch(server.Get(), upload, none, result), Haldun::InvalidArgumentException);
+  EXPECT_THROW(info->dispatch(server.Get(), 67, args, result), Haldun::OutOfRangeException);
+  EXPECT_THROW(info->dispatch(server.Get(), -1, args, result), Haldun::OutOfRangeException);
+  EXPECT_THROW(info->dispatch(nullptr, upload, args, result), Haldun::InvalidArgumentException);
+  Ref<Qor::Pelk::PelkDebugSystemServer> other(new Qor::Pelk::PelkDebugSystemServer("debug"));
+  EXPECT_THROW(info->dispatch(other.Get(), upload, args, result), Haldun::TypeMismatchException);
+  EXPECT_EQ(server->uploads.load(), 1) << "the implementation ran once";
+}
+
+}  // namespace
