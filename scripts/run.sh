@@ -3,5 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build
+scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 build/bin/pelkctl describe qor.cluster.PelkZovClusterHealthSystem

@@ -1,10 +1,6 @@
 // The data object classes, through what their users have: the generated
 // classes, the record functions the runtime calls, and the runtime's
 // comparison, difference and printing. Table-driven over every data type.
-#include <cmath>
-#include <limits>
-#include <thread>
-
 #include <gtest/gtest.h>
 #include <haldun/exception.h>
 #include <pelk/qor/cluster/PelkClusterHealthExternalLink.h>
@@ -19,6 +15,10 @@
 #include <zamli/field_kind.h>
 #include <zamli/primitive.h>
 #include <zamli/registry.h>
+
+#include <cmath>
+#include <limits>
+#include <thread>
 
 namespace {
 
@@ -151,14 +151,22 @@ struct Slot {
 
 void* OutOf(Slot& slot, const Zamli::PropertyInfo& p) {
   switch (Zamli::KindOf(p)) {
-    case FieldKind::kString: return &slot.s;
-    case FieldKind::kBool: return Zamli::IsOptionalBool(p) ? static_cast<void*>(&slot.byte) : &slot.b;
-    case FieldKind::kInt: return &slot.i;
-    case FieldKind::kLong: return &slot.l;
-    case FieldKind::kFloat: return &slot.f;
-    case FieldKind::kDateTime: return &slot.t;
-    case FieldKind::kBinary: return &slot.bin;
-    default: return &slot.ref;
+    case FieldKind::kString:
+      return &slot.s;
+    case FieldKind::kBool:
+      return Zamli::IsOptionalBool(p) ? static_cast<void*>(&slot.byte) : &slot.b;
+    case FieldKind::kInt:
+      return &slot.i;
+    case FieldKind::kLong:
+      return &slot.l;
+    case FieldKind::kFloat:
+      return &slot.f;
+    case FieldKind::kDateTime:
+      return &slot.t;
+    case FieldKind::kBinary:
+      return &slot.bin;
+    default:
+      return &slot.ref;
   }
 }
 
@@ -176,7 +184,8 @@ TEST(DataObjects, EveryPropertyRoundTripsThroughTheRecordFunctions) {
       bool value = slot.byte == 1;
       const void* in = Zamli::KindOf(*p.info) == FieldKind::kReference || Zamli::KindOf(*p.info) == FieldKind::kArray
                            ? static_cast<const void*>(&raw)
-                           : optionalBool ? &value : OutOf(slot, *p.info);
+                       : optionalBool ? &value
+                                      : OutOf(slot, *p.info);
       r.setProperty(target.Get(), p.index, in);
       EXPECT_TRUE(r.isPropertySet(target.Get(), p.index)) << type->GetName() << "." << p.info->name;
     }

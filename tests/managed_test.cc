@@ -1,9 +1,6 @@
 // Remote service interfaces in one process: every member of every managed
 // type called through its typed stub, carried by the in-process adapter,
 // dispatched to a server object and answered; plus the refusals and faults.
-#include <atomic>
-#include <thread>
-
 #include <gtest/gtest.h>
 #include <pelk/all.h>
 #include <qor/all.h>
@@ -13,6 +10,9 @@
 #include <zamli/local_adapter.h>
 #include <zamli/primitive_types.h>
 #include <zamli/registry.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -41,7 +41,8 @@ Ref<Any> ValueFor(const Zamli::PropertyInfo& p, int seed) {
     if (t == &Zamli::gLongTypeInfo) return Zamli::Box(seed * 1000003L);
     if (t == &Zamli::gFloatTypeInfo) return Zamli::Box(seed + 0.5f);
     if (t == &Zamli::gDateTimeTypeInfo) return Zamli::Box(Haldun::System::DateTime::FromMicroseconds(seed * 1000L));
-    if (t == &Zamli::gBinaryTypeInfo) return Zamli::Box(std::vector<unsigned char>{1, 2, static_cast<unsigned char>(seed)});
+    if (t == &Zamli::gBinaryTypeInfo)
+      return Zamli::Box(std::vector<unsigned char>{1, 2, static_cast<unsigned char>(seed)});
     if (t == &Zamli::gAnyTypeInfo) return Zamli::Box(std::string("any-") + std::to_string(seed));
     auto* type = dynamic_cast<const Zamli::DataObjectType*>(Zamli::TypeRegistry::Instance().FindByTypeInfo(t));
     if (type->GetDataTypeInfo()->createInstance == nullptr) {  // the abstract root: any data object will do
@@ -134,6 +135,16 @@ struct TestArg {
   P Get() { return value; }
 };
 
+// What the server saw against what the caller passed, and the answer
+// against what came back.
+void Verify(const Record& seen, const std::vector<Ref<Any>>& passed, const Ref<Any>& back, const char* name) {
+  ASSERT_EQ(seen.args.size(), passed.size()) << name;
+  for (size_t i = 0; i < passed.size(); ++i) {
+    EXPECT_TRUE(Zamli::AreEqual(seen.args[i].Get(), passed[i].Get())) << name << " argument " << i;
+  }
+  EXPECT_TRUE(Zamli::AreEqual(back.Get(), seen.answer.Get())) << name;
+}
+
 template <class I, class R, class... P, size_t... N>
 void CallAndCheck(I& stub, R (I::*operation)(P...), const MemberRecords& records, Record& seen,
                   std::index_sequence<N...>, const char* name) {
@@ -155,10 +166,7 @@ void CallAndCheck(I& stub, R (I::*operation)(P...), const MemberRecords& records
   } else {
     back = Zamli::Call::BoxResult((stub.*operation)(std::get<N>(args).Get()...));
   }
-  ASSERT_EQ(seen.args.size(), sizeof...(N)) << name;
-  const bool converted[] = {true, Zamli::AreEqual(seen.args[N].Get(), std::get<N>(args).boxed.Get())...};
-  for (size_t i = 1; i < sizeof(converted); ++i) EXPECT_TRUE(converted[i]) << name << " argument " << i - 1;
-  EXPECT_TRUE(Zamli::AreEqual(back.Get(), seen.answer.Get())) << name;
+  Verify(seen, {std::get<N>(args).boxed...}, back, name);
 }
 
 template <class I, class R, class... P>
@@ -285,15 +293,16 @@ TEST_F(HealthFixture, SynchronousAndAsynchronousCallsFromManyThreads) {
       for (int i = 0; i < 25; ++i) {
         EXPECT_TRUE(stub->UploadHclDb("ok"));
         Ref<Haldun::System::ScheduledItem> item;
-        stub->UploadHclDb(t % 2 ? "ok" : "fail",
-                          [&](Haldun::System::ScheduledItem*, Haldun::Exception* error, Zamli::Any* result) {
-                            if (error != nullptr) {
-                              failed += dynamic_cast<Dp::Ruv::Fault::WexdServiceDown::Exception*>(error) != nullptr;
-                            } else if (auto* box = dynamic_cast<Zamli::Primitive<bool>*>(result); box && box->GetValue()) {
-                              ++completed;
-                            }
-                          },
-                          item);
+        stub->UploadHclDb(
+            t % 2 ? "ok" : "fail",
+            [&](Haldun::System::ScheduledItem*, Haldun::Exception* error, Zamli::Any* result) {
+              if (error != nullptr) {
+                failed += dynamic_cast<Dp::Ruv::Fault::WexdServiceDown::Exception*>(error) != nullptr;
+              } else if (auto* box = dynamic_cast<Zamli::Primitive<bool>*>(result); box && box->GetValue()) {
+                ++completed;
+              }
+            },
+            item);
         items.push_back(item);
       }
       for (auto& item : items) item->Wait();
@@ -345,8 +354,10 @@ TEST(Stubs, BoxingOfArgumentsAndResultsOfTheWrongClass) {
 
 TEST(Dispatch, RefusesWhatItCannotServe) {
   Ref<HealthServer> server(new HealthServer("health-2"));
-  const Zamli::ManagedTypeInfo* info = Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->GetManagedTypeInfo();
-  const int upload = Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb")->GetMemberIndex();
+  const Zamli::ManagedTypeInfo* info =
+      Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->GetManagedTypeInfo();
+  const int upload =
+      Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb")->GetMemberIndex();
   Ref<Any> result = Zamli::Box(1);
   Args args{Zamli::Box(std::string("ok"))};
   info->dispatch(server.Get(), upload, args, result);

@@ -1,15 +1,15 @@
 // What loading the library registers: the namespace, its versions and the
 // 1006 types in their slots, read back through the runtime and the records.
-#include <set>
-#include <thread>
-#include <string>
-
 #include <gtest/gtest.h>
 #include <haldun/exception.h>
 #include <pelk/all.h>
 #include <pelk/type_infos.h>
 #include <zamli/accessors.h>
 #include <zamli/registry.h>
+
+#include <set>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -20,7 +20,6 @@ const Zamli::Namespace& Pelk() {
   EXPECT_NE(ns, nullptr);
   return *ns;
 }
-
 
 const Zamli::ManagedObjectType& Managed(const char* name) {
   auto* t = dynamic_cast<const Zamli::ManagedObjectType*>(TypeRegistry::Instance().FindByName(name));
@@ -35,8 +34,7 @@ const Zamli::MethodInfo& Method(const char* type, const char* method) {
 }
 
 TEST(Registration, LoadsWithoutProblems) {
-  EXPECT_TRUE(TypeRegistry::Instance().GetLoadProblems().empty())
-      << TypeRegistry::Instance().GetLoadProblems().front();
+  EXPECT_TRUE(TypeRegistry::Instance().GetLoadProblems().empty()) << TypeRegistry::Instance().GetLoadProblems().front();
 }
 
 TEST(Registration, TypeListHasEveryKindInItsRange) {
@@ -44,9 +42,12 @@ TEST(Registration, TypeListHasEveryKindInItsRange) {
   ASSERT_EQ(types.size(), 1006u);
   for (size_t i = 0; i < types.size(); ++i) {
     Zamli::TypeKind kind = types[i]->GetKind();
-    if (i < 804) EXPECT_TRUE(kind == Zamli::kDataKind || kind == Zamli::kFaultKind) << i;
-    else if (i < 947) EXPECT_EQ(kind, Zamli::kEnumKind) << i;
-    else EXPECT_EQ(kind, Zamli::kManagedKind) << i;
+    if (i < 804)
+      EXPECT_TRUE(kind == Zamli::kDataKind || kind == Zamli::kFaultKind) << i;
+    else if (i < 947)
+      EXPECT_EQ(kind, Zamli::kEnumKind) << i;
+    else
+      EXPECT_EQ(kind, Zamli::kManagedKind) << i;
     EXPECT_EQ(types[i]->GetNamespace(), &Pelk());
   }
 }
@@ -97,7 +98,8 @@ TEST(Registration, BasesAreCreatedBeforeDerivedTypes) {
     }
   }
   // A base that sorts after its derived type by name.
-  auto* derived = dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.dwl.SnapshotCreateResult"));
+  auto* derived =
+      dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.dwl.SnapshotCreateResult"));
   ASSERT_NE(derived, nullptr);
   EXPECT_EQ(derived->GetBase()->GetName(), "qor.dwl.SnapshotOperationResult");
 }
@@ -146,7 +148,8 @@ TEST(Registration, InheritedPropertiesComeFirst) {
 }
 
 TEST(Registration, TypeWithoutOwnPropertiesHasATerminatorOnlyTable) {
-  auto* issue = dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.pelk.PelkConfigBaseIssue"));
+  auto* issue =
+      dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.pelk.PelkConfigBaseIssue"));
   ASSERT_NE(issue, nullptr);
   const Zamli::DataTypeInfo* info = issue->GetDataTypeInfo();
   ASSERT_NE(info->properties, nullptr);
@@ -214,9 +217,14 @@ TEST(Registration, FindPropertyMatchesWholeNamesOnly) {
     int length;
     int expected;
   } cases[] = {
-      {"currentPelkForbCapacity", 23, 0}, {"currentObjectCount", 18, 1}, {"currentObjectSpaceUsage", 23, 6},
-      {"currentObjectCountX", 18, 1},     {"current", 7, -1},             {"currentObjectCount", 17, -1},
-      {"", 0, -1},                        {"nothing", 7, -1},
+      {"currentPelkForbCapacity", 23, 0},
+      {"currentObjectCount", 18, 1},
+      {"currentObjectSpaceUsage", 23, 6},
+      {"currentObjectCountX", 18, 1},
+      {"current", 7, -1},
+      {"currentObjectCount", 17, -1},
+      {"", 0, -1},
+      {"nothing", 7, -1},
   };
   for (const Case& c : cases) EXPECT_EQ(usage->findProperty(c.name, c.length), c.expected) << c.name;
   EXPECT_EQ(Managed("qor.cluster.PelkZovClusterHealthSystem").GetManagedTypeInfo()->findProperty, nullptr);
@@ -255,9 +263,17 @@ TEST(Registration, FlagsAndPrivilegesAcrossTheSchema) {
   EXPECT_EQ(managedFlags, (std::set<uint32_t>{4, 5}));
   EXPECT_EQ(secrets.size(), 14u);
   for (const std::string& name : secrets) {
-    static const std::set<std::string> kCredentials = {
-        "password", "accountPassword", "accessKeyId", "secretAccessKey", "sessionToken", "authToken",
-        "keyDerivationKey", "clientKey", "cookie", "objectStoreAccessKey", "objectStoreSecretKey"};
+    static const std::set<std::string> kCredentials = {"password",
+                                                       "accountPassword",
+                                                       "accessKeyId",
+                                                       "secretAccessKey",
+                                                       "sessionToken",
+                                                       "authToken",
+                                                       "keyDerivationKey",
+                                                       "clientKey",
+                                                       "cookie",
+                                                       "objectStoreAccessKey",
+                                                       "objectStoreSecretKey"};
     EXPECT_TRUE(kCredentials.count(name)) << name;
   }
   EXPECT_EQ(methods, 653);

@@ -1,10 +1,10 @@
 // The schema as the runtime reports it (the dump pelkctl prints) against the
 // schema files: the generator's model of them, and their own counts.
-#include <fstream>
-
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <schema_dump.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
 
 namespace {
 

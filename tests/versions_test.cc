@@ -21,8 +21,8 @@ TEST(Versions, TableIsNewestFirstWithFreeTextLabels) {
   struct Label {
     int version;
     const char* label;
-  } labels[] = {{25, "reserved"}, {24, "dev.version"}, {23, "8.0.0.4"}, {18, "pelk 7.0U3"},
-                {11, "pelk 6.7U3"}, {8, "YUV M5"},    {6, "6.7.0"},    {3, "6.6"}};
+  } labels[] = {{25, "reserved"},   {24, "dev.version"}, {23, "8.0.0.4"}, {18, "pelk 7.0U3"},
+                {11, "pelk 6.7U3"}, {8, "YUV M5"},       {6, "6.7.0"},    {3, "6.6"}};
   for (const Label& l : labels) EXPECT_EQ(TypeRegistry::Instance().FindVersion(P(l.version))->GetLabel(), l.label);
   EXPECT_EQ(Pelk().GetRequiredNamespaces(), std::vector<std::string>{"qor"});
 }

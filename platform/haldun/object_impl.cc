@@ -6,4 +6,4 @@ namespace Haldun {
 // library, rather than as weak copies in every user.
 ObjectImpl::~ObjectImpl() = default;
 
-} // namespace Haldun
+}  // namespace Haldun

@@ -1,45 +1,43 @@
 #pragma once
 
+#include <haldun/export.h>
+
 #include <atomic>
 #include <cstdint>
-
-#include <haldun/export.h>
 
 namespace Haldun {
 
 // Base of every reference-counted value. The count lives in the object
 // (intrusive), so a raw pointer can always be turned back into a Ref.
 class HALDUN_EXPORT ObjectImpl {
-public:
-    ObjectImpl() noexcept = default;
+ public:
+  ObjectImpl() noexcept = default;
 
-    // A copy is a new object: it must not inherit the owners of the original.
-    ObjectImpl(const ObjectImpl&) noexcept {}
+  // A copy is a new object: it must not inherit the owners of the original.
+  ObjectImpl(const ObjectImpl&) noexcept {}
 
-    // Assignment changes the value, not who holds the object.
-    ObjectImpl& operator=(const ObjectImpl&) noexcept { return *this; }
+  // Assignment changes the value, not who holds the object.
+  ObjectImpl& operator=(const ObjectImpl&) noexcept { return *this; }
 
-    virtual ~ObjectImpl();
+  virtual ~ObjectImpl();
 
-    // const so that Ref<const T> works; the count is not part of the value.
-    void IncRef() const noexcept { refCount_.fetch_add(1, std::memory_order_relaxed); }
+  // const so that Ref<const T> works; the count is not part of the value.
+  void IncRef() const noexcept { refCount_.fetch_add(1, std::memory_order_relaxed); }
 
-    void DecRef() const noexcept
-    {
-        // acq_rel: the deleting thread must see every write made through
-        // the other references before they were dropped.
-        if (refCount_.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            delete this;
-    }
+  void DecRef() const noexcept {
+    // acq_rel: the deleting thread must see every write made through
+    // the other references before they were dropped.
+    if (refCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+  }
 
-    // Drops a count without destroying at zero: how a factory that built an
-    // object under a Ref hands it back new, at count 0 (see Ref::Detach).
-    void DecRefNoDelete() const noexcept { refCount_.fetch_sub(1, std::memory_order_acq_rel); }
+  // Drops a count without destroying at zero: how a factory that built an
+  // object under a Ref hands it back new, at count 0 (see Ref::Detach).
+  void DecRefNoDelete() const noexcept { refCount_.fetch_sub(1, std::memory_order_acq_rel); }
 
-    int32_t GetRefCount() const noexcept { return refCount_.load(std::memory_order_relaxed); }
+  int32_t GetRefCount() const noexcept { return refCount_.load(std::memory_order_relaxed); }
 
-private:
-    mutable std::atomic<int32_t> refCount_{0};
+ private:
+  mutable std::atomic<int32_t> refCount_{0};
 };
 
-} // namespace Haldun
+}  // namespace Haldun

@@ -1,10 +1,10 @@
 #pragma once
 // A unit of work handed to another thread: who started it can wait for it.
-#include <condition_variable>
-#include <mutex>
-
 #include <haldun/export.h>
 #include <haldun/object_impl.h>
+
+#include <condition_variable>
+#include <mutex>
 
 namespace Haldun::System {
 

@@ -8,7 +8,10 @@ class DataObjectType;
 class EnumType;
 class ManagedObjectType;
 
-template <class T> DataObjectType* GetDoType();
-template <class E> EnumType* GetEnumType();
-template <class T> ManagedObjectType* GetMoType();
+template <class T>
+DataObjectType* GetDoType();
+template <class E>
+EnumType* GetEnumType();
+template <class T>
+ManagedObjectType* GetMoType();
 }  // namespace Zamli

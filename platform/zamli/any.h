@@ -1,10 +1,10 @@
 #pragma once
 // The root of every runtime value, and the set that differences collect into.
-#include <string>
-#include <vector>
-
 #include <haldun/object_impl.h>
 #include <zamli/export.h>
+
+#include <string>
+#include <vector>
 
 namespace Zamli {
 

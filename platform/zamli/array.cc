@@ -1,8 +1,7 @@
 #include <zamli/array.h>
+#include <zamli/printer.h>
 
 #include <cstring>
-
-#include <zamli/printer.h>
 
 namespace Zamli {
 

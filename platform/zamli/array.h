@@ -1,12 +1,12 @@
 #pragma once
 // Arrays of plain values: int, long and string (enumeration arrays derive
 // from the int array).
-#include <string>
-#include <vector>
-
 #include <zamli/collection.h>
 #include <zamli/type.h>
 #include <zamli/type_of.h>
+
+#include <string>
+#include <vector>
 
 namespace Zamli {
 

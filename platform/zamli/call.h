@@ -2,11 +2,6 @@
 // The typed ends of a remote call: boxing arguments and results into runtime
 // values and back. Client stubs, server objects and dispatch functions are
 // one line per member on top of these templates.
-#include <string>
-#include <tuple>
-#include <type_traits>
-#include <vector>
-
 #include <haldun/exception.h>
 #include <haldun/optional.h>
 #include <haldun/ref.h>
@@ -15,6 +10,11 @@
 #include <zamli/managed_object.h>
 #include <zamli/narrow.h>
 #include <zamli/primitive.h>
+
+#include <string>
+#include <tuple>
+#include <type_traits>
+#include <vector>
 
 namespace Zamli::Call {
 

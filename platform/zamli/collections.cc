@@ -51,9 +51,7 @@ void DataArrayBase::_Print(Printer& out) const {
   out.Close(']');
 }
 
-Type* DynamicArray::_GetType() const {
-  return TypeRegistry::Instance().FindByName("kettar.DynamicArray");
-}
+Type* DynamicArray::_GetType() const { return TypeRegistry::Instance().FindByName("kettar.DynamicArray"); }
 
 Type* DynamicArray::_GetItemType() const { return GetNoType<Any>(); }
 

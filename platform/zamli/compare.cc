@@ -1,9 +1,8 @@
 #include <zamli/compare.h>
-
-#include <typeinfo>
-
 #include <zamli/data_array.h>
 #include <zamli/records.h>
+
+#include <typeinfo>
 
 namespace Zamli {
 
@@ -16,9 +15,7 @@ bool PlainArray(const Any* v) {
 }
 
 // Every other value needs the other side to be of its very class.
-bool Comparable(const Any* a, const Any* b) {
-  return (PlainArray(a) && PlainArray(b)) || typeid(*a) == typeid(*b);
-}
+bool Comparable(const Any* a, const Any* b) { return (PlainArray(a) && PlainArray(b)) || typeid(*a) == typeid(*b); }
 
 }  // namespace
 

@@ -10,10 +10,10 @@
 // `path.name[i]`, so a nested change reads `summary.hosts[2].uuid`. Arrays
 // of different lengths, arrays of plain values, boxes and references differ
 // as a whole: one path for the property.
+#include <zamli/any.h>
+
 #include <string>
 #include <vector>
-
-#include <zamli/any.h>
 
 namespace Zamli {
 

@@ -1,14 +1,14 @@
 #pragma once
 // Arrays of data objects (and of managed object references).
-#include <type_traits>
-#include <vector>
-
 #include <haldun/ref.h>
 #include <zamli/accessors.h>
 #include <zamli/collection.h>
 #include <zamli/narrow.h>
 #include <zamli/type.h>
 #include <zamli/type_of.h>
+
+#include <type_traits>
+#include <vector>
 
 namespace Zamli {
 

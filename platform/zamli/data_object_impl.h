@@ -2,12 +2,12 @@
 // What every data class does, written once and driven by the class's field
 // table (DataTraits<T>): copying, comparison, difference and the record
 // functions. A type library includes this only where it defines its classes.
-#include <cstddef>
-
 #include <zamli/compare.h>
 #include <zamli/data_functions.h>
 #include <zamli/dynamic_data.h>
 #include <zamli/field_table.h>
+
+#include <cstddef>
 
 namespace Zamli {
 
@@ -89,26 +89,26 @@ DataArrayBase* DataFunctions<T>::CreateArray() {
 // The members every data class defines; `Class` is fully qualified, `Leaf`
 // its last component. Faults keep DynamicData's generic difference, the
 // others define theirs with ZAMLI_DEFINE_DATA_DIFF.
-#define ZAMLI_DEFINE_DATA_OBJECT(Class, Leaf)                                                                    \
-  Class::Leaf() = default;                                                                                       \
-  Class::Leaf(const Class& other) : ::Zamli::DataTraits<Class>::Base(other) {                                    \
-    ::Zamli::DataObjectOps<Class>::CopyFields(*this, other);                                                     \
-  }                                                                                                              \
-  Class::~Leaf() = default;                                                                                      \
-  ::Zamli::Type* Class::_GetType() const { return ::Zamli::GetDoType<Class>(); }                                 \
-  ::Zamli::DataObjectType* Class::_GetDataType() const { return ::Zamli::GetDoType<Class>(); }                   \
-  ::Zamli::Any* Class::_Clone() const { return new Class(*this); }                                               \
-  bool Class::_IsEqual(const ::Zamli::Any* other, bool flag) const {                                             \
-    return ::Zamli::DataObjectOps<Class>::IsEqual(*this, other, flag);                                           \
+#define ZAMLI_DEFINE_DATA_OBJECT(Class, Leaf)                                                  \
+  Class::Leaf() = default;                                                                     \
+  Class::Leaf(const Class& other) : ::Zamli::DataTraits<Class>::Base(other) {                  \
+    ::Zamli::DataObjectOps<Class>::CopyFields(*this, other);                                   \
+  }                                                                                            \
+  Class::~Leaf() = default;                                                                    \
+  ::Zamli::Type* Class::_GetType() const { return ::Zamli::GetDoType<Class>(); }               \
+  ::Zamli::DataObjectType* Class::_GetDataType() const { return ::Zamli::GetDoType<Class>(); } \
+  ::Zamli::Any* Class::_Clone() const { return new Class(*this); }                             \
+  bool Class::_IsEqual(const ::Zamli::Any* other, bool flag) const {                           \
+    return ::Zamli::DataObjectOps<Class>::IsEqual(*this, other, flag);                         \
   }
 
-#define ZAMLI_DEFINE_DATA_DIFF(Class)                                                                           \
+#define ZAMLI_DEFINE_DATA_DIFF(Class)                                                                              \
   void Class::_DiffProperties(const ::Zamli::Any* other, const std::string& path, ::Zamli::PropertyDiffSet& diffs) \
-      const {                                                                                                    \
-    ::Zamli::DataObjectOps<Class>::Diff(*this, other, path, diffs);                                              \
+      const {                                                                                                      \
+    ::Zamli::DataObjectOps<Class>::Diff(*this, other, path, diffs);                                                \
   }
 
 // The fault operations of a fault class: raise or make its own exception.
-#define ZAMLI_DEFINE_FAULT(Class)                                                                                \
-  void Class::ThrowInternal() const { throw Class::Exception(this); }                                           \
+#define ZAMLI_DEFINE_FAULT(Class)                                     \
+  void Class::ThrowInternal() const { throw Class::Exception(this); } \
   ::Zamli::MethodFault::Exception* Class::CreateException() const { return new Class::Exception(this); }

@@ -1,14 +1,13 @@
-#include <zamli/dynamic_data.h>
-
-#include <cstdio>
-#include <cstdlib>
-
 #include <zamli/data_object_impl.h>
+#include <zamli/dynamic_data.h>
 #include <zamli/field_kind.h>
 #include <zamli/primitive.h>
 #include <zamli/printer.h>
 #include <zamli/registry.h>
 #include <zamli/runtime_types.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace Zamli {
 
@@ -18,35 +17,55 @@ namespace {
 bool SameValue(const PropertyInfo& p, const void* a, const void* b) {
   if (a == nullptr || b == nullptr) return a == b;
   switch (KindOf(p)) {
-    case FieldKind::kString: return *static_cast<const std::string*>(a) == *static_cast<const std::string*>(b);
+    case FieldKind::kString:
+      return *static_cast<const std::string*>(a) == *static_cast<const std::string*>(b);
     case FieldKind::kBool:
       if (IsOptionalBool(p)) return *static_cast<const signed char*>(a) == *static_cast<const signed char*>(b);
       return *static_cast<const bool*>(a) == *static_cast<const bool*>(b);
-    case FieldKind::kInt: return *static_cast<const int*>(a) == *static_cast<const int*>(b);
-    case FieldKind::kLong: return *static_cast<const long*>(a) == *static_cast<const long*>(b);
-    case FieldKind::kFloat: return *static_cast<const float*>(a) == *static_cast<const float*>(b);
+    case FieldKind::kInt:
+      return *static_cast<const int*>(a) == *static_cast<const int*>(b);
+    case FieldKind::kLong:
+      return *static_cast<const long*>(a) == *static_cast<const long*>(b);
+    case FieldKind::kFloat:
+      return *static_cast<const float*>(a) == *static_cast<const float*>(b);
     case FieldKind::kDateTime:
       return *static_cast<const Haldun::System::DateTime*>(a) == *static_cast<const Haldun::System::DateTime*>(b);
-    case FieldKind::kBinary: return *static_cast<const Binary*>(a) == *static_cast<const Binary*>(b);
+    case FieldKind::kBinary:
+      return *static_cast<const Binary*>(a) == *static_cast<const Binary*>(b);
     case FieldKind::kReference:
-    case FieldKind::kArray: break;
+    case FieldKind::kArray:
+      break;
   }
   return false;
 }
 
 void PrintValue(Printer& out, const PropertyInfo& p, const void* addr) {
   switch (KindOf(p)) {
-    case FieldKind::kString: out.Quoted(*static_cast<const std::string*>(addr)); break;
+    case FieldKind::kString:
+      out.Quoted(*static_cast<const std::string*>(addr));
+      break;
     case FieldKind::kBool:
       out.Bool(IsOptionalBool(p) ? *static_cast<const signed char*>(addr) == 1 : *static_cast<const bool*>(addr));
       break;
-    case FieldKind::kInt: out.Int(*static_cast<const int*>(addr)); break;
-    case FieldKind::kLong: out.Int(*static_cast<const long*>(addr)); break;
-    case FieldKind::kFloat: out.Float(*static_cast<const float*>(addr)); break;
-    case FieldKind::kDateTime: out.DateTime(*static_cast<const Haldun::System::DateTime*>(addr)); break;
-    case FieldKind::kBinary: out.Binary(*static_cast<const Binary*>(addr)); break;
+    case FieldKind::kInt:
+      out.Int(*static_cast<const int*>(addr));
+      break;
+    case FieldKind::kLong:
+      out.Int(*static_cast<const long*>(addr));
+      break;
+    case FieldKind::kFloat:
+      out.Float(*static_cast<const float*>(addr));
+      break;
+    case FieldKind::kDateTime:
+      out.DateTime(*static_cast<const Haldun::System::DateTime*>(addr));
+      break;
+    case FieldKind::kBinary:
+      out.Binary(*static_cast<const Binary*>(addr));
+      break;
     case FieldKind::kReference:
-    case FieldKind::kArray: out.Value(static_cast<const Any*>(addr)); break;
+    case FieldKind::kArray:
+      out.Value(static_cast<const Any*>(addr));
+      break;
   }
 }
 
@@ -142,7 +161,9 @@ std::string FaultMessage(const MethodFault* fault) {
 MethodFault::Exception::Exception(const MethodFault* fault, const char* file, int line)
     : ThrowableImpl(FaultMessage(fault), file, line), fault_(const_cast<MethodFault*>(fault)) {}
 
-Haldun::Http::ResponseCode MethodFault::GetResponseCode() const { return Haldun::Http::ResponseCode::InternalServerError; }
+Haldun::Http::ResponseCode MethodFault::GetResponseCode() const {
+  return Haldun::Http::ResponseCode::InternalServerError;
+}
 
 void MethodFault::ThrowInternal() const { throw Exception(this); }
 
@@ -162,10 +183,23 @@ DataObjectType* Find(const TypeInfo* info) {
 }
 }  // namespace
 
-template <> DataObjectType* GetDoType<DynamicData>() { static auto* t = Find(&gKettarDynamicDataTypeInfo); return t; }
-template <> DataObjectType* GetDoType<MethodFault>() { static auto* t = Find(&gKettarMethodFaultTypeInfo); return t; }
-template <> DataObjectType* GetDoType<KeyAnyValue>() { static auto* t = Find(&gKettarKeyAnyValueTypeInfo); return t; }
-template <> DataObjectType* GetDoType<LocalizableMessage>() {
+template <>
+DataObjectType* GetDoType<DynamicData>() {
+  static auto* t = Find(&gKettarDynamicDataTypeInfo);
+  return t;
+}
+template <>
+DataObjectType* GetDoType<MethodFault>() {
+  static auto* t = Find(&gKettarMethodFaultTypeInfo);
+  return t;
+}
+template <>
+DataObjectType* GetDoType<KeyAnyValue>() {
+  static auto* t = Find(&gKettarKeyAnyValueTypeInfo);
+  return t;
+}
+template <>
+DataObjectType* GetDoType<LocalizableMessage>() {
   static auto* t = Find(&gKettarLocalizableMessageTypeInfo);
   return t;
 }

@@ -1,7 +1,5 @@
 #pragma once
 // The base of every data object, and the runtime's own data types.
-#include <string>
-
 #include <haldun/date_time.h>
 #include <haldun/exception.h>
 #include <haldun/http.h>
@@ -11,6 +9,8 @@
 #include <zamli/array.h>
 #include <zamli/data_array.h>
 #include <zamli/mo_ref.h>
+
+#include <string>
 
 namespace Zamli {
 
@@ -106,10 +106,14 @@ class ZAMLI_EXPORT LocalizableMessage : public DynamicData {
   DataArray<KeyAnyValue>* GetArg();
 };
 
-template <> ZAMLI_EXPORT DataObjectType* GetDoType<DynamicData>();
-template <> ZAMLI_EXPORT DataObjectType* GetDoType<MethodFault>();
-template <> ZAMLI_EXPORT DataObjectType* GetDoType<KeyAnyValue>();
-template <> ZAMLI_EXPORT DataObjectType* GetDoType<LocalizableMessage>();
+template <>
+ZAMLI_EXPORT DataObjectType* GetDoType<DynamicData>();
+template <>
+ZAMLI_EXPORT DataObjectType* GetDoType<MethodFault>();
+template <>
+ZAMLI_EXPORT DataObjectType* GetDoType<KeyAnyValue>();
+template <>
+ZAMLI_EXPORT DataObjectType* GetDoType<LocalizableMessage>();
 
 extern template class ZAMLI_EXPORT DataArray<DynamicData>;
 extern template class ZAMLI_EXPORT DataArray<MethodFault>;

@@ -8,42 +8,6 @@
 namespace Zamli {
 
 template <Enumeration E>
-bool Primitive<E>::_IsEqual(const Any* other, bool) const {
-  return value_ == NarrowTo<Primitive<E>>(other)->value_;
-}
-
-template <Enumeration E>
-void Primitive<E>::_DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const {
-  if (!_IsEqual(other, false)) diffs.AddChanged(path);
-}
-
-template <Enumeration E>
-void Primitive<E>::_Print(Printer& out) const {
-  const EnumType* type = GetEnumType<E>();
-  if (type != nullptr && value_ >= 0 && value_ < type->GetTagCount()) {
-    out.Quoted(type->GetTag(value_));
-  } else {
-    out.Int(value_);
-  }
-}
-
-template <Enumeration E>
-void Array<E>::_Print(Printer& out) const {
-  out.Open(_GetType()->GetName(), '[');
-  const EnumType* type = GetEnumType<E>();
-  for (int v : presentation_->GetValues()) {
-    out.Element();
-    if (v >= 0 && v < type->GetTagCount()) {
-      out.Quoted(type->GetTag(v));
-    } else {
-      out.Int(v);
-    }
-    out.EndMember();
-  }
-  out.Close(']');
-}
-
-template <Enumeration E>
 int EnumFunctions<E>::UnboxValue(const Any* value) {
   return NarrowTo<Primitive<E>>(value)->GetIndex();
 }
@@ -89,8 +53,8 @@ EnumType* CreateEnumType(const EnumTypeInfo* info) {
 }  // namespace Zamli
 
 // Everything one enumeration needs, instantiated where its library defines it.
-#define ZAMLI_DEFINE_ENUMERATION(E)                                  \
-  template class ZAMLI_EXPORT ::Zamli::Primitive<E>;                 \
-  template class ZAMLI_EXPORT ::Zamli::Array<E>;                     \
-  template struct ::Zamli::EnumFunctions<E>;                         \
+#define ZAMLI_DEFINE_ENUMERATION(E)                  \
+  template class ZAMLI_EXPORT ::Zamli::Primitive<E>; \
+  template class ZAMLI_EXPORT ::Zamli::Array<E>;     \
+  template struct ::Zamli::EnumFunctions<E>;         \
   template ZAMLI_EXPORT ::Zamli::EnumType* ::Zamli::CreateEnumType<E>(const ::Zamli::EnumTypeInfo*);

@@ -2,19 +2,24 @@
 // Enumeration values: held as 32-bit value indexes, travelling as their tags.
 // Boxes and arrays of an enumeration E, its five record functions, and the
 // typed way between a value and its tag.
-#include <string>
-#include <string_view>
-#include <type_traits>
-
 #include <zamli/accessors.h>
+#include <zamli/narrow.h>
+#include <zamli/printer.h>
 #include <zamli/array.h>
 #include <zamli/primitive.h>
 #include <zamli/type.h>
+
+#include <string>
+#include <string_view>
+#include <type_traits>
 
 namespace Zamli {
 
 template <class E>
 concept Enumeration = std::is_enum_v<E>;
+
+// A value's tag, or its index when it names no tag.
+ZAMLI_EXPORT void PrintEnumValue(Printer& out, const EnumType* type, int value);
 
 // One boxed value of E.
 template <Enumeration E>
@@ -27,9 +32,11 @@ class Primitive<E> : public Any {
 
   Type* _GetType() const override { return GetEnumType<E>(); }
   Any* _Clone() const override { return const_cast<Primitive*>(this); }
-  bool _IsEqual(const Any* other, bool flag) const override;
-  void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override;
-  void _Print(Printer& out) const override;
+  bool _IsEqual(const Any* other, bool) const override { return value_ == NarrowTo<Primitive>(other)->value_; }
+  void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override {
+    if (!_IsEqual(other, false)) diffs.AddChanged(path);
+  }
+  void _Print(Printer& out) const override { PrintEnumValue(out, GetEnumType<E>(), value_); }
 
  private:
   const int value_;
@@ -51,7 +58,15 @@ class Array<E> : public Array<int> {
   Type* _GetType() const override { return GetEnumType<E>()->GetArrayType(); }
   Any* _Clone() const override { return new Array(*this); }
   bool _IsEqual(const Any* other, bool flag) const override { return presentation_->Array<int>::_IsEqual(other, flag); }
-  void _Print(Printer& out) const override;
+  void _Print(Printer& out) const override {
+    out.Open(_GetType()->GetName(), '[');
+    for (int v : presentation_->GetValues()) {
+      out.Element();
+      PrintEnumValue(out, GetEnumType<E>(), v);
+      out.EndMember();
+    }
+    out.Close(']');
+  }
 
  private:
   Array<int>* const presentation_ = this;

@@ -7,15 +7,15 @@
 namespace Zamli {
 
 enum class FieldKind {
-  kString,       // std::string / Haldun::Optional<std::string>
-  kBool,         // bool / Haldun::Optional<bool> (address of the signed byte)
-  kInt,          // int
-  kLong,         // long
-  kFloat,        // float
-  kDateTime,     // Haldun::System::DateTime
-  kBinary,       // std::vector<unsigned char>
-  kReference,    // Haldun::Ref to a data object, MoRef, Any or DynamicArray
-  kArray,        // Haldun::Ref to an array
+  kString,     // std::string / Haldun::Optional<std::string>
+  kBool,       // bool / Haldun::Optional<bool> (address of the signed byte)
+  kInt,        // int
+  kLong,       // long
+  kFloat,      // float
+  kDateTime,   // Haldun::System::DateTime
+  kBinary,     // std::vector<unsigned char>
+  kReference,  // Haldun::Ref to a data object, MoRef, Any or DynamicArray
+  kArray,      // Haldun::Ref to an array
 };
 
 inline FieldKind KindOf(const PropertyInfo& p) {

@@ -2,15 +2,14 @@
 // its one pointer, seen as Any*: every value class derives from Any alone,
 // so an X* and its Any* are the same address. This file is built with
 // -fno-strict-aliasing for that reason.
+#include <haldun/exception.h>
+#include <zamli/collection.h>
+#include <zamli/compare.h>
 #include <zamli/field_table.h>
 
 #include <atomic>
 #include <cstring>
 #include <utility>
-
-#include <haldun/exception.h>
-#include <zamli/collection.h>
-#include <zamli/compare.h>
 
 namespace Zamli {
 
@@ -69,7 +68,9 @@ struct Opt {
     const F& fb = *static_cast<const F*>(b);
     return (flag && !fb.IsSet()) || Same(*static_cast<const F*>(a), fb);
   }
-  static bool Differs(const void* a, const void* b) { return !Same(*static_cast<const F*>(a), *static_cast<const F*>(b)); }
+  static bool Differs(const void* a, const void* b) {
+    return !Same(*static_cast<const F*>(a), *static_cast<const F*>(b));
+  }
   static void Get(void* f, void* out, const FieldEntry&) {
     if constexpr (std::is_same_v<V, bool>) {
       *static_cast<signed char*>(out) = static_cast<F*>(f)->StoredByte();
@@ -150,10 +151,10 @@ const FieldOps kOptionalLongField = Opt<long>::kOps;
 const FieldOps kOptionalFloatField = Opt<float>::kOps;
 const FieldOps kOptionalDateTimeField = Opt<DateTime>::kOps;
 const FieldOps kOptionalBinaryField = Opt<Binary>::kOps;
-const FieldOps kReferenceField{&RefCopy, &RefEqual, nullptr, &RefGet, &RefAddr, &RefSet, &RefSwap, &RefIsSet,
-                               &RefUnset, true};
-const FieldOps kArrayField{&RefCopy, &RefEqual, nullptr, &ArrayGet, &ArrayAddr, &RefSet, &RefSwap, &ArrayIsSet,
-                           &RefUnset, true};
+const FieldOps kReferenceField{&RefCopy, &RefEqual, nullptr,   &RefGet,   &RefAddr,
+                               &RefSet,  &RefSwap,  &RefIsSet, &RefUnset, true};
+const FieldOps kArrayField{&RefCopy, &RefEqual, nullptr,     &ArrayGet, &ArrayAddr,
+                           &RefSet,  &RefSwap,  &ArrayIsSet, &RefUnset, true};
 
 namespace {
 char* At(void* obj, const FieldEntry& e) { return static_cast<char*>(obj) + e.offset; }

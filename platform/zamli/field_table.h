@@ -4,17 +4,17 @@
 // the table, so a generated class carries its field list and nothing else:
 // copying, comparison, difference and the record functions are written once,
 // here and in field_table.cc, for every class.
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <typeinfo>
-#include <vector>
-
 #include <haldun/date_time.h>
 #include <haldun/optional.h>
 #include <haldun/ref.h>
 #include <zamli/any.h>
 #include <zamli/records.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <typeinfo>
+#include <vector>
 
 namespace Zamli {
 
@@ -22,8 +22,10 @@ class Collection;
 class DataArrayBase;
 class DynamicArray;
 class MoRef;
-template <class T> class Array;
-template <class T> class DataArray;
+template <class T>
+class Array;
+template <class T>
+class DataArray;
 
 struct FieldEntry;
 
@@ -53,8 +55,8 @@ struct FieldEntry {
 };
 
 ZAMLI_EXPORT extern const FieldOps kStringField, kBoolField, kIntField, kLongField, kFloatField, kDateTimeField,
-    kBinaryField, kOptionalStringField, kOptionalBoolField, kOptionalIntField, kOptionalLongField,
-    kOptionalFloatField, kOptionalDateTimeField, kOptionalBinaryField, kReferenceField, kArrayField;
+    kBinaryField, kOptionalStringField, kOptionalBoolField, kOptionalIntField, kOptionalLongField, kOptionalFloatField,
+    kOptionalDateTimeField, kOptionalBinaryField, kReferenceField, kArrayField;
 
 namespace Detail {
 template <class X>
@@ -67,9 +69,9 @@ Any* NewArray() {
 }
 template <class F>
 struct FieldKindOf;
-#define ZAMLI_FIELD_KIND(Type, Ops) \
-  template <>                       \
-  struct FieldKindOf<Type> {        \
+#define ZAMLI_FIELD_KIND(Type, Ops)               \
+  template <>                                     \
+  struct FieldKindOf<Type> {                      \
     static constexpr const FieldOps* kOps = &Ops; \
   }
 ZAMLI_FIELD_KIND(std::string, kStringField);
@@ -102,7 +104,7 @@ constexpr FieldEntry MakeField(size_t offset) {
 }
 
 template <class F>
-  requires requires { typename F::element_type; }
+requires requires { typename F::element_type; }
 constexpr FieldEntry MakeField(size_t offset) {
   using X = typename F::element_type;
   if constexpr (Detail::IsTypedArray<X>::value) {

@@ -1,6 +1,5 @@
-#include <zamli/local_adapter.h>
-
 #include <zamli/call.h>
+#include <zamli/local_adapter.h>
 #include <zamli/type.h>
 
 namespace Zamli {

@@ -3,14 +3,14 @@
 // carried straight to the managed type's dispatch function. Faults raised by
 // an implementation reach the caller as their own exception classes.
 // Asynchronous calls run on a pool of worker threads.
+#include <zamli/managed_object.h>
+
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
-
-#include <zamli/managed_object.h>
 
 namespace Zamli {
 

@@ -1,5 +1,4 @@
 #include <zamli/managed_object.h>
-
 #include <zamli/type.h>
 
 namespace Zamli {
@@ -56,8 +55,7 @@ void StubImpl::_StartInvoke(ManagedMethod* method, const std::vector<Haldun::Ref
 }
 
 void StubImpl::_StartInvoke_Task(ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,
-                                 const CompletionCallback& callback,
-                                 Haldun::Ref<Haldun::System::ScheduledItem>& item) {
+                                 const CompletionCallback& callback, Haldun::Ref<Haldun::System::ScheduledItem>& item) {
   _StartInvoke(method, args, callback, item);
 }
 

@@ -1,16 +1,16 @@
 #pragma once
 // The roots of remote service interfaces: what every interface class, every
 // client stub and every server implementation has in common.
-#include <functional>
-#include <string>
-#include <vector>
-
 #include <haldun/exception.h>
 #include <haldun/object_impl.h>
 #include <haldun/ref.h>
 #include <haldun/scheduled_item.h>
 #include <zamli/any.h>
 #include <zamli/mo_ref.h>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace Zamli {
 
@@ -76,8 +76,7 @@ class ZAMLI_EXPORT StubImpl : public virtual ManagedObject {
   virtual void _StartInvoke(ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,
                             const CompletionCallback& callback, Haldun::Ref<Haldun::System::ScheduledItem>& item);
   virtual void _StartInvoke_Task(ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,
-                                 const CompletionCallback& callback,
-                                 Haldun::Ref<Haldun::System::ScheduledItem>& item);
+                                 const CompletionCallback& callback, Haldun::Ref<Haldun::System::ScheduledItem>& item);
   virtual StubAdapter* _GetStubAdapter() const { return adapter_; }
   RequestContext* _GetRequestContext() const override { return context_.Get(); }
   virtual void _SetRequestContext(RequestContext* context) { context_ = Haldun::Ref<RequestContext>(context); }

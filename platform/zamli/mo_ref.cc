@@ -1,5 +1,4 @@
 #include <zamli/mo_ref.h>
-
 #include <zamli/narrow.h>
 #include <zamli/printer.h>
 #include <zamli/type_of.h>

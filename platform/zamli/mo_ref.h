@@ -1,8 +1,8 @@
 #pragma once
 // A reference to a managed object on a server: its type and its id.
-#include <string>
-
 #include <zamli/any.h>
+
+#include <string>
 
 namespace Zamli {
 

@@ -1,8 +1,8 @@
 #pragma once
-#include <typeinfo>
-
 #include <haldun/exception.h>
 #include <zamli/any.h>
+
+#include <typeinfo>
 
 namespace Zamli {
 

@@ -1,6 +1,5 @@
-#include <zamli/primitive.h>
-
 #include <zamli/narrow.h>
+#include <zamli/primitive.h>
 #include <zamli/printer.h>
 
 namespace Zamli {

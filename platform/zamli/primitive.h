@@ -1,14 +1,14 @@
 #pragma once
 // One boxed value. Boxes never change after creation, so any number of
 // holders may share one: cloning a box answers with the box itself.
-#include <string>
-#include <vector>
-
 #include <haldun/date_time.h>
 #include <haldun/ref.h>
 #include <zamli/any.h>
 #include <zamli/type.h>
 #include <zamli/type_of.h>
+
+#include <string>
+#include <vector>
 
 namespace Zamli {
 

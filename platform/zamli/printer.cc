@@ -1,8 +1,8 @@
+#include <zamli/any.h>
+#include <zamli/enum_value.h>
 #include <zamli/printer.h>
 
 #include <charconv>
-
-#include <zamli/any.h>
 
 namespace Zamli {
 
@@ -18,14 +18,31 @@ void Printer::Quoted(std::string_view text) {
   out_ += '"';
   for (char c : text) {
     switch (c) {
-      case '"': out_ += "\\\""; break;
-      case '\\': out_ += "\\\\"; break;
-      case '\n': out_ += "\\n"; break;
-      case '\t': out_ += "\\t"; break;
-      default: out_ += c;
+      case '"':
+        out_ += "\\\"";
+        break;
+      case '\\':
+        out_ += "\\\\";
+        break;
+      case '\n':
+        out_ += "\\n";
+        break;
+      case '\t':
+        out_ += "\\t";
+        break;
+      default:
+        out_ += c;
     }
   }
   out_ += '"';
+}
+
+void PrintEnumValue(Printer& out, const EnumType* type, int value) {
+  if (type != nullptr && value >= 0 && value < type->GetTagCount()) {
+    out.Quoted(type->GetTag(value));
+  } else {
+    out.Int(value);
+  }
 }
 
 void Printer::Int(int64_t value) { out_ += std::to_string(value); }

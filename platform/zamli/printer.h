@@ -1,12 +1,12 @@
 #pragma once
 // Writes values for Any::ToString.
+#include <haldun/date_time.h>
+#include <zamli/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <haldun/date_time.h>
-#include <zamli/export.h>
 
 namespace Zamli {
 

@@ -1,7 +1,7 @@
 #pragma once
-#include <cstring>
-
 #include <zamli/records.h>
+
+#include <cstring>
 
 namespace Zamli {
 

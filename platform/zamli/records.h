@@ -1,12 +1,12 @@
 #pragma once
 // Descriptor records: the contract between a type library and the runtime.
 // Plain structures, ordinary layout; field order and widths must not change.
+#include <haldun/ref.h>
+#include <zamli/export.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <haldun/ref.h>
-#include <zamli/export.h>
 
 namespace Zamli {
 
@@ -21,7 +21,8 @@ class StubAdapter;
 class RequestContext;
 class StubImpl;
 class Version;
-template <class T> class Array;
+template <class T>
+class Array;
 
 enum TypeKind : int {
   kPrimitiveKind = 1,  // the runtime's own primitives

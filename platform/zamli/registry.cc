@@ -1,9 +1,8 @@
 #include <zamli/registry.h>
+#include <zamli/runtime_types.h>
 
 #include <algorithm>
 #include <mutex>
-
-#include <zamli/runtime_types.h>
 
 namespace Zamli {
 
@@ -39,10 +38,11 @@ void TypeRegistry::RegisterRuntimeTypes() {
   auto* keyAnyValue = new DataObjectType(&RuntimeTypes::kKeyAnyValue, dynamicData);
   auto* message = new DataObjectType(&RuntimeTypes::kLocalizableMessage, dynamicData);
   auto* managedObject = new ManagedObjectType(&RuntimeTypes::kManagedObject);
-  const std::pair<Type*, const char*> types[] = {
-      {dynamicData, "Zamli::DynamicData"},   {methodFault, "Zamli::MethodFault"},
-      {keyAnyValue, "Zamli::KeyAnyValue"},   {message, "Zamli::LocalizableMessage"},
-      {managedObject, "Zamli::ManagedObject"}};
+  const std::pair<Type*, const char*> types[] = {{dynamicData, "Zamli::DynamicData"},
+                                                 {methodFault, "Zamli::MethodFault"},
+                                                 {keyAnyValue, "Zamli::KeyAnyValue"},
+                                                 {message, "Zamli::LocalizableMessage"},
+                                                 {managedObject, "Zamli::ManagedObject"}};
   for (auto [type, className] : types) {
     AddType(type);
     own(type, className);

@@ -1,13 +1,13 @@
 #pragma once
 // The process-wide registry of namespaces, versions and types.
+#include <zamli/type.h>
+
 #include <memory>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include <zamli/type.h>
 
 namespace Zamli {
 

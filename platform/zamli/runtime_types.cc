@@ -1,9 +1,8 @@
 // Records of the runtime's own namespace, "kettar": the primitives and the
 // roots of the data, fault and managed type trees.
-#include <zamli/runtime_types.h>
-
 #include <zamli/dynamic_data.h>
 #include <zamli/primitive_types.h>
+#include <zamli/runtime_types.h>
 
 namespace Zamli {
 
@@ -24,14 +23,14 @@ const TypeInfo gKettarManagedObjectTypeInfo = {kManagedKind, "kettar.ManagedObje
 
 extern "C" {
 const Zamli::TypeInfo gKettarDynamicDataTypeInfo = {Zamli::kDataKind, "kettar.DynamicData", "DynamicData",
-                                                   "kettar.version.version0"};
+                                                    "kettar.version.version0"};
 // An array of values of any type: not a data object, so not of the data kind.
 const Zamli::TypeInfo gKettarDynamicArrayTypeInfo = {Zamli::kPrimitiveKind, "kettar.DynamicArray", "DynamicArray",
-                                                    "kettar.version.version0"};
+                                                     "kettar.version.version0"};
 const Zamli::TypeInfo gKettarKeyAnyValueTypeInfo = {Zamli::kDataKind, "kettar.KeyAnyValue", "KeyAnyValue",
-                                                   "kettar.version.version0"};
+                                                    "kettar.version.version0"};
 const Zamli::TypeInfo gKettarLocalizableMessageTypeInfo = {Zamli::kDataKind, "kettar.LocalizableMessage",
-                                                          "LocalizableMessage", "kettar.version.version1"};
+                                                           "LocalizableMessage", "kettar.version.version1"};
 }
 
 namespace Zamli::RuntimeTypes {
@@ -58,32 +57,63 @@ Version* rcVersion = nullptr;
 bool NothingToTest(const DynamicData*, int) { return true; }
 DataArrayBase* CreateDynamicDataArray() { return new DataArray<DynamicData>(); }
 // The root is abstract: there are no instances, but arrays of any data object.
-const DataTypeInfo kDynamicData = {&gKettarDynamicDataTypeInfo, nullptr, kNoProperties, nullptr, nullptr, nullptr,
-                                   nullptr, &NothingToTest, nullptr, nullptr, &CreateDynamicDataArray, nullptr};
+const DataTypeInfo kDynamicData = {&gKettarDynamicDataTypeInfo,
+                                   nullptr,
+                                   kNoProperties,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   &NothingToTest,
+                                   nullptr,
+                                   nullptr,
+                                   &CreateDynamicDataArray,
+                                   nullptr};
 const PropertyInfo kMethodFaultProperties[] = {
     {&gKettarMethodFaultTypeInfo, kOptionalFlag, "faultCause", nullptr, "kettar.version.version0"},
     {&gKettarLocalizableMessageTypeInfo, kArrayFlag | kOptionalFlag, "faultMessage", nullptr,
      "kettar.version.version1"},
     {}};
-const PropertyInfo kKeyAnyValueProperties[] = {
-    {&gStringTypeInfo, 0, "key", nullptr, "kettar.version.version0"},
-    {&gAnyTypeInfo, 0, "value", nullptr, "kettar.version.version0"},
-    {}};
+const PropertyInfo kKeyAnyValueProperties[] = {{&gStringTypeInfo, 0, "key", nullptr, "kettar.version.version0"},
+                                               {&gAnyTypeInfo, 0, "value", nullptr, "kettar.version.version0"},
+                                               {}};
 const PropertyInfo kLocalizableMessageProperties[] = {
     {&gStringTypeInfo, 0, "key", nullptr, "kettar.version.version1"},
     {&gKettarKeyAnyValueTypeInfo, kArrayFlag | kOptionalFlag, "arg", nullptr, "kettar.version.version1"},
     {&gStringTypeInfo, kOptionalFlag, "message", nullptr, "kettar.version.version1"},
     {}};
-const ManagedTypeInfo kManagedObject = {&gKettarManagedObjectTypeInfo, nullptr, kNoProperties, kNoMethods,
-                                        nullptr, nullptr, nullptr, managedObjectMethods};
-const KettarVersions kNamespace = {"kettar", &namespaceId, kNoNamespaces, nullptr, kVersions, kParents,
-                                   officialVersions, internalVersions, &rcVersion, 3, 3, 2, 0, nullptr, 2, -1,
-                                   nullptr, nullptr, nullptr};
-const TypeInfo* const kPrimitives[] = {&gStringTypeInfo, &gBoolTypeInfo,     &gIntTypeInfo,    &gLongTypeInfo,
-                                       &gFloatTypeInfo,  &gDateTimeTypeInfo, &gBinaryTypeInfo, &gAnyTypeInfo,
-                                       &gKettarDynamicArrayTypeInfo};
-const char* const kPrimitiveClasses[] = {"std::string", "bool", "int", "long", "float",
-                                         "Haldun::System::DateTime", "std::vector<unsigned char>", "Zamli::Any",
+const ManagedTypeInfo kManagedObject = {
+    &gKettarManagedObjectTypeInfo, nullptr, kNoProperties, kNoMethods, nullptr, nullptr, nullptr, managedObjectMethods};
+const KettarVersions kNamespace = {"kettar",
+                                   &namespaceId,
+                                   kNoNamespaces,
+                                   nullptr,
+                                   kVersions,
+                                   kParents,
+                                   officialVersions,
+                                   internalVersions,
+                                   &rcVersion,
+                                   3,
+                                   3,
+                                   2,
+                                   0,
+                                   nullptr,
+                                   2,
+                                   -1,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr};
+const TypeInfo* const kPrimitives[] = {&gStringTypeInfo, &gBoolTypeInfo,  &gIntTypeInfo,
+                                       &gLongTypeInfo,   &gFloatTypeInfo, &gDateTimeTypeInfo,
+                                       &gBinaryTypeInfo, &gAnyTypeInfo,   &gKettarDynamicArrayTypeInfo};
+const char* const kPrimitiveClasses[] = {"std::string",
+                                         "bool",
+                                         "int",
+                                         "long",
+                                         "float",
+                                         "Haldun::System::DateTime",
+                                         "std::vector<unsigned char>",
+                                         "Zamli::Any",
                                          "Zamli::DynamicArray"};
 
 }  // namespace Zamli::RuntimeTypes

@@ -1,16 +1,18 @@
+#include <haldun/exception.h>
+#include <zamli/registry.h>
 #include <zamli/type.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-#include <haldun/exception.h>
-#include <zamli/registry.h>
-
 namespace Zamli {
 
 Type::Type(TypeKind kind, const TypeInfo* info, std::string name, std::string wsdlName, std::string version)
-    : kind_(kind), info_(info), name_(std::move(name)), wsdlName_(std::move(wsdlName)),
+    : kind_(kind),
+      info_(info),
+      name_(std::move(name)),
+      wsdlName_(std::move(wsdlName)),
       versionName_(std::move(version)) {}
 
 Type::~Type() { delete arrayType_.load(std::memory_order_acquire); }
@@ -57,7 +59,9 @@ int CountRecords(const PropertyInfo* table) {
 DataObjectType::DataObjectType(const DataTypeInfo* info, DataObjectType* base)
     : Type(static_cast<TypeKind>(info->type->kind), info->type, info->type->name, info->type->wsdlName,
            info->type->version),
-      dataInfo_(info), base_(base), ownCount_(CountRecords(info->properties)) {
+      dataInfo_(info),
+      base_(base),
+      ownCount_(CountRecords(info->properties)) {
   if (base_ != nullptr) all_ = base_->all_;
   for (int i = 0; i < ownCount_; ++i) all_.push_back(PropertyRef{this, i, &info->properties[i]});
 }
@@ -71,8 +75,7 @@ bool DataObjectType::IsA(const DataObjectType* other) const {
 
 const PropertyInfo& DataObjectType::GetOwnProperty(int index) const {
   if (index < 0 || index >= ownCount_) {
-    throw Haldun::OutOfRangeException("property index " + std::to_string(index) + " out of range for " +
-                                      GetName());
+    throw Haldun::OutOfRangeException("property index " + std::to_string(index) + " out of range for " + GetName());
   }
   return dataInfo_->properties[index];
 }
@@ -87,7 +90,8 @@ const PropertyRef* DataObjectType::FindProperty(std::string_view name) const {
 
 EnumType::EnumType(const EnumTypeInfo* info, const EnumFuncs& funcs)
     : Type(kEnumKind, info->typeInfo, info->typeInfo->name, info->typeInfo->wsdlName, info->typeInfo->version),
-      enumInfo_(info), funcs_(funcs) {
+      enumInfo_(info),
+      funcs_(funcs) {
   for (const char* const* tag = info->tags; tag != nullptr && *tag != nullptr; ++tag) tags_.emplace_back(*tag);
   TypeRegistry::Instance().AddType(this);
 }
@@ -138,8 +142,8 @@ ManagedObjectType::~ManagedObjectType() {
 
 ManagedMethod* ManagedObjectType::GetMember(int memberIndex) const {
   if (memberIndex < 0 || memberIndex >= GetMemberCount()) {
-    throw Haldun::OutOfRangeException("member index " + std::to_string(memberIndex) + " out of range for " +
-                                      GetName() + " (" + std::to_string(GetMemberCount()) + " members)");
+    throw Haldun::OutOfRangeException("member index " + std::to_string(memberIndex) + " out of range for " + GetName() +
+                                      " (" + std::to_string(GetMemberCount()) + " members)");
   }
   return members_[static_cast<size_t>(memberIndex)];
 }

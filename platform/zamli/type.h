@@ -1,12 +1,12 @@
 #pragma once
 // The runtime's type objects, built from the descriptor records at registration.
+#include <zamli/records.h>
+#include <zamli/version.h>
+
 #include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <zamli/records.h>
-#include <zamli/version.h>
 
 namespace Zamli {
 

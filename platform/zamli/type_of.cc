@@ -1,13 +1,12 @@
-#include <zamli/type_of.h>
-
-#include <string>
-#include <vector>
-
 #include <haldun/date_time.h>
 #include <zamli/any.h>
 #include <zamli/mo_ref.h>
 #include <zamli/primitive_types.h>
 #include <zamli/registry.h>
+#include <zamli/type_of.h>
+
+#include <string>
+#include <vector>
 
 namespace Zamli {
 
@@ -18,14 +17,50 @@ Type* Lookup(const TypeInfo* info) {
 }
 }  // namespace
 
-template <> Type* GetNoType<int>() { static Type* t = Lookup(&gIntTypeInfo); return t; }
-template <> Type* GetNoType<long>() { static Type* t = Lookup(&gLongTypeInfo); return t; }
-template <> Type* GetNoType<float>() { static Type* t = Lookup(&gFloatTypeInfo); return t; }
-template <> Type* GetNoType<bool>() { static Type* t = Lookup(&gBoolTypeInfo); return t; }
-template <> Type* GetNoType<std::string>() { static Type* t = Lookup(&gStringTypeInfo); return t; }
-template <> Type* GetNoType<Haldun::System::DateTime>() { static Type* t = Lookup(&gDateTimeTypeInfo); return t; }
-template <> Type* GetNoType<std::vector<unsigned char>>() { static Type* t = Lookup(&gBinaryTypeInfo); return t; }
-template <> Type* GetNoType<MoRef>() { static Type* t = Lookup(&gKettarManagedObjectTypeInfo); return t; }
-template <> Type* GetNoType<Any>() { static Type* t = Lookup(&gAnyTypeInfo); return t; }
+template <>
+Type* GetNoType<int>() {
+  static Type* t = Lookup(&gIntTypeInfo);
+  return t;
+}
+template <>
+Type* GetNoType<long>() {
+  static Type* t = Lookup(&gLongTypeInfo);
+  return t;
+}
+template <>
+Type* GetNoType<float>() {
+  static Type* t = Lookup(&gFloatTypeInfo);
+  return t;
+}
+template <>
+Type* GetNoType<bool>() {
+  static Type* t = Lookup(&gBoolTypeInfo);
+  return t;
+}
+template <>
+Type* GetNoType<std::string>() {
+  static Type* t = Lookup(&gStringTypeInfo);
+  return t;
+}
+template <>
+Type* GetNoType<Haldun::System::DateTime>() {
+  static Type* t = Lookup(&gDateTimeTypeInfo);
+  return t;
+}
+template <>
+Type* GetNoType<std::vector<unsigned char>>() {
+  static Type* t = Lookup(&gBinaryTypeInfo);
+  return t;
+}
+template <>
+Type* GetNoType<MoRef>() {
+  static Type* t = Lookup(&gKettarManagedObjectTypeInfo);
+  return t;
+}
+template <>
+Type* GetNoType<Any>() {
+  static Type* t = Lookup(&gAnyTypeInfo);
+  return t;
+}
 
 }  // namespace Zamli

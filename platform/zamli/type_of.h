@@ -6,5 +6,6 @@ namespace Zamli {
 class Type;
 // Defined for int, long, float, bool, std::string, Haldun::System::DateTime,
 // std::vector<unsigned char>, Zamli::MoRef (any managed object) and Zamli::Any.
-template <class T> ZAMLI_EXPORT Type* GetNoType();
+template <class T>
+ZAMLI_EXPORT Type* GetNoType();
 }  // namespace Zamli

@@ -1,8 +1,8 @@
 #pragma once
+#include <zamli/export.h>
+
 #include <string>
 #include <vector>
-
-#include <zamli/export.h>
 
 namespace Zamli {
 

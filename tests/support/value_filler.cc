@@ -1,8 +1,5 @@
 #include "value_filler.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include <haldun/exception.h>
 #include <zamli/array.h>
 #include <zamli/data_array.h>
@@ -11,6 +8,9 @@
 #include <zamli/primitive.h>
 #include <zamli/primitive_types.h>
 #include <zamli/registry.h>
+
+#include <cstdio>
+#include <cstring>
 
 namespace PelkTest {
 
@@ -125,8 +125,7 @@ std::string ValueFiller::NextString(const char* name, const std::string& path, c
   return value;
 }
 
-Haldun::Ref<Zamli::Any> ValueFiller::MakeScalarArray(const Zamli::PropertyInfo& p, int owner,
-                                                      const std::string& path) {
+Haldun::Ref<Zamli::Any> ValueFiller::MakeScalarArray(const Zamli::PropertyInfo& p, int owner, const std::string& path) {
   int n = options_.arrayLength(owner);
   auto element = [&](int i) { return path + "[" + std::to_string(i) + "]"; };
   if (p.type == &Zamli::gStringTypeInfo) {
@@ -207,7 +206,8 @@ void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef
       return;
     }
     case FieldKind::kReference:
-    case FieldKind::kArray: break;
+    case FieldKind::kArray:
+      break;
   }
 }
 

@@ -3,12 +3,12 @@
 // deterministic values from one counter. With the default options it builds
 // the reference workload tree; tests use it to fill every property of every
 // type. Every scalar set is reported to an optional listener, in fill order.
-#include <functional>
-#include <string>
-
 #include <haldun/ref.h>
 #include <zamli/dynamic_data.h>
 #include <zamli/type.h>
+
+#include <functional>
+#include <string>
 
 namespace PelkTest {
 

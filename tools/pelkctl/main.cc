@@ -1,7 +1,6 @@
 // pelkctl: looks at the types this library registers with the runtime.
-#include <iostream>
-
 #include <CLI/CLI.hpp>
+#include <iostream>
 
 #include "schema_dump.h"
 
@@ -17,8 +16,8 @@ int ListTypes(const std::string& kind) {
   int slot = 0;
   for (const Zamli::Type* t : PelkNamespace().GetTypes()) {
     if (kind.empty() || kind == Pelkctl::KindName(t->GetKind())) {
-      std::cout << slot << '\t' << Pelkctl::KindName(t->GetKind()) << '\t' << t->GetName() << '\t'
-                << t->GetWsdlName() << '\t' << t->GetVersionName() << '\n';
+      std::cout << slot << '\t' << Pelkctl::KindName(t->GetKind()) << '\t' << t->GetName() << '\t' << t->GetWsdlName()
+                << '\t' << t->GetVersionName() << '\n';
     }
     ++slot;
   }
@@ -43,7 +42,8 @@ int main(int argc, char** argv) {
 
   std::string kind;
   auto* types = app.add_subcommand("types", "List the registered types, one per line, in slot order");
-  types->add_option("--kind", kind, "Only types of this kind")->check(CLI::IsMember({"data", "fault", "enum", "managed"}));
+  types->add_option("--kind", kind, "Only types of this kind")
+      ->check(CLI::IsMember({"data", "fault", "enum", "managed"}));
 
   std::string name;
   auto* describe = app.add_subcommand("describe", "Show one type's schema");

@@ -61,11 +61,16 @@ std::string FlagText(const Zamli::PropertyInfo& p) {
 
 const char* KindName(Zamli::TypeKind kind) {
   switch (kind) {
-    case Zamli::kDataKind: return "data";
-    case Zamli::kFaultKind: return "fault";
-    case Zamli::kEnumKind: return "enum";
-    case Zamli::kManagedKind: return "managed";
-    case Zamli::kPrimitiveKind: return "primitive";
+    case Zamli::kDataKind:
+      return "data";
+    case Zamli::kFaultKind:
+      return "fault";
+    case Zamli::kEnumKind:
+      return "enum";
+    case Zamli::kManagedKind:
+      return "managed";
+    case Zamli::kPrimitiveKind:
+      return "primitive";
   }
   return "unknown";
 }
@@ -129,8 +134,10 @@ void DescribeProperties(const Zamli::DataObjectType& type, std::ostream& out) {
   out << "properties (inherited first):\n";
   for (const Zamli::PropertyRef& p : all) {
     out << "  " << p.info->name << ": " << TypeText(*p.info) << FlagText(*p.info) << "  since " << p.info->version;
-    if (p.owner != &type) out << "  (from " << p.owner->GetName() << " #" << p.index << ")";
-    else out << "  #" << p.index;
+    if (p.owner != &type)
+      out << "  (from " << p.owner->GetName() << " #" << p.index << ")";
+    else
+      out << "  #" << p.index;
     out << "\n";
   }
 }

@@ -1,11 +1,11 @@
 #pragma once
 // Reads a registered namespace back out of the runtime: its versions and
 // every type of its type list, from the type objects and the records they hold.
-#include <iosfwd>
-#include <string>
-
-#include <nlohmann/json.hpp>
 #include <zamli/registry.h>
+
+#include <iosfwd>
+#include <nlohmann/json.hpp>
+#include <string>
 
 namespace Pelkctl {
 
