@@ -3,28 +3,18 @@ class, client stub and server base (in the class header), and in the area
 source their definitions and the type's dispatch and stub factory. Each
 member is one line on top of the runtime's call templates (zamli/call.h)."""
 from .emit_classes import CPP_KEYWORDS, leaf_of
-from .model import FLAG_ARRAY, FLAG_OPTIONAL
+from .model import FLAG_ARRAY, FLAG_OPTIONAL, PRIMITIVE_CPP, field_cpp
 
 VALUE_PARAM = {"string": "const std::string&", "boolean": "bool", "int": "int", "long": "long",
                "float": "float", "dateTime": "const Haldun::System::DateTime&",
                "binary": "const std::vector<unsigned char>&"}
-VALUE_CPP = {"string": "std::string", "boolean": "bool", "int": "int", "long": "long", "float": "float",
-             "dateTime": "Haldun::System::DateTime", "binary": "std::vector<unsigned char>"}
-ARRAY_ITEM = {"string": "std::string", "int": "int", "long": "long"}
+VALUE_CPP = PRIMITIVE_CPP
 
 
 def value_class(p):
-    """The runtime class a reference-kind parameter or result is held as."""
-    t = p.type
-    if p.flags & FLAG_ARRAY:
-        if t.kind == "primitive":
-            return f"Zamli::Array<{ARRAY_ITEM[t.name]}>"
-        return f"Zamli::DataArray<{'Zamli::MoRef' if t.kind == 'managed' else t.cls}>"
-    if t.kind == "managed":
-        return "Zamli::MoRef"
-    if t.name == "anyType":
-        return "Zamli::Any"
-    return t.cls
+    """The runtime class a reference-kind parameter or result is held as:
+    what its class member would hold a reference to."""
+    return field_cpp(p)[len("Haldun::Ref<"):-1]
 
 
 def is_value(p):

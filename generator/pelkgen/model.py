@@ -123,12 +123,6 @@ class Type:
     def kind_code(self):
         return KIND_CODE.get(self.kind, 0)
 
-    @property
-    def enclosing(self):
-        """The class this one is nested in, or None when it sits in a namespace."""
-        scope = self.cls.rsplit("::", 1)[0]
-        return scope if "::" in self.cls else None
-
     def chain(self):
         t = self
         while t is not None:

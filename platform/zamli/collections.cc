@@ -35,7 +35,9 @@ void DataArrayBase::_DiffProperties(const Any* other, const std::string& path, P
     return;
   }
   for (size_t i = 0; i < elements_.size(); ++i) {
-    std::string index = "[" + std::to_string(i) + "]";
+    std::string index = "[";
+    index += std::to_string(i);
+    index += ']';
     DiffAnyPropertiesInt(elements_[i].Get(), array->elements_[i].Get(), path, index.c_str(), 0, diffs);
   }
 }
