@@ -30,7 +30,8 @@ void CheckEnumerationType(const Zamli::EnumType* type, const std::type_info& arr
   }
   Ref<Zamli::Any> values(f.ArrayFromTags(tags.Get(), type));
   ASSERT_EQ(values->GetRefCount(), 1);
-  EXPECT_EQ(typeid(*values), arrayClass) << type->GetName();
+  const Zamli::Any& made = *values;
+  EXPECT_EQ(typeid(made), arrayClass) << type->GetName();
   EXPECT_EQ(values->_GetType(), type->GetArrayType());
   Ref<Zamli::Array<std::string>> back;
   f.ArrayToTags(values.Get(), type, back);
@@ -120,11 +121,13 @@ void CheckExceptionCopies(const Zamli::MethodFault& fault, const std::type_info&
     }
   }
   std::unique_ptr<Zamli::MethodFault::Exception> created(fault.CreateException());
-  EXPECT_EQ(typeid(*created), exceptionClass);
+  const Zamli::MethodFault::Exception& createdRef = *created;
+  EXPECT_EQ(typeid(createdRef), exceptionClass);
   EXPECT_EQ(std::string(created->what()), "Fault cause: " + fault._GetType()->GetName() + "\n");
   EXPECT_EQ(fault.GetRefCount(), base + 1);
   std::unique_ptr<Haldun::Throwable> cloned(created->Clone());
-  EXPECT_EQ(typeid(*cloned), exceptionClass);
+  const Haldun::Throwable& clonedRef = *cloned;
+  EXPECT_EQ(typeid(clonedRef), exceptionClass);
   EXPECT_EQ(fault.GetRefCount(), base + 2);
   created.reset();
   cloned.reset();
