@@ -70,14 +70,7 @@ TEST(Enumerations, EveryTagRoundTrips) {
 #define ZAMLI_TEST_ENUM(E) \
   CheckEnumeration<E>();   \
   ++count;
-#define ZAMLI_TEST_FAULT(F, Chain)
-#define ZAMLI_TEST_MANAGED(I, Stub, Server)
-#define ZAMLI_TEST_MEMBER(I, Operation, Index)
 #include <pelk/type_list.inc>
-#undef ZAMLI_TEST_MANAGED
-#undef ZAMLI_TEST_MEMBER
-#undef ZAMLI_TEST_ENUM
-#undef ZAMLI_TEST_FAULT
   EXPECT_EQ(count, 143);
 }
 
@@ -154,17 +147,10 @@ void CheckFault() {
 
 TEST(Faults, EachIsCaughtThroughEveryClassOfItsChain) {
   int count = 0;
-#define ZAMLI_TEST_ENUM(E)
 #define ZAMLI_TEST_FAULT(F, Chain)                                                                 \
   [&]<class... C>(void (*)(C...)) { CheckFault<F, C...>(); }(static_cast<void(*) Chain>(nullptr)); \
   ++count;
-#define ZAMLI_TEST_MANAGED(I, Stub, Server)
-#define ZAMLI_TEST_MEMBER(I, Operation, Index)
 #include <pelk/type_list.inc>
-#undef ZAMLI_TEST_MANAGED
-#undef ZAMLI_TEST_MEMBER
-#undef ZAMLI_TEST_ENUM
-#undef ZAMLI_TEST_FAULT
   EXPECT_EQ(count, 54);
 }
 

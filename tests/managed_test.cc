@@ -182,18 +182,13 @@ void CheckMember(I& stub, R (I::*operation)(P...), int index, Record& seen, cons
 // Each interface's stub and server classes, from the generated list.
 template <class I>
 struct Fixture;
-#define ZAMLI_TEST_ENUM(E)
-#define ZAMLI_TEST_FAULT(F, Chain)
 #define ZAMLI_TEST_MANAGED(I, StubClass, ServerClass) \
   template <>                                         \
   struct Fixture<I> {                                 \
     using Stub = StubClass;                           \
     using Server = ServerClass;                       \
   };
-#define ZAMLI_TEST_MEMBER(I, Operation, Index)
 #include <pelk/type_list.inc>
-#undef ZAMLI_TEST_MANAGED
-#undef ZAMLI_TEST_MEMBER
 
 // Serves a recording server object of I and calls member `index` through a stub.
 template <class I, class Operation>
@@ -215,10 +210,6 @@ TEST(Managed, EveryMemberOfEveryTypeRoundTrips) {
   ++members;                                   \
   CheckMemberOf<I>(adapter, &I::Operation, Index, #I "::" #Operation);
 #include <pelk/type_list.inc>
-#undef ZAMLI_TEST_ENUM
-#undef ZAMLI_TEST_FAULT
-#undef ZAMLI_TEST_MANAGED
-#undef ZAMLI_TEST_MEMBER
   EXPECT_EQ(types, 59);
   EXPECT_EQ(members, 663);
 }

@@ -109,7 +109,13 @@ class ClassEmitter:
         need each one as a C++ type: ZAMLI_TEST_ENUM(E),
         ZAMLI_TEST_FAULT(F, (F, its bases..., Zamli::MethodFault)),
         ZAMLI_TEST_MANAGED(I, Stub, Server) and ZAMLI_TEST_MEMBER(I, Operation, memberIndex)."""
-        out = [BANNER.format(src=f"the {self.lib.namespace} schema")]
+        macros = {"ZAMLI_TEST_ENUM": "(E)", "ZAMLI_TEST_FAULT": "(F, Chain)",
+                  "ZAMLI_TEST_MANAGED": "(I, Stub, Server)", "ZAMLI_TEST_MEMBER": "(I, Operation, Index)"}
+        out = [BANNER.format(src=f"the {self.lib.namespace} schema"),
+               "// Define the macros you need before including this; the others expand to nothing.",
+               "// All four are undefined again at the end."]
+        for name, params in macros.items():
+            out += [f"#ifndef {name}", f"#define {name}{params}", "#endif"]
         for t in self.lib.enum_order:
             out.append(f"ZAMLI_TEST_ENUM({t.cls})")
         for t in self.lib.data_order:
@@ -121,6 +127,7 @@ class ClassEmitter:
             out.append(f"ZAMLI_TEST_MANAGED({t.cls}, {t.cls}Stub, {t.cls}Server)")
             for mem in sorted(members(t), key=lambda m: m.index):
                 out.append(f"ZAMLI_TEST_MEMBER({t.cls}, {mem.name}, {mem.index})")
+        out += [f"#undef {name}" for name in macros]
         return "\n".join(out) + "\n"
 
     def all_h(self):
