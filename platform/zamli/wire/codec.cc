@@ -1,0 +1,94 @@
+#include <zamli/primitive_types.h>
+#include <zamli/registry.h>
+#include <zamli/wire/formats.h>
+#include <zamli/wire/value_model.h>
+
+namespace Zamli::Wire {
+
+Codec::Codec(Encoding encoding, const Version& version, Limits limits)
+    : encoding_(encoding), version_(&version), limits_(limits) {}
+
+// Each operation goes to the namespace of the codec's encoding.
+#define ZAMLI_WIRE_DISPATCH(call) return encoding_ == Encoding::kXml ? Xml::call : Json::call
+
+std::string Codec::EncodeValue(const Any* value, const Type& declared) const {
+  ZAMLI_WIRE_DISPATCH(EncodeValue(*this, value, declared));
+}
+Haldun::Ref<Any> Codec::DecodeValue(std::string_view document, const Type& declared) const {
+  ZAMLI_WIRE_DISPATCH(DecodeValue(*this, document, declared));
+}
+std::string Codec::EncodeRequest(const MoRef& target, const ManagedMethod& method,
+                                 const std::vector<Haldun::Ref<Any>>& args) const {
+  ZAMLI_WIRE_DISPATCH(EncodeRequest(*this, target, method, args));
+}
+Request Codec::DecodeRequest(std::string_view document) const { ZAMLI_WIRE_DISPATCH(DecodeRequest(*this, document)); }
+std::string Codec::EncodeResponse(const ManagedMethod& method, const Any* result) const {
+  ZAMLI_WIRE_DISPATCH(EncodeResponse(*this, method, result));
+}
+Haldun::Ref<Any> Codec::DecodeResponse(std::string_view document, const ManagedMethod& method) const {
+  ZAMLI_WIRE_DISPATCH(DecodeResponse(*this, document, method));
+}
+std::string Codec::EncodeFault(const MethodFault& fault) const { ZAMLI_WIRE_DISPATCH(EncodeFault(*this, fault)); }
+Haldun::Ref<MethodFault> Codec::DecodeFault(std::string_view document) const {
+  ZAMLI_WIRE_DISPATCH(DecodeFault(*this, document));
+}
+
+#undef ZAMLI_WIRE_DISPATCH
+
+void CheckSize(const Codec& codec, std::string_view document) {
+  if (document.size() > codec.GetLimits().maxDocumentBytes) {
+    Fail(Problem::kInvalidArgument, "",
+         "the document has " + std::to_string(document.size()) + " bytes, more than the limit of " +
+             std::to_string(codec.GetLimits().maxDocumentBytes));
+  }
+}
+
+std::string RootName(const Declared& d) {
+  std::string item;
+  switch (d.kind) {
+    case ValueKind::kData:
+    case ValueKind::kEnum:
+      item = d.type->GetWsdlName();
+      break;
+    case ValueKind::kMoRef:
+      item = kMoRefWireName;
+      break;
+    case ValueKind::kAny:
+      item = kAnyWireName;
+      break;
+    case ValueKind::kDynamicArray:
+      return ArrayWireName(kAnyWireName);
+    default:
+      item = PrimitiveWireName(d.kind);
+  }
+  return d.array ? ArrayWireName(item) : item;
+}
+
+const MethodInfo& MethodOf(const ManagedMethod& method) {
+  if (method.GetMethodInfo() == nullptr) {
+    Fail(Problem::kInvalidArgument, "", std::string(method.GetName()) + " is a property reader, not a remote method");
+  }
+  return *method.GetMethodInfo();
+}
+
+const MethodInfo& CallableMethod(const Codec& codec, const ManagedMethod& method) {
+  const MethodInfo& info = MethodOf(method);
+  if (!VersionFilter(codec.GetVersion()).Includes(info.version)) {
+    Fail(Problem::kNotSupported, "",
+         method.GetOwner()->GetName() + "." + info.name + " is not in " + codec.GetVersion().GetName());
+  }
+  return info;
+}
+
+const DataObjectType& MethodFaultType() {
+  static const auto* type =
+      dynamic_cast<const DataObjectType*>(TypeRegistry::Instance().FindByTypeInfo(&gKettarMethodFaultTypeInfo));
+  return *type;
+}
+
+const DataObjectType& FaultTypeFor(const VersionFilter& versions, const MethodFault& fault) {
+  const DataObjectType* type = versions.Downlevel(fault._GetDataType());
+  return type != nullptr ? *type : MethodFaultType();
+}
+
+}  // namespace Zamli::Wire

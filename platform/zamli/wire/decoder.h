@@ -1,0 +1,528 @@
+#pragma once
+// The decoder, written once for both readers. A reader's node N offers:
+//   bool IsNull() const;                   xsi:nil / JSON null
+//   std::string_view TypeName() const;     xsi:type / "_typeName"; empty: none
+//   bool ReadString(std::string_view&) const;   and ReadBool, ReadInteger,
+//   ReadFloat: false when the node does not hold such a value
+//   bool ReadReference(std::string_view& type, std::string_view& id) const;
+//   std::string Excerpt() const;           the bad input, for messages
+//   N Boxed(Path&) const;                  the value inside an anyType box
+//   void ForEachMember(Path&, F) const;    F(name, N::Group): an object's members
+//   void ForEachItem(Path&, F) const;      F(N): the items of a wrapped array
+// and N::Group (a member: one node, or the items of a repeated array):
+//   int Count() const; N First() const; void ForEach(Path&, F) const;
+#include <haldun/exception.h>
+#include <zamli/array.h>
+#include <zamli/data_array.h>
+#include <zamli/dynamic_data.h>
+#include <zamli/field_kind.h>
+#include <zamli/mo_ref.h>
+#include <zamli/primitive.h>
+#include <zamli/wire/codec.h>
+#include <zamli/wire/scalars.h>
+#include <zamli/wire/value_model.h>
+
+#include <cctype>
+#include <climits>
+#include <string>
+
+namespace Zamli::Wire {
+
+template <class N>
+class Decoder {
+ public:
+  Decoder(const VersionFilter& versions, const Limits& limits) : versions_(versions), limits_(limits) {}
+
+  Path& GetPath() { return path_; }
+  const VersionFilter& GetVersions() const { return versions_; }
+
+  // A value on its own: arrays are wrapped.
+  Haldun::Ref<Any> Value(const N& node, const Declared& d) {
+    if (d.array) return WrappedArray(node, d);
+    return Single(node, d);
+  }
+
+  // A member: property, parameter or result; arrays repeat.
+  Haldun::Ref<Any> Member(const typename N::Group& group, const Declared& d) {
+    if (d.array) return RepeatedArray(group, d);
+    if (group.Count() != 1) path_.Fail(Problem::kInvalidArgument, "given more than once");
+    return Single(group.First(), d);
+  }
+
+  // A data object whose class is `declared` or named by the node.
+  Haldun::Ref<Any> Object(const N& node, const DataObjectType* declared) {
+    Enter();
+    const DataObjectType* type = DataTypeOf(node, declared);
+    DynamicData* created = type->GetDataTypeInfo()->createInstance != nullptr
+                               ? type->GetDataTypeInfo()->createInstance()
+                               : nullptr;
+    if (created == nullptr) path_.Fail(Problem::kInvalidType, type->GetName() + " has no instances");
+    Haldun::Ref<Any> result(created);
+    const std::vector<PropertyRef>& all = type->GetAllProperties();
+    std::string seen(all.size(), '\0');
+    size_t hint = 0;
+    node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
+      size_t at = Find(all, name, hint);
+      path_.Push(name);
+      if (at == all.size()) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
+      if (seen[at]) path_.Fail(Problem::kInvalidArgument, "given more than once");
+      seen[at] = 1;
+      hint = at + 1;
+      const PropertyRef& p = all[at];
+      if (!versions_.Includes(p.info->version)) NotInVersion("the property");
+      SetProperty(*created, p, group);
+      path_.Pop();
+    });
+    for (size_t i = 0; i < all.size(); ++i) {
+      const PropertyInfo& info = *all[i].info;
+      if (!seen[i] && IsRequiredValue(info) && versions_.Includes(info.version)) {
+        path_.Push(info.name);
+        path_.Fail(Problem::kInvalidArgument, "required, but missing");
+      }
+    }
+    Leave();
+    return result;
+  }
+
+  // True for a required property or parameter whose kind always has a value.
+  static bool IsRequiredValue(const PropertyInfo& info) {
+    if (info.flags & (kOptionalFlag | kArrayFlag)) return false;
+    ValueKind kind;
+    return PrimitiveKindOf(info.type, kind);
+  }
+
+  [[noreturn]] void NotInVersion(const std::string& what) {
+    path_.Fail(Problem::kNotSupported, what + " is not in " + versions_.GetVersion().GetName());
+  }
+
+  const DataObjectType* DataTypeOf(const N& node, const DataObjectType* declared) {
+    std::string_view name = node.TypeName();
+    const DataObjectType* type = declared;
+    if (!name.empty()) {
+      type = dynamic_cast<const DataObjectType*>(FindWireType(name));
+      if (type == nullptr) path_.Fail(Problem::kInvalidType, "unknown data type " + Quote(name));
+      if (declared != nullptr && !type->IsA(declared)) {
+        path_.Fail(Problem::kInvalidType, type->GetName() + " is not a " + declared->GetName());
+      }
+    } else if (type == nullptr) {
+      path_.Fail(Problem::kInvalidType, "the value does not name its type");
+    }
+    if (!versions_.Includes(*type)) NotInVersion(type->GetName());
+    return type;
+  }
+
+ private:
+  void Enter() {
+    if (++depth_ > limits_.maxDepth) {
+      path_.Fail(Problem::kInvalidArgument,
+                 "values nested deeper than the limit of " + std::to_string(limits_.maxDepth));
+    }
+  }
+  void Leave() { --depth_; }
+
+  static size_t Find(const std::vector<PropertyRef>& all, std::string_view name, size_t hint) {
+    // Members usually come in record order: try the next one first.
+    if (hint < all.size() && name == all[hint].info->name) return hint;
+    for (size_t i = all.size(); i-- > 0;) {
+      if (name == all[i].info->name) return i;
+    }
+    return all.size();
+  }
+
+  void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
+    const PropertyInfo& info = *p.info;
+    const DataTypeInfo& functions = *p.owner->GetDataTypeInfo();
+    FieldKind kind = KindOf(info);
+    if (kind == FieldKind::kReference || kind == FieldKind::kArray) {
+      Haldun::Ref<Any> value = Member(group, DeclaredOf(info.type, kind == FieldKind::kArray));
+      Any* raw = value.Get();
+      try {
+        functions.setProperty(&object, p.index, &raw);
+      } catch (const Haldun::TypeMismatchException& e) {
+        path_.Fail(Problem::kInvalidType, e.what());
+      }
+      return;
+    }
+    if (group.Count() != 1) path_.Fail(Problem::kInvalidArgument, "given more than once");
+    const N node = group.First();
+    if (node.IsNull()) {
+      if (!(info.flags & kOptionalFlag)) path_.Fail(Problem::kInvalidArgument, "required, but null");
+      return;
+    }
+    switch (kind) {
+      case FieldKind::kString: {
+        std::string v(ReadString(node));
+        functions.setProperty(&object, p.index, &v);
+        break;
+      }
+      case FieldKind::kBool: {
+        bool v = ReadBool(node);
+        functions.setProperty(&object, p.index, &v);
+        break;
+      }
+      case FieldKind::kInt: {
+        int v = static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "int"));
+        functions.setProperty(&object, p.index, &v);
+        break;
+      }
+      case FieldKind::kLong: {
+        long v = ReadInteger(node, LONG_MIN, LONG_MAX, "long");
+        functions.setProperty(&object, p.index, &v);
+        break;
+      }
+      case FieldKind::kFloat: {
+        float v = ReadFloat(node);
+        functions.setProperty(&object, p.index, &v);
+        break;
+      }
+      case FieldKind::kDateTime: {
+        Haldun::System::DateTime v = ReadDateTime(node);
+        functions.setProperty(&object, p.index, &v);
+        break;
+      }
+      case FieldKind::kBinary: {
+        std::vector<unsigned char> v = ReadBinary(node);
+        functions.setProperty(&object, p.index, &v);
+        break;
+      }
+      case FieldKind::kReference:
+      case FieldKind::kArray:
+        break;
+    }
+  }
+
+  Haldun::Ref<Any> Single(const N& node, const Declared& d) {
+    if (node.IsNull()) return {};
+    switch (d.kind) {
+      case ValueKind::kData:
+        return Object(node, static_cast<const DataObjectType*>(d.type));
+      case ValueKind::kAny:
+        return AnyValue(node);
+      case ValueKind::kMoRef:
+        return Reference(node);
+      case ValueKind::kDynamicArray:
+        return WrappedArray(node, Declared{ValueKind::kAny, nullptr, true});
+      case ValueKind::kEnum:
+        return EnumBox(node, static_cast<const EnumType*>(d.type));
+      default:
+        return Box(node, d.kind);
+    }
+  }
+
+  Haldun::Ref<Any> Box(const N& node, ValueKind kind) {
+    switch (kind) {
+      case ValueKind::kString:
+        return Zamli::Box(std::string(ReadString(node)));
+      case ValueKind::kBool:
+        return Zamli::Box(ReadBool(node));
+      case ValueKind::kInt:
+        return Zamli::Box(static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "int")));
+      case ValueKind::kLong:
+        return Zamli::Box(static_cast<long>(ReadInteger(node, LONG_MIN, LONG_MAX, "long")));
+      case ValueKind::kFloat:
+        return Zamli::Box(ReadFloat(node));
+      case ValueKind::kDateTime:
+        return Zamli::Box(ReadDateTime(node));
+      case ValueKind::kBinary:
+        return Zamli::Box(ReadBinary(node));
+      default:
+        path_.Fail(Problem::kSystemError, "not a primitive kind");
+    }
+  }
+
+  Haldun::Ref<Any> EnumBox(const N& node, const EnumType* type) {
+    if (!versions_.Includes(*type)) NotInVersion(type->GetName());
+    return Haldun::Ref<Any>(type->GetFuncs().BoxValue(TagValue(type, ReadString(node))));
+  }
+
+  int TagValue(const EnumType* type, std::string_view tag) {
+    int value = type->FindValue(tag);
+    if (value < 0) path_.Fail(Problem::kInvalidArgument, Quote(tag) + " is not a tag of " + type->GetName());
+    return value;
+  }
+
+  Haldun::Ref<Any> Reference(const N& node) {
+    std::string_view type, id;
+    if (!node.ReadReference(type, id)) {
+      path_.Fail(Problem::kInvalidArgument, "not a managed object reference: " + node.Excerpt());
+    }
+    CheckText(type);
+    CheckText(id);
+    return Haldun::Ref<Any>(new MoRef(std::string(type), std::string(id)));
+  }
+
+  // A value of anyType, which names its class.
+  Haldun::Ref<Any> AnyValue(const N& node) {
+    std::string_view name = node.TypeName();
+    if (name.empty()) path_.Fail(Problem::kInvalidType, "a value of anyType must name its type");
+    if (name == kMoRefWireName) return Reference(node);
+    ValueKind kind;
+    if (PrimitiveByWireName(name, kind)) return BoxedValue(node, Declared{kind, nullptr, false});
+    std::string_view item = ArrayItemName(name);
+    if (!item.empty()) return BoxedValue(node, ArrayItems(item));
+    const Type* type = FindWireType(name);
+    if (type != nullptr && (type->GetKind() == kDataKind || type->GetKind() == kFaultKind)) {
+      return Object(node, nullptr);
+    }
+    if (type != nullptr && type->GetKind() == kEnumKind) {
+      return BoxedValue(node, Declared{ValueKind::kEnum, type, false});
+    }
+    path_.Fail(Problem::kInvalidType, "unknown type " + Quote(name));
+  }
+
+  Haldun::Ref<Any> BoxedValue(const N& node, const Declared& d) {
+    Enter();
+    N inner = node.Boxed(path_);
+    Haldun::Ref<Any> value = d.array ? WrappedArray(inner, d) : Single(inner, d);
+    Leave();
+    if (!value) path_.Fail(Problem::kInvalidArgument, "a boxed value cannot be null");
+    return value;
+  }
+
+  // The item declaration of an "ArrayOf..." type name.
+  Declared ArrayItems(std::string_view item) {
+    Declared d;
+    d.array = true;
+    if (item == "AnyType") {
+      d.kind = ValueKind::kAny;
+      return d;
+    }
+    if (item == kMoRefWireName) {
+      d.kind = ValueKind::kMoRef;
+      return d;
+    }
+    std::string lowered(item);
+    lowered[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(lowered[0])));
+    if (PrimitiveByWireName(lowered, d.kind)) return d;
+    const Type* type = FindWireType(item);
+    if (type == nullptr) type = FindWireType(lowered);
+    if (type != nullptr && (type->GetKind() == kDataKind || type->GetKind() == kFaultKind)) {
+      d.kind = ValueKind::kData;
+    } else if (type != nullptr && type->GetKind() == kEnumKind) {
+      d.kind = ValueKind::kEnum;
+    } else {
+      path_.Fail(Problem::kInvalidType, "unknown array item type " + Quote(item));
+    }
+    if (!versions_.Includes(*type)) NotInVersion(type->GetName());
+    d.type = type;
+    return d;
+  }
+
+  Haldun::Ref<Any> WrappedArray(const N& node, const Declared& d) {
+    return Collect(d, [&](auto&& add) { node.ForEachItem(path_, add); });
+  }
+
+  Haldun::Ref<Any> RepeatedArray(const typename N::Group& group, const Declared& d) {
+    return Collect(d, [&](auto&& add) { group.ForEach(path_, add); });
+  }
+
+  // The array of the items that `forEach` hands to the function it is given.
+  template <class ForEach>
+  Haldun::Ref<Any> Collect(const Declared& d, ForEach&& forEach) {
+    Enter();
+    Builder builder(*this, d);
+    int index = 0;
+    forEach([&](const N& item) {
+      path_.PushIndex(index++);
+      builder.Add(item);
+      path_.Pop();
+    });
+    Leave();
+    return builder.Finish();
+  }
+
+  // Collects the items of an array into the array class of the declaration.
+  class Builder {
+   public:
+    Builder(Decoder& decoder, const Declared& d) : decoder_(decoder), item_(d) {
+      item_.array = false;
+      switch (d.kind) {
+        case ValueKind::kString:
+        case ValueKind::kEnum:
+          strings_ = new Array<std::string>();
+          array_ = Haldun::Ref<Any>(strings_);
+          break;
+        case ValueKind::kInt:
+          ints_ = new Array<int>();
+          array_ = Haldun::Ref<Any>(ints_);
+          break;
+        case ValueKind::kLong:
+          longs_ = new Array<long>();
+          array_ = Haldun::Ref<Any>(longs_);
+          break;
+        case ValueKind::kData:
+          objects_ = static_cast<const DataObjectType*>(d.type)->GetDataTypeInfo()->createArray();
+          array_ = Haldun::Ref<Any>(objects_);
+          break;
+        case ValueKind::kMoRef:
+          objects_ = new DataArray<MoRef>();
+          array_ = Haldun::Ref<Any>(objects_);
+          break;
+        case ValueKind::kAny:
+        case ValueKind::kDynamicArray:
+          objects_ = new DynamicArray();
+          array_ = Haldun::Ref<Any>(objects_);
+          break;
+        default:
+          decoder.path_.Fail(Problem::kInvalidType,
+                             std::string("arrays of ") + PrimitiveWireName(d.kind) + " do not travel");
+      }
+    }
+
+    void Add(const N& node) {
+      if (objects_ != nullptr) {
+        Haldun::Ref<Any> element = decoder_.Single(node, item_);
+        objects_->AppendAny(element.Get());
+      } else if (node.IsNull()) {
+        decoder_.path_.Fail(Problem::kInvalidArgument, "an item of this array cannot be null");
+      } else if (strings_ != nullptr) {
+        std::string_view text = decoder_.ReadString(node);
+        if (item_.kind == ValueKind::kEnum) decoder_.TagValue(static_cast<const EnumType*>(item_.type), text);
+        strings_->Append(std::string(text));
+      } else if (ints_ != nullptr) {
+        ints_->Append(static_cast<int>(decoder_.ReadInteger(node, INT_MIN, INT_MAX, "int")));
+      } else {
+        longs_->Append(decoder_.ReadInteger(node, LONG_MIN, LONG_MAX, "long"));
+      }
+    }
+
+    Haldun::Ref<Any> Finish() {
+      if (item_.kind != ValueKind::kEnum) return array_;
+      const auto* type = static_cast<const EnumType*>(item_.type);
+      return Haldun::Ref<Any>(type->GetFuncs().ArrayFromTags(strings_, type));
+    }
+
+   private:
+    Decoder& decoder_;
+    Declared item_;
+    Haldun::Ref<Any> array_;
+    Array<std::string>* strings_ = nullptr;
+    Array<int>* ints_ = nullptr;
+    Array<long>* longs_ = nullptr;
+    DataArrayBase* objects_ = nullptr;
+  };
+
+  // -- scalars ---------------------------------------------------------------
+  std::string_view ReadString(const N& node) {
+    std::string_view text;
+    if (!node.ReadString(text)) Bad("a string", node);
+    CheckText(text);
+    return text;
+  }
+
+  void CheckText(std::string_view text) {
+    if (!IsValidUtf8(text)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8");
+  }
+
+  bool ReadBool(const N& node) {
+    bool v = false;
+    if (!node.ReadBool(v)) Bad("a boolean", node);
+    return v;
+  }
+
+  int64_t ReadInteger(const N& node, int64_t min, int64_t max, const char* what) {
+    int64_t v = 0;
+    if (!node.ReadInteger(min, max, v)) Bad(std::string("an ") + what + " (or out of its range)", node);
+    return v;
+  }
+
+  float ReadFloat(const N& node) {
+    float v = 0;
+    if (!node.ReadFloat(v)) Bad("a float (or out of its range)", node);
+    return v;
+  }
+
+  Haldun::System::DateTime ReadDateTime(const N& node) {
+    std::string_view text;
+    Haldun::System::DateTime v;
+    if (!node.ReadString(text) || !ParseDateTime(text, v)) Bad("an ISO 8601 date-time", node);
+    return v;
+  }
+
+  std::vector<unsigned char> ReadBinary(const N& node) {
+    std::string_view text;
+    std::vector<unsigned char> v;
+    if (!node.ReadString(text) || !ParseBase64(text, N::kBlanksInBase64, v)) Bad("base64", node);
+    return v;
+  }
+
+  [[noreturn]] void Bad(const std::string& expected, const N& node) {
+    path_.Fail(Problem::kInvalidArgument, "not " + expected + ": " + node.Excerpt());
+  }
+
+  const VersionFilter& versions_;
+  const Limits& limits_;
+  Path path_;
+  int depth_ = 0;
+};
+
+}  // namespace Zamli::Wire
+
+namespace Zamli::Wire {
+
+// The method a call names: the target's type by wire name, then the
+// method's wire name on it.
+template <class N>
+const ManagedMethod& ResolveMethod(Decoder<N>& d, const MoRef& target, std::string_view wireName) {
+  auto* type = dynamic_cast<const ManagedObjectType*>(FindWireType(target.GetTypeName()));
+  if (type == nullptr) {
+    d.GetPath().Fail(Problem::kInvalidArgument, "unknown managed type " + Quote(target.GetTypeName()));
+  }
+  const ManagedMethod* method = type->FindMethodByWsdlName(wireName);
+  if (method == nullptr) {
+    d.GetPath().Fail(Problem::kInvalidArgument, Quote(wireName) + " is not a method of " + type->GetName());
+  }
+  if (!d.GetVersions().Includes(*type)) d.NotInVersion(type->GetName());
+  if (!d.GetVersions().Includes(method->GetMethodInfo()->version)) d.NotInVersion(type->GetName() + "." + method->GetName());
+  return *method;
+}
+
+// The arguments of a call: members named by the parameters; names that
+// start with '_' belong to the envelope.
+template <class N>
+void DecodeArguments(Decoder<N>& d, const N& call, const MethodInfo& method, std::vector<Haldun::Ref<Any>>& args) {
+  std::vector<const PropertyInfo*> params;
+  for (const PropertyInfo* p = method.params; p != nullptr && p->type != nullptr; ++p) params.push_back(p);
+  args.assign(params.size(), {});
+  std::string seen(params.size(), '\0');
+  Path& path = d.GetPath();
+  call.ForEachMember(path, [&](std::string_view name, const typename N::Group& group) {
+    if (!name.empty() && name.front() == '_') return;
+    size_t at = 0;
+    while (at < params.size() && name != params[at]->name) ++at;
+    path.Push(name);
+    if (at == params.size()) path.Fail(Problem::kInvalidArgument, std::string("not a parameter of ") + method.name);
+    if (seen[at]) path.Fail(Problem::kInvalidArgument, "given more than once");
+    seen[at] = 1;
+    const PropertyInfo& p = *params[at];
+    if (!d.GetVersions().Includes(p.version)) d.NotInVersion("the parameter");
+    args[at] = d.Member(group, DeclaredOf(p.type, p.flags & kArrayFlag));
+    path.Pop();
+  });
+  for (size_t i = 0; i < params.size(); ++i) {
+    const PropertyInfo& p = *params[i];
+    if (!args[i] && Decoder<N>::IsRequiredValue(p) && d.GetVersions().Includes(p.version)) {
+      path.Push(p.name);
+      path.Fail(Problem::kInvalidArgument, "required, but missing");
+    }
+  }
+}
+
+// The result member of a response, if any.
+template <class N>
+Haldun::Ref<Any> DecodeResult(Decoder<N>& d, const typename N::Group* returnval, const MethodInfo& method) {
+  Path& path = d.GetPath();
+  path.Push("returnval");
+  Haldun::Ref<Any> result;
+  if (returnval != nullptr) {
+    if (method.result.type == nullptr) path.Fail(Problem::kInvalidArgument, "the method returns nothing");
+    result = d.Member(*returnval, DeclaredOf(method.result.type, method.result.flags & kArrayFlag));
+  }
+  if (!result && method.result.type != nullptr && Decoder<N>::IsRequiredValue(method.result)) {
+    path.Fail(Problem::kInvalidArgument, "required, but missing");
+  }
+  path.Pop();
+  return result;
+}
+
+}  // namespace Zamli::Wire

@@ -1,0 +1,387 @@
+#pragma once
+// The encoder, written once for both writers: it walks values through the
+// type records and tells the writer what to write.
+#include <haldun/exception.h>
+#include <zamli/array.h>
+#include <zamli/collection.h>
+#include <zamli/data_array.h>
+#include <zamli/dynamic_data.h>
+#include <zamli/field_kind.h>
+#include <zamli/mo_ref.h>
+#include <zamli/primitive.h>
+#include <zamli/wire/scalars.h>
+#include <zamli/wire/value_model.h>
+#include <zamli/wire/writer.h>
+
+#include <string>
+
+namespace Zamli::Wire {
+
+template <class W>
+class Encoder {
+ public:
+  Encoder(W& out, const VersionFilter& versions) : out_(out), versions_(versions) {}
+
+  Path& GetPath() { return path_; }
+
+  // `value` under `name`, as `declared` says; null is left out, except as
+  // an item of an array, where it is written as null.
+  void Value(std::string_view name, const Any* value, const Declared& declared, ArrayStyle style) {
+    path_.Push(name);
+    if (declared.array) {
+      Array(name, value, declared, style, TypeTag{});
+    } else if (value != nullptr) {
+      Single(name, *value, declared);
+    }
+    path_.Pop();
+  }
+
+  // A data object that names its class, whatever the declaration implies.
+  void NamedObject(std::string_view name, const Any& value, const DataObjectType& declared) {
+    path_.Push(name);
+    Object(name, value, &declared, true);
+    path_.Pop();
+  }
+
+  // Whether a declaration of this version can travel: for one the version
+  // lacks, false when it may be left out, an error when it is required.
+  bool Admits(const char* version, bool required, bool present) {
+    if (versions_.Includes(version)) return true;
+    if (required && present) {
+      path_.Fail(Problem::kNotSupported, "required, but not in " + versions_.GetVersion().GetName());
+    }
+    return false;
+  }
+
+ private:
+  void Single(std::string_view name, const Any& value, const Declared& d) {
+    switch (d.kind) {
+      case ValueKind::kData:
+        Object(name, value, static_cast<const DataObjectType*>(d.type));
+        return;
+      case ValueKind::kAny:
+        AnyValue(name, value);
+        return;
+      case ValueKind::kMoRef:
+        Reference(name, value, false);
+        return;
+      case ValueKind::kDynamicArray:
+        Array(name, &value, Declared{ValueKind::kAny, nullptr, true}, ArrayStyle::kWrapped, TypeTag{});
+        return;
+      case ValueKind::kEnum: {
+        const auto* type = static_cast<const EnumType*>(d.type);
+        out_.String(name, type->GetTag(type->GetFuncs().UnboxValue(&value)), TypeTag{});
+        return;
+      }
+      default:
+        Boxed(name, value, d.kind, TypeTag{});
+    }
+  }
+
+  void Object(std::string_view name, const Any& value, const DataObjectType* declared, bool named = false) {
+    auto* object = dynamic_cast<const DynamicData*>(&value);
+    if (object == nullptr) Mismatch(declared ? declared->GetName() : "a data object", value);
+    const DataObjectType* type = object->_GetDataType();
+    if (declared != nullptr && !type->IsA(declared)) Mismatch(declared->GetName(), value);
+    type = versions_.Downlevel(type);
+    if (type == nullptr || (declared != nullptr && !type->IsA(declared))) {
+      path_.Fail(Problem::kNotSupported, object->_GetDataType()->GetName() + " is not in " +
+                                             versions_.GetVersion().GetName());
+    }
+    out_.BeginObject(name, type == declared && !named ? TypeTag{} : TypeTag{type->GetWsdlName()});
+    auto* self = const_cast<DynamicData*>(object);
+    for (const PropertyRef& p : type->GetAllProperties()) Property(*self, p);
+    out_.EndObject(name);
+  }
+
+  void Property(DynamicData& object, const PropertyRef& p) {
+    const PropertyInfo& info = *p.info;
+    const void* addr = p.owner->GetDataTypeInfo()->getPropertyAddr(&object, p.index);
+    if (addr == nullptr) return;  // unset optional, null reference, empty array
+    path_.Push(info.name);
+    // A property of a data type the version lacks goes with that type.
+    const char* typeVersion = info.type->kind >= kEnumKind && info.type->kind <= kFaultKind ? info.type->version
+                                                                                           : nullptr;
+    bool required = !(info.flags & kOptionalFlag);
+    if (Admits(info.version, required, true) && Admits(typeVersion, required, true)) {
+      FieldKind kind = KindOf(info);
+      if (kind == FieldKind::kReference || kind == FieldKind::kArray) {
+        path_.Pop();
+        Value(info.name, static_cast<const Any*>(addr), DeclaredOf(info.type, kind == FieldKind::kArray),
+              ArrayStyle::kRepeated);
+        return;
+      }
+      Inline(info.name, kind, addr, IsOptionalBool(info));
+    }
+    path_.Pop();
+  }
+
+  // A value-kind property, at the address its record function gave.
+  void Inline(std::string_view name, FieldKind kind, const void* addr, bool optionalBool) {
+    switch (kind) {
+      case FieldKind::kString:
+        String(name, *static_cast<const std::string*>(addr), TypeTag{});
+        break;
+      case FieldKind::kBool:
+        out_.Bool(name, optionalBool ? *static_cast<const signed char*>(addr) == 1 : *static_cast<const bool*>(addr),
+                  TypeTag{});
+        break;
+      case FieldKind::kInt:
+        out_.Integer(name, *static_cast<const int*>(addr), TypeTag{});
+        break;
+      case FieldKind::kLong:
+        out_.Integer(name, *static_cast<const long*>(addr), TypeTag{});
+        break;
+      case FieldKind::kFloat:
+        out_.Float(name, *static_cast<const float*>(addr), TypeTag{});
+        break;
+      case FieldKind::kDateTime:
+        DateTime(name, *static_cast<const Haldun::System::DateTime*>(addr), TypeTag{});
+        break;
+      case FieldKind::kBinary:
+        Binary(name, *static_cast<const std::vector<unsigned char>*>(addr), TypeTag{});
+        break;
+      case FieldKind::kReference:
+      case FieldKind::kArray:
+        break;
+    }
+  }
+
+  // A boxed primitive of the declared kind.
+  void Boxed(std::string_view name, const Any& value, ValueKind kind, TypeTag tag) {
+    switch (kind) {
+      case ValueKind::kString:
+        String(name, Unbox<std::string>(value), tag);
+        return;
+      case ValueKind::kBool:
+        out_.Bool(name, Unbox<bool>(value), tag);
+        return;
+      case ValueKind::kInt:
+        out_.Integer(name, Unbox<int>(value), tag);
+        return;
+      case ValueKind::kLong:
+        out_.Integer(name, Unbox<long>(value), tag);
+        return;
+      case ValueKind::kFloat:
+        out_.Float(name, Unbox<float>(value), tag);
+        return;
+      case ValueKind::kDateTime:
+        DateTime(name, Unbox<Haldun::System::DateTime>(value), tag);
+        return;
+      case ValueKind::kBinary:
+        Binary(name, Unbox<std::vector<unsigned char>>(value), tag);
+        return;
+      default:
+        path_.Fail(Problem::kSystemError, "not a primitive kind");
+    }
+  }
+
+  template <class T>
+  const T& Unbox(const Any& value) {
+    auto* box = dynamic_cast<const Primitive<T>*>(&value);
+    if (box == nullptr) Mismatch(PrimitiveName<T>(), value);
+    if constexpr (std::is_same_v<T, bool>) {
+      return box->GetValue() ? kTrue : kFalse;
+    } else {
+      return box->GetValue();
+    }
+  }
+
+  template <class T>
+  static std::string PrimitiveName() {
+    return GetNoType<T>()->GetName();
+  }
+
+  // A value of anyType: it names its class.
+  void AnyValue(std::string_view name, const Any& value) {
+    const Type* type = value._GetType();
+    if (auto* arrayType = dynamic_cast<const ArrayType*>(type)) {
+      Declared items = DeclaredOf(*arrayType->GetItemType());
+      std::string wire = ArrayWireName(items.kind == ValueKind::kMoRef ? kMoRefWireName
+                                                                       : arrayType->GetItemType()->GetWsdlName());
+      items.array = true;
+      if (items.type != nullptr) RequireIncluded(*items.type);
+      Array(name, &value, items, ArrayStyle::kWrapped, TypeTag{wire});
+      return;
+    }
+    if (type->GetTypeInfo() == &gKettarDynamicArrayTypeInfo) {
+      Array(name, &value, Declared{ValueKind::kAny, nullptr, true}, ArrayStyle::kWrapped,
+            TypeTag{ArrayWireName(kAnyWireName)});
+      return;
+    }
+    switch (type->GetKind()) {
+      case kDataKind:
+      case kFaultKind:
+        Object(name, value, nullptr);
+        return;
+      case kManagedKind:
+        Reference(name, value, true);
+        return;
+      case kEnumKind: {
+        const auto* enumType = static_cast<const EnumType*>(type);
+        RequireIncluded(*enumType);
+        String(name, enumType->GetTag(enumType->GetFuncs().UnboxValue(&value)), TypeTag{enumType->GetWsdlName()});
+        return;
+      }
+      default: {
+        ValueKind kind;
+        if (!PrimitiveKindOf(type->GetTypeInfo(), kind)) {
+          path_.Fail(Problem::kInvalidType, type->GetName() + " cannot travel as anyType");
+        }
+        Boxed(name, value, kind, TypeTag{PrimitiveWireName(kind), true});
+      }
+    }
+  }
+
+  void RequireIncluded(const Type& type) {
+    if (!versions_.Includes(type)) {
+      path_.Fail(Problem::kNotSupported, type.GetName() + " is not in " + versions_.GetVersion().GetName());
+    }
+  }
+
+  void Reference(std::string_view name, const Any& value, bool typed) {
+    auto* ref = dynamic_cast<const MoRef*>(&value);
+    if (ref == nullptr) Mismatch("a managed object reference", value);
+    CheckText(ref->GetTypeName());
+    CheckText(ref->GetId());
+    out_.Reference(name, ref->GetTypeName(), ref->GetId(), typed);
+  }
+
+  // An array value: property arrays repeat, anyType and documents wrap.
+  void Array(std::string_view name, const Any* value, const Declared& d, ArrayStyle style, TypeTag tag) {
+    if (value == nullptr) return;
+    std::string itemName(style == ArrayStyle::kRepeated ? std::string(name) : ItemWireName(d));
+    out_.BeginArray(name, style, tag);
+    Items(itemName, *value, d);
+    out_.EndArray(name, style, tag);
+  }
+
+  std::string ItemWireName(const Declared& d) {
+    switch (d.kind) {
+      case ValueKind::kData:
+      case ValueKind::kEnum:
+        return d.type->GetWsdlName();
+      case ValueKind::kMoRef:
+        return std::string(kMoRefWireName);
+      case ValueKind::kAny:
+      case ValueKind::kDynamicArray:
+        return std::string(kAnyWireName);
+      default:
+        return PrimitiveWireName(d.kind);
+    }
+  }
+
+  void Items(std::string_view itemName, const Any& value, const Declared& d) {
+    Declared item = d;
+    item.array = false;
+    if (d.kind == ValueKind::kEnum) {
+      const auto* type = static_cast<const EnumType*>(d.type);
+      Haldun::Ref<Zamli::Array<std::string>> tags;
+      type->GetFuncs().ArrayToTags(&value, type, tags);
+      if (tags) StringItems(itemName, tags->GetValues());
+      return;
+    }
+    switch (d.kind) {
+      case ValueKind::kString:
+        StringItems(itemName, Typed<Zamli::Array<std::string>>(value, d).GetValues());
+        return;
+      case ValueKind::kInt:
+        for (int v : Typed<Zamli::Array<int>>(value, d).GetValues()) out_.Integer(itemName, v, TypeTag{});
+        return;
+      case ValueKind::kLong:
+        for (long v : Typed<Zamli::Array<long>>(value, d).GetValues()) out_.Integer(itemName, v, TypeTag{});
+        return;
+      case ValueKind::kData:
+      case ValueKind::kMoRef:
+      case ValueKind::kAny:
+      case ValueKind::kDynamicArray: {
+        const auto& elements = Typed<DataArrayBase>(value, d).GetElements();
+        int index = 0;
+        for (const Haldun::Ref<Any>& e : elements) {
+          path_.PushIndex(index++);
+          if (e) {
+            Single(itemName, *e, item);
+          } else {
+            out_.Null(itemName);
+          }
+          path_.Pop();
+        }
+        return;
+      }
+      default:
+        path_.Fail(Problem::kInvalidType, std::string("arrays of ") + PrimitiveWireName(d.kind) + " do not travel");
+    }
+  }
+
+  void StringItems(std::string_view itemName, const std::vector<std::string>& values) {
+    int index = 0;
+    for (const std::string& v : values) {
+      path_.PushIndex(index++);
+      String(itemName, v, TypeTag{});
+      path_.Pop();
+    }
+  }
+
+  template <class A>
+  const A& Typed(const Any& value, const Declared&) {
+    auto* array = dynamic_cast<const A*>(&value);
+    if (array == nullptr) Mismatch(Haldun::Demangle(typeid(A)), value);
+    return *array;
+  }
+
+  void String(std::string_view name, std::string_view value, TypeTag tag) {
+    CheckText(value);
+    out_.String(name, value, tag);
+  }
+
+  void CheckText(std::string_view value) {
+    if (!IsValidUtf8(value)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8: " + Quote(value));
+    if (W::kRefusesNul && value.find('\0') != std::string_view::npos) {
+      path_.Fail(Problem::kInvalidArgument, "XML cannot carry the character U+0000");
+    }
+  }
+
+  void DateTime(std::string_view name, const Haldun::System::DateTime& value, TypeTag tag) {
+    text_.clear();
+    if (!FormatDateTime(value, text_)) {
+      path_.Fail(Problem::kInvalidArgument, "the instant is outside the years 0001 to 9999");
+    }
+    out_.Text(name, text_, tag);
+  }
+
+  void Binary(std::string_view name, const std::vector<unsigned char>& value, TypeTag tag) {
+    text_.clear();
+    AppendBase64(text_, value);
+    out_.Text(name, text_, tag);
+  }
+
+  [[noreturn]] void Mismatch(const std::string& expected, const Any& value) {
+    const Type* actual = value._GetType();
+    path_.Fail(Problem::kInvalidType,
+               "expected " + expected + ", got " + (actual ? actual->GetName() : Haldun::Demangle(typeid(value))));
+  }
+
+  static constexpr bool kTrue = true;
+  static constexpr bool kFalse = false;
+
+  W& out_;
+  const VersionFilter& versions_;
+  Path path_;
+  std::string text_;
+};
+
+// The parameters of a call, in declared order.
+template <class W>
+void EncodeParameters(Encoder<W>& e, const MethodInfo& method, const std::vector<Haldun::Ref<Any>>& args) {
+  size_t i = 0;
+  for (const PropertyInfo* p = method.params; p != nullptr && p->type != nullptr; ++p, ++i) {
+    const Any* value = i < args.size() ? args[i].Get() : nullptr;
+    bool present = value != nullptr && !IsEmptyCollection(value);
+    e.GetPath().Push(p->name);
+    bool admitted = e.Admits(p->version, !(p->flags & kOptionalFlag), present);
+    e.GetPath().Pop();
+    if (admitted) e.Value(p->name, value, DeclaredOf(p->type, p->flags & kArrayFlag), ArrayStyle::kRepeated);
+  }
+}
+
+}  // namespace Zamli::Wire

@@ -1,0 +1,47 @@
+#pragma once
+// How the codecs report bad input: as faults of the base interface, raised
+// as their own exception classes, naming the path of the bad value.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Zamli::Wire {
+
+enum class Problem {
+  kInvalidArgument,  // malformed, unknown, missing, out of range
+  kInvalidType,      // a type name that is unknown or does not fit
+  kNotSupported,     // what the codec's version does not include
+  kSystemError,      // an error that is not the input's fault
+};
+
+// Raises the fault for `problem`; `path` names the value ("hosts[2].name").
+[[noreturn]] void Fail(Problem problem, const std::string& path, const std::string& message);
+
+// Where a reader or writer is: a stack of names and array indexes, turned
+// into a path only when an error needs one.
+class Path {
+ public:
+  void Push(std::string_view name) { frames_.push_back(Frame{name, -1}); }
+  void PushIndex(int index) { frames_.push_back(Frame{{}, index}); }
+  void Pop() { frames_.pop_back(); }
+  size_t Size() const { return frames_.size(); }
+  void Truncate(size_t size) { frames_.resize(size); }
+  std::string ToString() const;
+
+  [[noreturn]] void Fail(Problem problem, const std::string& message) const {
+    Wire::Fail(problem, ToString(), message);
+  }
+
+ private:
+  struct Frame {
+    std::string_view name;
+    int index;
+  };
+  std::vector<Frame> frames_;
+};
+
+// A quoted excerpt of bad input for messages: at most 40 bytes, control
+// characters shown as '?'.
+std::string Quote(std::string_view text);
+
+}  // namespace Zamli::Wire

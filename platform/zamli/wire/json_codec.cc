@@ -1,0 +1,223 @@
+// The JSON encoding: plain objects around the values the shared encoder and
+// decoder write and read.
+#include <zamli/wire/decoder.h>
+#include <zamli/wire/encoder.h>
+#include <zamli/wire/formats.h>
+#include <zamli/wire/json_reader.h>
+#include <zamli/wire/json_writer.h>
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/encodedstream.h>
+#include <rapidjson/reader.h>
+
+namespace Zamli::Wire::Json {
+
+namespace {
+
+// Forwards the parser's events to the document, refusing nesting beyond a
+// bound: RapidJSON frees documents recursively, so depth must be bounded
+// before a document is built, not after.
+class BoundedHandler {
+ public:
+  BoundedHandler(rapidjson::Document& doc, int maxNesting) : doc_(doc), maxNesting_(maxNesting) {}
+  bool Null() { return doc_.Null(); }
+  bool Bool(bool b) { return doc_.Bool(b); }
+  bool Int(int i) { return doc_.Int(i); }
+  bool Uint(unsigned u) { return doc_.Uint(u); }
+  bool Int64(int64_t i) { return doc_.Int64(i); }
+  bool Uint64(uint64_t u) { return doc_.Uint64(u); }
+  bool Double(double d) { return doc_.Double(d); }
+  bool RawNumber(const char* s, rapidjson::SizeType n, bool copy) { return doc_.RawNumber(s, n, copy); }
+  bool String(const char* s, rapidjson::SizeType n, bool copy) { return doc_.String(s, n, copy); }
+  bool Key(const char* s, rapidjson::SizeType n, bool copy) { return doc_.Key(s, n, copy); }
+  bool StartObject() { return Deeper() && doc_.StartObject(); }
+  bool EndObject(rapidjson::SizeType n) {
+    --depth_;
+    return doc_.EndObject(n);
+  }
+  bool StartArray() { return Deeper() && doc_.StartArray(); }
+  bool EndArray(rapidjson::SizeType n) {
+    --depth_;
+    return doc_.EndArray(n);
+  }
+  bool TooDeep() const { return tooDeep_; }
+
+ private:
+  bool Deeper() {
+    if (++depth_ <= maxNesting_) return true;
+    tooDeep_ = true;
+    return false;
+  }
+  rapidjson::Document& doc_;
+  int maxNesting_;
+  int depth_ = 0;
+  bool tooDeep_ = false;
+};
+
+void Parse(const Codec& codec, std::string_view document, rapidjson::Document& doc) {
+  CheckSize(codec, document);
+  // Every value level costs at most two levels of JSON (a box and its value).
+  int maxNesting = 2 * codec.GetLimits().maxDepth + 4;
+  rapidjson::Reader reader;
+  bool tooDeep = false;
+  auto generate = [&](rapidjson::Document& target) {
+    rapidjson::MemoryStream bytes(document.data(), document.size());
+    rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(bytes);
+    BoundedHandler handler(target, maxNesting);
+    constexpr unsigned kFlags =
+        rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
+    bool ok = !reader.Parse<kFlags>(input, handler).IsError();
+    tooDeep = handler.TooDeep();
+    return ok;
+  };
+  doc.Populate(generate);
+  if (tooDeep) {
+    Fail(Problem::kInvalidArgument, "",
+         "JSON nested deeper than the limit of " + std::to_string(codec.GetLimits().maxDepth) + " values");
+  }
+  if (reader.HasParseError()) {
+    Fail(Problem::kInvalidArgument, "",
+         "malformed JSON at byte " + std::to_string(reader.GetErrorOffset()) + ": " +
+             rapidjson::GetParseError_En(reader.GetParseErrorCode()));
+  }
+}
+
+const rapidjson::Value* MemberOf(const rapidjson::Value& object, const char* name) {
+  auto it = object.FindMember(name);
+  return it == object.MemberEnd() ? nullptr : &it->value;
+}
+
+const rapidjson::Value& RequireObject(const rapidjson::Document& doc) {
+  if (!doc.IsObject()) Fail(Problem::kInvalidArgument, "", "expected a JSON object");
+  return doc;
+}
+
+Haldun::Ref<MethodFault> FaultOf(Decoder<JsonNode>& d, const rapidjson::Value& fault) {
+  d.GetPath().Push("fault");
+  Haldun::Ref<Any> value = d.Object(JsonNode(&fault), &MethodFaultType());
+  d.GetPath().Pop();
+  return Haldun::Ref<MethodFault>(static_cast<MethodFault*>(value.Get()));
+}
+
+}  // namespace
+
+std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared) {
+  Declared d = DeclaredOf(declared);
+  std::string out;
+  if (value == nullptr) return "null";
+  JsonWriter writer(out);
+  VersionFilter versions(codec.GetVersion());
+  Encoder<JsonWriter> encoder(writer, versions);
+  encoder.Value("", value, d, ArrayStyle::kWrapped);
+  return out;
+}
+
+Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared) {
+  Declared d = DeclaredOf(declared);
+  rapidjson::Document doc;
+  Parse(codec, document, doc);
+  VersionFilter versions(codec.GetVersion());
+  Decoder<JsonNode> decoder(versions, codec.GetLimits());
+  return decoder.Value(JsonNode(&doc), d);
+}
+
+std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method, const Args& args) {
+  const MethodInfo& info = CallableMethod(codec, method);
+  VersionFilter versions(codec.GetVersion());
+  std::string out;
+  JsonWriter writer(out);
+  Encoder<JsonWriter> encoder(writer, versions);
+  writer.BeginObject("", TypeTag{});
+  writer.String("_method", info.wsdlName, TypeTag{});
+  encoder.Value("_this", &target, Declared{ValueKind::kMoRef}, ArrayStyle::kRepeated);
+  EncodeParameters(encoder, info, args);
+  writer.EndObject("");
+  return out;
+}
+
+Request DecodeRequest(const Codec& codec, std::string_view document) {
+  rapidjson::Document doc;
+  Parse(codec, document, doc);
+  const rapidjson::Value& call = RequireObject(doc);
+  VersionFilter versions(codec.GetVersion());
+  Decoder<JsonNode> decoder(versions, codec.GetLimits());
+  const rapidjson::Value* methodName = MemberOf(call, "_method");
+  if (methodName == nullptr || !methodName->IsString()) {
+    Fail(Problem::kInvalidArgument, "_method", "the call names no method");
+  }
+  const rapidjson::Value* self = MemberOf(call, "_this");
+  if (self == nullptr) Fail(Problem::kInvalidArgument, "_this", "the call names no target");
+  Request request;
+  decoder.GetPath().Push("_this");
+  request.target = Haldun::Ref<MoRef>(
+      static_cast<MoRef*>(decoder.Member(JsonNode::Group(self), Declared{ValueKind::kMoRef}).Get()));
+  if (!request.target) decoder.GetPath().Fail(Problem::kInvalidArgument, "the call names no target");
+  decoder.GetPath().Pop();
+  const ManagedMethod& method = ResolveMethod(decoder, *request.target, JsonNode::View(*methodName));
+  request.method = &method;
+  DecodeArguments(decoder, JsonNode(&call), *method.GetMethodInfo(), request.args);
+  return request;
+}
+
+std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) {
+  const MethodInfo& info = MethodOf(method);
+  VersionFilter versions(codec.GetVersion());
+  std::string out;
+  JsonWriter writer(out);
+  Encoder<JsonWriter> encoder(writer, versions);
+  writer.BeginObject("", TypeTag{});
+  if (info.result.type != nullptr) {
+    encoder.Value("returnval", result, DeclaredOf(info.result.type, info.result.flags & kArrayFlag),
+                  ArrayStyle::kRepeated);
+  }
+  writer.EndObject("");
+  return out;
+}
+
+Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
+  const MethodInfo& info = MethodOf(method);
+  rapidjson::Document doc;
+  Parse(codec, document, doc);
+  const rapidjson::Value& response = RequireObject(doc);
+  VersionFilter versions(codec.GetVersion());
+  Decoder<JsonNode> decoder(versions, codec.GetLimits());
+  if (const rapidjson::Value* fault = MemberOf(response, "fault")) FaultOf(decoder, *fault)->ThrowInternal();
+  const rapidjson::Value* returnval = nullptr;
+  for (auto it = response.MemberBegin(); it != response.MemberEnd(); ++it) {
+    std::string_view name = JsonNode::View(it->name);
+    if (name != "returnval") Fail(Problem::kInvalidArgument, std::string(name), "not part of a response");
+    if (returnval != nullptr) Fail(Problem::kInvalidArgument, "returnval", "given more than once");
+    returnval = &it->value;
+  }
+  if (returnval == nullptr) return DecodeResult<JsonNode>(decoder, nullptr, info);
+  JsonNode::Group group(returnval);
+  return DecodeResult(decoder, &group, info);
+}
+
+std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
+  VersionFilter versions(codec.GetVersion());
+  const DataObjectType& type = FaultTypeFor(versions, fault);
+  std::string out;
+  JsonWriter writer(out);
+  Encoder<JsonWriter> encoder(writer, versions);
+  writer.BeginObject("", TypeTag{});
+  // Named by its class even where the declaration would imply it.
+  encoder.NamedObject("fault", fault, type);
+  writer.String("faultstring", Describe(fault), TypeTag{});
+  writer.EndObject("");
+  return out;
+}
+
+Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document) {
+  rapidjson::Document doc;
+  Parse(codec, document, doc);
+  const rapidjson::Value& response = RequireObject(doc);
+  const rapidjson::Value* fault = MemberOf(response, "fault");
+  if (fault == nullptr) Fail(Problem::kInvalidArgument, "", "not a fault document");
+  VersionFilter versions(codec.GetVersion());
+  Decoder<JsonNode> decoder(versions, codec.GetLimits());
+  return FaultOf(decoder, *fault);
+}
+
+}  // namespace Zamli::Wire::Json

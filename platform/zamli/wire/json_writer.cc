@@ -1,0 +1,136 @@
+#include <zamli/wire/json_writer.h>
+#include <zamli/wire/scalars.h>
+
+#include <cmath>
+
+namespace Zamli::Wire {
+
+void JsonWriter::Key(std::string_view name) {
+  if (frames_.empty()) return;
+  Frame& f = frames_.back();
+  if (!f.first) out_ += ',';
+  f.first = false;
+  if (!f.array) {
+    Quoted(name);
+    out_ += ':';
+  }
+}
+
+void JsonWriter::OpenBox(TypeTag tag) {
+  out_ += "{\"_typeName\":";
+  Quoted(tag.name);
+  out_ += ",\"_value\":";
+}
+
+void JsonWriter::Quoted(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out_ += '"';
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out_.append(text.data() + plain, i - plain);
+    plain = i + 1;
+    switch (c) {
+      case '"':
+        out_ += "\\\"";
+        break;
+      case '\\':
+        out_ += "\\\\";
+        break;
+      case '\n':
+        out_ += "\\n";
+        break;
+      case '\t':
+        out_ += "\\t";
+        break;
+      case '\r':
+        out_ += "\\r";
+        break;
+      default:
+        out_ += "\\u00";
+        out_ += kHex[c >> 4];
+        out_ += kHex[c & 15];
+    }
+  }
+  out_.append(text.data() + plain, text.size() - plain);
+  out_ += '"';
+}
+
+void JsonWriter::String(std::string_view name, std::string_view value, TypeTag tag) {
+  Key(name);
+  if (!tag.empty()) OpenBox(tag);
+  Quoted(value);
+  if (!tag.empty()) out_ += '}';
+}
+
+void JsonWriter::Bool(std::string_view name, bool value, TypeTag tag) {
+  Key(name);
+  if (!tag.empty()) OpenBox(tag);
+  out_ += value ? "true" : "false";
+  if (!tag.empty()) out_ += '}';
+}
+
+void JsonWriter::Integer(std::string_view name, int64_t value, TypeTag tag) {
+  Key(name);
+  if (!tag.empty()) OpenBox(tag);
+  AppendInteger(out_, value);
+  if (!tag.empty()) out_ += '}';
+}
+
+void JsonWriter::Float(std::string_view name, float value, TypeTag tag) {
+  Key(name);
+  if (!tag.empty()) OpenBox(tag);
+  // JSON has no literal for these: they travel as the XML spellings.
+  bool special = !std::isfinite(value);
+  if (special) out_ += '"';
+  AppendFloat(out_, value);
+  if (special) out_ += '"';
+  if (!tag.empty()) out_ += '}';
+}
+
+void JsonWriter::Reference(std::string_view name, std::string_view type, std::string_view id, bool) {
+  Key(name);
+  out_ += "{\"_typeName\":\"ManagedObjectReference\",\"type\":";
+  Quoted(type);
+  out_ += ",\"value\":";
+  Quoted(id);
+  out_ += '}';
+}
+
+void JsonWriter::Null(std::string_view name) {
+  Key(name);
+  out_ += "null";
+}
+
+void JsonWriter::BeginObject(std::string_view name, TypeTag tag) {
+  Key(name);
+  out_ += '{';
+  bool first = true;
+  if (!tag.empty()) {
+    out_ += "\"_typeName\":";
+    Quoted(tag.name);
+    first = false;
+  }
+  frames_.push_back(Frame{false, first});
+}
+
+void JsonWriter::EndObject(std::string_view) {
+  frames_.pop_back();
+  out_ += '}';
+}
+
+void JsonWriter::BeginArray(std::string_view name, ArrayStyle, TypeTag tag) {
+  Key(name);
+  if (!tag.empty()) OpenBox(tag);
+  out_ += '[';
+  frames_.push_back(Frame{true, true});
+}
+
+void JsonWriter::EndArray(std::string_view, ArrayStyle, TypeTag tag) {
+  frames_.pop_back();
+  out_ += ']';
+  if (!tag.empty()) out_ += '}';
+}
+
+}  // namespace Zamli::Wire

@@ -1,0 +1,54 @@
+#include <zamli/managed_object.h>
+#include <zamli/wire/errors.h>
+#include <zamli/wire/loopback.h>
+
+#include <memory>
+
+namespace Zamli::Wire {
+
+std::string Serve(const Codec& codec, LocalAdapter& objects, std::string_view requestDocument) {
+  try {
+    try {
+      Request request = codec.DecodeRequest(requestDocument);
+      Haldun::Ref<Any> result;
+      objects.Invoke(request.target.Get(), const_cast<ManagedMethod*>(request.method), request.args, result, nullptr);
+      return codec.EncodeResponse(*request.method, result.Get());
+    } catch (const MethodFault::Exception&) {
+      throw;
+    } catch (const Haldun::Exception& e) {
+      Fail(Problem::kSystemError, "", e.what());
+    }
+  } catch (const MethodFault::Exception& e) {
+    return codec.EncodeFault(*e.GetFault());
+  }
+}
+
+void LoopbackAdapter::Invoke(MoRef* target, ManagedMethod* method, std::vector<Haldun::Ref<Any>>& args,
+                             Haldun::Ref<Any>& result, RequestContext*) {
+  if (target == nullptr || method == nullptr) {
+    throw Haldun::InvalidArgumentException("a call needs a target and a method");
+  }
+  lastRequest_ = codec_.EncodeRequest(*target, *method, args);
+  lastResponse_ = Serve(codec_, objects_, lastRequest_);
+  result = codec_.DecodeResponse(lastResponse_, *method);
+}
+
+void LoopbackAdapter::StartInvoke(MoRef* target, ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,
+                                  RequestContext* context, const CompletionCallback& callback,
+                                  Haldun::Ref<Haldun::System::ScheduledItem>& item) {
+  item = Haldun::Ref<Haldun::System::ScheduledItem>(new Haldun::System::ScheduledItem());
+  std::vector<Haldun::Ref<Any>> copy = args;
+  Haldun::Ref<Any> result;
+  try {
+    Invoke(target, method, copy, result, context);
+  } catch (const Haldun::Exception& e) {
+    std::unique_ptr<Haldun::Throwable> error(e.Clone());
+    if (callback) callback(item.Get(), static_cast<Haldun::Exception*>(error.get()), nullptr);
+    item->MarkDone();
+    return;
+  }
+  if (callback) callback(item.Get(), nullptr, result.Get());
+  item->MarkDone();
+}
+
+}  // namespace Zamli::Wire

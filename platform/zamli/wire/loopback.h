@@ -1,0 +1,38 @@
+#pragma once
+// Calls through the wire in one process: the client half encodes each call,
+// the server half decodes it, dispatches it to an object served by a
+// LocalAdapter and encodes the answer or the fault, and the client half
+// decodes that. What a network transport would do, minus the network.
+#include <zamli/local_adapter.h>
+#include <zamli/wire/codec.h>
+
+namespace Zamli::Wire {
+
+// The server half: one request document in, one response or fault document
+// out. Faults raised while decoding or by the implementation become fault
+// documents; other errors become kettar.fault.SystemError.
+ZAMLI_WIRE_EXPORT std::string Serve(const Codec& codec, LocalAdapter& objects, std::string_view request);
+
+class ZAMLI_WIRE_EXPORT LoopbackAdapter : public StubAdapter {
+ public:
+  LoopbackAdapter(const Codec& codec, LocalAdapter& objects) : codec_(codec), objects_(objects) {}
+
+  void Invoke(MoRef* target, ManagedMethod* method, std::vector<Haldun::Ref<Any>>& args, Haldun::Ref<Any>& result,
+              RequestContext* context) override;
+  // Runs the call at once, then reports it through the callback.
+  void StartInvoke(MoRef* target, ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,
+                   RequestContext* context, const CompletionCallback& callback,
+                   Haldun::Ref<Haldun::System::ScheduledItem>& item) override;
+
+  // The documents of the last call, for inspection.
+  const std::string& LastRequest() const { return lastRequest_; }
+  const std::string& LastResponse() const { return lastResponse_; }
+
+ private:
+  const Codec& codec_;
+  LocalAdapter& objects_;
+  std::string lastRequest_;
+  std::string lastResponse_;
+};
+
+}  // namespace Zamli::Wire

@@ -1,0 +1,195 @@
+#include <haldun/exception.h>
+#include <zamli/wire/scalars.h>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace Zamli::Wire {
+
+void AppendFloat(std::string& out, float value) {
+  if (std::isnan(value)) {
+    out += "NaN";
+  } else if (std::isinf(value)) {
+    out += value > 0 ? "INF" : "-INF";
+  } else {
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+  }
+}
+
+bool ParseFloat(std::string_view text, float& value) {
+  if (text == "NaN") {
+    value = std::numeric_limits<float>::quiet_NaN();
+    return true;
+  }
+  if (text == "INF") {
+    value = std::numeric_limits<float>::infinity();
+    return true;
+  }
+  if (text == "-INF") {
+    value = -std::numeric_limits<float>::infinity();
+    return true;
+  }
+  if (text.empty() || text.front() == '+') return false;
+  // Read as a double and narrowed: the shortest float text is exact this way
+  // too, and it tells an out-of-range value from a small one.
+  double d = 0;
+  auto result = std::from_chars(text.data(), text.data() + text.size(), d);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return false;
+  return FloatFromDouble(d, value);
+}
+
+bool FloatFromDouble(double d, float& value) {
+  if (!std::isfinite(d) || std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) return false;
+  value = static_cast<float>(d);
+  return true;
+}
+
+void AppendInteger(std::string& out, int64_t value) {
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t& value) {
+  if (text.empty() || text.front() == '+') return false;
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size() && value >= min && value <= max;
+}
+
+bool ParseBool(std::string_view text, bool& value) {
+  if (text == "true" || text == "1") {
+    value = true;
+    return true;
+  }
+  if (text == "false" || text == "0") {
+    value = false;
+    return true;
+  }
+  return false;
+}
+
+namespace {
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+int DigitOf(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+}  // namespace
+
+void AppendBase64(std::string& out, const std::vector<unsigned char>& bytes) {
+  size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    unsigned v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
+    out += kAlphabet[v >> 18];
+    out += kAlphabet[(v >> 12) & 63];
+    out += kAlphabet[(v >> 6) & 63];
+    out += kAlphabet[v & 63];
+  }
+  size_t rest = bytes.size() - i;
+  if (rest > 0) {
+    unsigned v = bytes[i] << 16;
+    if (rest == 2) v |= bytes[i + 1] << 8;
+    out += kAlphabet[v >> 18];
+    out += kAlphabet[(v >> 12) & 63];
+    out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+}
+
+bool ParseBase64(std::string_view text, bool allowBlanks, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  bytes.reserve(text.size() / 4 * 3);
+  int quad[4];
+  int filled = 0;
+  int padding = 0;
+  for (char c : text) {
+    if (allowBlanks && IsBlank(c)) continue;
+    if (c == '=') {
+      // Padding only in the last two places of the last group.
+      if (filled < 2) return false;
+      ++padding;
+      quad[filled++] = 0;
+    } else {
+      int d = DigitOf(c);
+      if (d < 0 || padding > 0) return false;
+      quad[filled++] = d;
+    }
+    if (filled == 4) {
+      unsigned v = (quad[0] << 18) | (quad[1] << 12) | (quad[2] << 6) | quad[3];
+      bytes.push_back(static_cast<unsigned char>(v >> 16));
+      if (padding < 2) bytes.push_back(static_cast<unsigned char>((v >> 8) & 0xff));
+      if (padding < 1) bytes.push_back(static_cast<unsigned char>(v & 0xff));
+      // Bits that padding drops must be zero: one text per byte string.
+      if ((padding == 1 && (quad[2] & 3) != 0) || (padding == 2 && (quad[1] & 15) != 0)) return false;
+      filled = 0;
+      if (padding > 0) padding = 3;  // nothing may follow a padded group
+    }
+  }
+  return filled == 0;
+}
+
+bool FormatDateTime(const Haldun::System::DateTime& value, std::string& out) {
+  // 0001-01-01T00:00:00Z and 9999-12-31T23:59:59.999999Z, in the zone of the value.
+  constexpr int64_t kFirst = -62135596800LL * 1000000;
+  constexpr int64_t kLast = 253402300799LL * 1000000 + 999999;
+  int64_t local = value.GetMicroseconds() + int64_t{value.GetOffsetMinutes()} * 60 * 1000000;
+  if (local < kFirst || local > kLast) return false;
+  out += value.ToIso8601();
+  return true;
+}
+
+bool ParseDateTime(std::string_view text, Haldun::System::DateTime& value) {
+  try {
+    value = Haldun::System::DateTime::ParseIso8601(text);
+    return true;
+  } catch (const Haldun::InvalidArgumentException&) {
+    return false;
+  }
+}
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    unsigned char c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int extra;
+    uint32_t code;
+    if ((c & 0xe0) == 0xc0) {
+      extra = 1;
+      code = c & 0x1f;
+    } else if ((c & 0xf0) == 0xe0) {
+      extra = 2;
+      code = c & 0x0f;
+    } else if ((c & 0xf8) == 0xf0) {
+      extra = 3;
+      code = c & 0x07;
+    } else {
+      return false;
+    }
+    if (end - p <= extra) return false;
+    for (int i = 1; i <= extra; ++i) {
+      if ((p[i] & 0xc0) != 0x80) return false;
+      code = (code << 6) | (p[i] & 0x3f);
+    }
+    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[extra] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return false;
+    p += extra + 1;
+  }
+  return true;
+}
+
+}  // namespace Zamli::Wire

@@ -1,0 +1,116 @@
+#include <zamli/primitive_types.h>
+#include <zamli/registry.h>
+#include <zamli/wire/value_model.h>
+
+#include <cctype>
+
+namespace Zamli::Wire {
+
+namespace {
+struct PrimitiveEntry {
+  const TypeInfo* info;
+  ValueKind kind;
+  const char* wire;
+};
+const PrimitiveEntry kPrimitives[] = {
+    {&gStringTypeInfo, ValueKind::kString, "string"},     {&gBoolTypeInfo, ValueKind::kBool, "boolean"},
+    {&gIntTypeInfo, ValueKind::kInt, "int"},              {&gLongTypeInfo, ValueKind::kLong, "long"},
+    {&gFloatTypeInfo, ValueKind::kFloat, "float"},        {&gDateTimeTypeInfo, ValueKind::kDateTime, "dateTime"},
+    {&gBinaryTypeInfo, ValueKind::kBinary, "base64Binary"},
+};
+}  // namespace
+
+bool PrimitiveKindOf(const TypeInfo* type, ValueKind& kind) {
+  for (const PrimitiveEntry& e : kPrimitives) {
+    if (e.info == type) {
+      kind = e.kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* PrimitiveWireName(ValueKind kind) {
+  for (const PrimitiveEntry& e : kPrimitives) {
+    if (e.kind == kind) return e.wire;
+  }
+  return "anyType";
+}
+
+bool PrimitiveByWireName(std::string_view name, ValueKind& kind) {
+  for (const PrimitiveEntry& e : kPrimitives) {
+    if (name == e.wire) {
+      kind = e.kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+Declared DeclaredOf(const TypeInfo* type, bool array) {
+  Declared d;
+  d.array = array;
+  if (PrimitiveKindOf(type, d.kind)) return d;
+  if (type == &gAnyTypeInfo) {
+    d.kind = ValueKind::kAny;
+  } else if (type == &gKettarDynamicArrayTypeInfo) {
+    d.kind = ValueKind::kDynamicArray;
+  } else if (type->kind == kManagedKind) {
+    d.kind = ValueKind::kMoRef;
+  } else {
+    d.type = TypeRegistry::Instance().FindByTypeInfo(type);
+    if (d.type == nullptr) Fail(Problem::kSystemError, "", std::string("type ") + type->name + " is not registered");
+    d.kind = type->kind == kEnumKind ? ValueKind::kEnum : ValueKind::kData;
+  }
+  return d;
+}
+
+Declared DeclaredOf(const Type& type) {
+  if (auto* array = dynamic_cast<const ArrayType*>(&type)) {
+    if (array->GetItemType()->IsArray()) {
+      Fail(Problem::kInvalidType, "", "arrays of arrays do not travel: " + type.GetName());
+    }
+    Declared d = DeclaredOf(*array->GetItemType());
+    d.array = true;
+    return d;
+  }
+  return DeclaredOf(type.GetTypeInfo(), false);
+}
+
+std::string_view ArrayItemName(std::string_view name) {
+  constexpr std::string_view kPrefix = "ArrayOf";
+  if (name.size() <= kPrefix.size() || name.substr(0, kPrefix.size()) != kPrefix) return {};
+  return name.substr(kPrefix.size());
+}
+
+std::string ArrayWireName(std::string_view itemWireName) {
+  std::string name = "ArrayOf";
+  name += itemWireName;
+  name[7] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[7])));
+  return name;
+}
+
+bool VersionFilter::Includes(const char* versionName) const {
+  if (versionName == nullptr) return true;
+  auto it = cache_.find(versionName);
+  if (it != cache_.end()) return it->second;
+  const Version* v = TypeRegistry::Instance().FindVersion(versionName);
+  bool included = v != nullptr && version_.Includes(*v);
+  cache_.emplace(versionName, included);
+  return included;
+}
+
+bool VersionFilter::Includes(const Type& type) const {
+  const TypeInfo* info = type.GetTypeInfo();
+  if (info != nullptr) return Includes(info->version);
+  return Includes(type.GetVersionName().c_str());
+}
+
+const DataObjectType* VersionFilter::Downlevel(const DataObjectType* type) const {
+  while (type != nullptr && !Includes(*type)) type = type->GetBase();
+  return type;
+}
+
+const Type* FindWireType(std::string_view name) { return TypeRegistry::Instance().FindByWsdlName(name); }
+
+}  // namespace Zamli::Wire

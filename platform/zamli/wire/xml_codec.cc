@@ -1,0 +1,216 @@
+// The XML encoding: SOAP 1.1 envelopes around the values the shared encoder
+// and decoder write and read.
+#include <zamli/wire/decoder.h>
+#include <zamli/wire/encoder.h>
+#include <zamli/wire/formats.h>
+#include <zamli/wire/xml_reader.h>
+#include <zamli/wire/xml_writer.h>
+
+#include <optional>
+
+namespace Zamli::Wire::Xml {
+
+namespace {
+
+constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+constexpr std::string_view kSchemaNamespaces =
+    " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
+constexpr std::string_view kEnvelopeOpen =
+    "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\""
+    " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+    "<soapenv:Body>";
+constexpr std::string_view kEnvelopeClose = "</soapenv:Body></soapenv:Envelope>";
+
+std::string DefaultNamespace(const Codec& codec) {
+  const Namespace* ns = codec.GetVersion().GetNamespace();
+  return " xmlns=\"urn:" + (ns ? ns->GetName() : std::string("kettar")) + "\"";
+}
+
+// Parses with no DTD processing: entities other than the predefined ones
+// and character references are never expanded.
+void Parse(const Codec& codec, std::string_view document, pugi::xml_document& doc) {
+  CheckSize(codec, document);
+  unsigned options = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_ws_pcdata_single |
+                     pugi::parse_doctype;
+  pugi::xml_parse_result result = doc.load_buffer(document.data(), document.size(), options, pugi::encoding_utf8);
+  if (!result) {
+    Fail(Problem::kInvalidArgument, "",
+         std::string("malformed XML at byte ") + std::to_string(result.offset) + ": " + result.description());
+  }
+  for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
+    if (n.type() == pugi::node_doctype) Fail(Problem::kInvalidArgument, "", "a document type declaration is refused");
+  }
+}
+
+pugi::xml_node Child(pugi::xml_node parent, std::string_view localName) {
+  for (pugi::xml_node n = FirstElement(parent); n; n = NextElement(n)) {
+    if (LocalName(n.name()) == localName) return n;
+  }
+  return {};
+}
+
+// The first element of the envelope's body.
+pugi::xml_node BodyContent(const pugi::xml_document& doc) {
+  pugi::xml_node envelope = doc.document_element();
+  if (!envelope || LocalName(envelope.name()) != "Envelope") {
+    Fail(Problem::kInvalidArgument, "", "not a SOAP envelope");
+  }
+  pugi::xml_node body = Child(envelope, "Body");
+  pugi::xml_node content = body ? FirstElement(body) : pugi::xml_node();
+  if (!content) Fail(Problem::kInvalidArgument, "", "the SOAP body is empty");
+  return content;
+}
+
+Haldun::Ref<MethodFault> FaultOf(Decoder<XmlNode>& d, pugi::xml_node fault) {
+  pugi::xml_node detail = Child(fault, "detail");
+  pugi::xml_node content = detail ? FirstElement(detail) : pugi::xml_node();
+  if (!content) Fail(Problem::kInvalidArgument, "", "the SOAP fault has no detail");
+  std::string_view name = LocalName(content.name());
+  d.GetPath().Push(name);
+  auto* type = dynamic_cast<const DataObjectType*>(FindWireType(name));
+  if (type == nullptr || !type->IsA(&MethodFaultType())) {
+    d.GetPath().Fail(Problem::kInvalidType, "not a fault type: " + Quote(name));
+  }
+  Haldun::Ref<Any> value = d.Object(XmlNode(content), type);
+  d.GetPath().Pop();
+  return Haldun::Ref<MethodFault>(static_cast<MethodFault*>(value.Get()));
+}
+
+// A body element named `name` in the namespace of the codec, holding what
+// `content` writes.
+template <class Content>
+std::string InEnvelope(const Codec& codec, std::string_view name, Content&& content) {
+  VersionFilter versions(codec.GetVersion());
+  std::string attributes = DefaultNamespace(codec);
+  std::string out(kDeclaration);
+  out += kEnvelopeOpen;
+  XmlWriter writer(out);
+  writer.SetNextAttributes(attributes);
+  Encoder<XmlWriter> encoder(writer, versions);
+  writer.BeginObject(name, TypeTag{});
+  content(encoder);
+  writer.EndObject(name);
+  out += kEnvelopeClose;
+  return out;
+}
+
+}  // namespace
+
+std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared) {
+  Declared d = DeclaredOf(declared);
+  std::string name = RootName(d);
+  std::string attributes = DefaultNamespace(codec) + std::string(kSchemaNamespaces);
+  std::string out(kDeclaration);
+  XmlWriter writer(out);
+  writer.SetNextAttributes(attributes);
+  if (value == nullptr) {
+    writer.Null(name);
+    return out;
+  }
+  VersionFilter versions(codec.GetVersion());
+  Encoder<XmlWriter> encoder(writer, versions);
+  encoder.Value(name, value, d, ArrayStyle::kWrapped);
+  return out;
+}
+
+Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared) {
+  Declared d = DeclaredOf(declared);
+  pugi::xml_document doc;
+  Parse(codec, document, doc);
+  pugi::xml_node root = doc.document_element();
+  std::string name = RootName(d);
+  if (!root || LocalName(root.name()) != name) {
+    Fail(Problem::kInvalidArgument, "", "expected a <" + name + "> document");
+  }
+  VersionFilter versions(codec.GetVersion());
+  Decoder<XmlNode> decoder(versions, codec.GetLimits());
+  return decoder.Value(XmlNode(root), d);
+}
+
+std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method, const Args& args) {
+  const MethodInfo& info = CallableMethod(codec, method);
+  return InEnvelope(codec, info.wsdlName, [&](Encoder<XmlWriter>& encoder) {
+    encoder.Value("_this", &target, Declared{ValueKind::kMoRef, nullptr, false}, ArrayStyle::kRepeated);
+    EncodeParameters(encoder, info, args);
+  });
+}
+
+Request DecodeRequest(const Codec& codec, std::string_view document) {
+  pugi::xml_document doc;
+  Parse(codec, document, doc);
+  pugi::xml_node call = BodyContent(doc);
+  VersionFilter versions(codec.GetVersion());
+  Decoder<XmlNode> decoder(versions, codec.GetLimits());
+  pugi::xml_node self = Child(call, "_this");
+  if (!self) Fail(Problem::kInvalidArgument, "_this", "the call names no target");
+  Request request;
+  decoder.GetPath().Push("_this");
+  request.target = Haldun::Ref<MoRef>(
+      static_cast<MoRef*>(decoder.Member(XmlNode::Group(self, 1), Declared{ValueKind::kMoRef}).Get()));
+  if (!request.target) decoder.GetPath().Fail(Problem::kInvalidArgument, "the call names no target");
+  decoder.GetPath().Pop();
+  const ManagedMethod& method = ResolveMethod(decoder, *request.target, LocalName(call.name()));
+  request.method = &method;
+  DecodeArguments(decoder, XmlNode(call), *method.GetMethodInfo(), request.args);
+  return request;
+}
+
+std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) {
+  const MethodInfo& info = MethodOf(method);
+  return InEnvelope(codec, std::string(info.wsdlName) + "Response", [&](Encoder<XmlWriter>& encoder) {
+    if (info.result.type != nullptr) {
+      encoder.Value("returnval", result, DeclaredOf(info.result.type, info.result.flags & kArrayFlag),
+                    ArrayStyle::kRepeated);
+    }
+  });
+}
+
+Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
+  const MethodInfo& info = MethodOf(method);
+  pugi::xml_document doc;
+  Parse(codec, document, doc);
+  pugi::xml_node content = BodyContent(doc);
+  VersionFilter versions(codec.GetVersion());
+  Decoder<XmlNode> decoder(versions, codec.GetLimits());
+  if (LocalName(content.name()) == "Fault") FaultOf(decoder, content)->ThrowInternal();
+  if (LocalName(content.name()) != std::string(info.wsdlName) + "Response") {
+    Fail(Problem::kInvalidArgument, "", "not a response to " + std::string(info.wsdlName));
+  }
+  std::optional<XmlNode::Group> returnval;
+  XmlNode(content).ForEachMember(decoder.GetPath(), [&](std::string_view name, const XmlNode::Group& group) {
+    if (name != "returnval") Fail(Problem::kInvalidArgument, std::string(name), "not part of a response");
+    if (returnval) Fail(Problem::kInvalidArgument, "returnval", "given more than once");
+    returnval = group;
+  });
+  return DecodeResult(decoder, returnval ? &*returnval : nullptr, info);
+}
+
+std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
+  VersionFilter versions(codec.GetVersion());
+  const DataObjectType& type = FaultTypeFor(versions, fault);
+  std::string attributes = DefaultNamespace(codec);
+  std::string out(kDeclaration);
+  out += kEnvelopeOpen;
+  XmlWriter writer(out);
+  writer.Raw("<soapenv:Fault><faultcode>ServerFaultCode</faultcode><faultstring>");
+  writer.Escaped(Describe(fault), false);
+  writer.Raw("</faultstring><detail>");
+  writer.SetNextAttributes(attributes);
+  Encoder<XmlWriter> encoder(writer, versions);
+  encoder.Value(type.GetWsdlName(), &fault, Declared{ValueKind::kData, &type, false}, ArrayStyle::kRepeated);
+  writer.Raw("</detail></soapenv:Fault>");
+  out += kEnvelopeClose;
+  return out;
+}
+
+Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document) {
+  pugi::xml_document doc;
+  Parse(codec, document, doc);
+  pugi::xml_node content = BodyContent(doc);
+  if (LocalName(content.name()) != "Fault") Fail(Problem::kInvalidArgument, "", "not a SOAP fault");
+  VersionFilter versions(codec.GetVersion());
+  Decoder<XmlNode> decoder(versions, codec.GetLimits());
+  return FaultOf(decoder, content);
+}
+
+}  // namespace Zamli::Wire::Xml

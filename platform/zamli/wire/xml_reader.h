@@ -1,0 +1,130 @@
+#pragma once
+// The decoder's view of a pugixml element.
+#include <zamli/wire/errors.h>
+#include <zamli/wire/scalars.h>
+
+#include <pugixml.hpp>
+
+#include <cstring>
+#include <string_view>
+
+namespace Zamli::Wire {
+
+// The name without its namespace prefix.
+inline std::string_view LocalName(const char* name) {
+  const char* colon = std::strchr(name, ':');
+  return colon ? std::string_view(colon + 1) : std::string_view(name);
+}
+
+inline pugi::xml_node NextElement(pugi::xml_node n) {
+  do {
+    n = n.next_sibling();
+  } while (n && n.type() != pugi::node_element);
+  return n;
+}
+
+inline pugi::xml_node FirstElement(pugi::xml_node parent) {
+  pugi::xml_node n = parent.first_child();
+  while (n && n.type() != pugi::node_element) n = n.next_sibling();
+  return n;
+}
+
+class XmlNode {
+ public:
+  static constexpr bool kBlanksInBase64 = true;
+  explicit XmlNode(pugi::xml_node node) : node_(node) {}
+  pugi::xml_node Get() const { return node_; }
+
+  class Group {
+   public:
+    Group(pugi::xml_node first, int count) : first_(first), count_(count) {}
+    int Count() const { return count_; }
+    XmlNode First() const { return XmlNode(first_); }
+    template <class F>
+    void ForEach(Path&, F&& f) const {
+      pugi::xml_node n = first_;
+      for (int i = 0; i < count_; ++i, n = NextElement(n)) f(XmlNode(n));
+    }
+
+   private:
+    pugi::xml_node first_;
+    int count_;
+  };
+
+  bool IsNull() const {
+    std::string_view nil = node_.attribute("xsi:nil").value();
+    return nil == "true" || nil == "1";
+  }
+
+  std::string_view TypeName() const {
+    pugi::xml_attribute type = node_.attribute("xsi:type");
+    return type ? LocalName(type.value()) : std::string_view();
+  }
+
+  bool ReadString(std::string_view& text) const {
+    if (FirstElement(node_)) return false;
+    text = node_.text().get();
+    return true;
+  }
+  bool ReadBool(bool& v) const {
+    std::string_view text;
+    return ReadString(text) && ParseBool(text, v);
+  }
+  bool ReadInteger(int64_t min, int64_t max, int64_t& v) const {
+    std::string_view text;
+    return ReadString(text) && ParseInteger(text, min, max, v);
+  }
+  bool ReadFloat(float& v) const {
+    std::string_view text;
+    return ReadString(text) && ParseFloat(text, v);
+  }
+  bool ReadReference(std::string_view& type, std::string_view& id) const {
+    pugi::xml_attribute attribute = node_.attribute("type");
+    if (!attribute || !ReadString(id)) return false;
+    type = attribute.value();
+    return true;
+  }
+
+  std::string Excerpt() const {
+    if (FirstElement(node_)) return "an element with child elements";
+    return Quote(node_.text().get());
+  }
+
+  XmlNode Boxed(Path&) const { return *this; }
+
+  template <class F>
+  void ForEachMember(Path& path, F&& f) const {
+    pugi::xml_node n = node_.first_child();
+    while (n) {
+      if (n.type() != pugi::node_element) {
+        if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) {
+          std::string_view text = n.value();
+          if (text.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+            path.Fail(Problem::kInvalidArgument, "text where properties belong: " + Quote(text));
+          }
+        }
+        n = n.next_sibling();
+        continue;
+      }
+      std::string_view name = LocalName(n.name());
+      pugi::xml_node first = n;
+      int count = 1;
+      n = NextElement(n);
+      while (n && LocalName(n.name()) == name) {
+        ++count;
+        n = NextElement(n);
+      }
+      f(name, Group(first, count));
+    }
+  }
+
+  template <class F>
+  void ForEachItem(Path& path, F&& f) const {
+    ForEachMember(path, [&](std::string_view, const Group& group) { group.ForEach(path, f); });
+  }
+
+ private:
+  pugi::xml_node node_;
+};
+
+}  // namespace Zamli::Wire

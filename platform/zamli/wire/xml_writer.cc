@@ -1,0 +1,105 @@
+#include <zamli/wire/scalars.h>
+#include <zamli/wire/xml_writer.h>
+
+namespace Zamli::Wire {
+
+void XmlWriter::Start(std::string_view name, TypeTag tag) {
+  out_ += '<';
+  out_ += name;
+  if (!nextAttributes_.empty()) {
+    out_ += nextAttributes_;
+    nextAttributes_ = {};
+  }
+  if (!tag.empty()) {
+    out_ += tag.primitive ? " xsi:type=\"xsd:" : " xsi:type=\"";
+    out_ += tag.name;
+    out_ += '"';
+  }
+}
+
+void XmlWriter::Escaped(std::string_view text, bool attribute) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    const char* entity = nullptr;
+    switch (c) {
+      case '&':
+        entity = "&amp;";
+        break;
+      case '<':
+        entity = "&lt;";
+        break;
+      case '>':
+        entity = "&gt;";
+        break;
+      case '"':
+        if (attribute) entity = "&quot;";
+        break;
+      case '\n':
+        // Attribute values have their line breaks normalised away.
+        if (attribute) entity = "&#10;";
+        break;
+      case '\t':
+        if (attribute) entity = "&#9;";
+        break;
+      default:
+        break;
+    }
+    bool control = c < 0x20 && c != '\n' && c != '\t';  // '\r' too: parsers fold it
+    if (entity == nullptr && !control) continue;
+    out_.append(text.data() + plain, i - plain);
+    plain = i + 1;
+    if (entity != nullptr) {
+      out_ += entity;
+    } else {
+      out_ += "&#x";
+      if (c >= 16) out_ += kHex[c >> 4];
+      out_ += kHex[c & 15];
+      out_ += ';';
+    }
+  }
+  out_.append(text.data() + plain, text.size() - plain);
+}
+
+void XmlWriter::String(std::string_view name, std::string_view value, TypeTag tag) {
+  Open(name, tag);
+  Escaped(value, false);
+  Close(name);
+}
+
+void XmlWriter::Bool(std::string_view name, bool value, TypeTag tag) { Text(name, value ? "true" : "false", tag); }
+
+void XmlWriter::Integer(std::string_view name, int64_t value, TypeTag tag) {
+  Open(name, tag);
+  AppendInteger(out_, value);
+  Close(name);
+}
+
+void XmlWriter::Float(std::string_view name, float value, TypeTag tag) {
+  Open(name, tag);
+  AppendFloat(out_, value);
+  Close(name);
+}
+
+void XmlWriter::Text(std::string_view name, std::string_view value, TypeTag tag) {
+  Open(name, tag);
+  out_ += value;
+  Close(name);
+}
+
+void XmlWriter::Reference(std::string_view name, std::string_view type, std::string_view id, bool typed) {
+  Start(name, typed ? TypeTag{"ManagedObjectReference"} : TypeTag{});
+  out_ += " type=\"";
+  Escaped(type, true);
+  out_ += "\">";
+  Escaped(id, false);
+  Close(name);
+}
+
+void XmlWriter::Null(std::string_view name) {
+  Start(name, TypeTag{});
+  out_ += " xsi:nil=\"true\"/>";
+}
+
+}  // namespace Zamli::Wire

@@ -1,0 +1,56 @@
+#pragma once
+// Writes the XML encoding: elements named by the encoder, text escaped, the
+// class in xsi:type where the encoder names one.
+#include <zamli/wire/writer.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Zamli::Wire {
+
+class XmlWriter {
+ public:
+  static constexpr bool kRefusesNul = true;
+  explicit XmlWriter(std::string& out) : out_(out) {}
+
+  // Written into the start tag of the next element only.
+  void SetNextAttributes(std::string_view attributes) { nextAttributes_ = attributes; }
+
+  void String(std::string_view name, std::string_view value, TypeTag tag);
+  void Bool(std::string_view name, bool value, TypeTag tag);
+  void Integer(std::string_view name, int64_t value, TypeTag tag);
+  void Float(std::string_view name, float value, TypeTag tag);
+  // Text that needs no escaping: date-times and base64.
+  void Text(std::string_view name, std::string_view value, TypeTag tag);
+  void Reference(std::string_view name, std::string_view type, std::string_view id, bool typed);
+  void Null(std::string_view name);
+  void BeginObject(std::string_view name, TypeTag tag) { Open(name, tag); }
+  void EndObject(std::string_view name) { Close(name); }
+  void BeginArray(std::string_view name, ArrayStyle style, TypeTag tag) {
+    if (style == ArrayStyle::kWrapped) Open(name, tag);
+  }
+  void EndArray(std::string_view name, ArrayStyle style, TypeTag) {
+    if (style == ArrayStyle::kWrapped) Close(name);
+  }
+
+  void Raw(std::string_view text) { out_ += text; }
+  void Escaped(std::string_view text, bool attribute);
+
+ private:
+  void Start(std::string_view name, TypeTag tag);
+  void Open(std::string_view name, TypeTag tag) {
+    Start(name, tag);
+    out_ += '>';
+  }
+  void Close(std::string_view name) {
+    out_ += "</";
+    out_ += name;
+    out_ += '>';
+  }
+
+  std::string& out_;
+  std::string_view nextAttributes_;
+};
+
+}  // namespace Zamli::Wire
