@@ -1,3 +1,4 @@
+#include <haldun/exception.h>
 #include <zamli/primitive_types.h>
 #include <zamli/registry.h>
 #include <zamli/wire/formats.h>
@@ -8,8 +9,24 @@ namespace Zamli::Wire {
 Codec::Codec(Encoding encoding, const Version& version, Limits limits)
     : encoding_(encoding), version_(&version), limits_(limits) {}
 
+namespace {
+// The codecs raise faults; an error of the runtime that escapes them (a
+// value the records cannot hold, say) becomes a fault too, so that callers
+// handle one kind of error.
+template <class F>
+auto Guarded(F&& operation) -> decltype(operation()) {
+  try {
+    return operation();
+  } catch (const MethodFault::Exception&) {
+    throw;
+  } catch (const Haldun::Exception& e) {
+    Fail(Problem::kInvalidArgument, "", e.what());
+  }
+}
+}  // namespace
+
 // Each operation goes to the namespace of the codec's encoding.
-#define ZAMLI_WIRE_DISPATCH(call) return encoding_ == Encoding::kXml ? Xml::call : Json::call
+#define ZAMLI_WIRE_DISPATCH(call) return Guarded([&] { return encoding_ == Encoding::kXml ? Xml::call : Json::call; })
 
 std::string Codec::EncodeValue(const Any* value, const Type& declared) const {
   ZAMLI_WIRE_DISPATCH(EncodeValue(*this, value, declared));

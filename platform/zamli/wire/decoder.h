@@ -18,6 +18,7 @@
 #include <zamli/field_kind.h>
 #include <zamli/mo_ref.h>
 #include <zamli/primitive.h>
+#include <zamli/registry.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/value_model.h>
@@ -53,9 +54,8 @@ class Decoder {
   Haldun::Ref<Any> Object(const N& node, const DataObjectType* declared) {
     Enter();
     const DataObjectType* type = DataTypeOf(node, declared);
-    DynamicData* created = type->GetDataTypeInfo()->createInstance != nullptr
-                               ? type->GetDataTypeInfo()->createInstance()
-                               : nullptr;
+    DynamicData* created =
+        type->GetDataTypeInfo()->createInstance != nullptr ? type->GetDataTypeInfo()->createInstance() : nullptr;
     if (created == nullptr) path_.Fail(Problem::kInvalidType, type->GetName() + " has no instances");
     Haldun::Ref<Any> result(created);
     const std::vector<PropertyRef>& all = type->GetAllProperties();
@@ -464,7 +464,10 @@ namespace Zamli::Wire {
 // method's wire name on it.
 template <class N>
 const ManagedMethod& ResolveMethod(Decoder<N>& d, const MoRef& target, std::string_view wireName) {
+  // By wire name; a reference made by hand may carry the interface name.
   auto* type = dynamic_cast<const ManagedObjectType*>(FindWireType(target.GetTypeName()));
+  if (type == nullptr)
+    type = dynamic_cast<const ManagedObjectType*>(TypeRegistry::Instance().FindByName(target.GetTypeName()));
   if (type == nullptr) {
     d.GetPath().Fail(Problem::kInvalidArgument, "unknown managed type " + Quote(target.GetTypeName()));
   }
@@ -473,7 +476,8 @@ const ManagedMethod& ResolveMethod(Decoder<N>& d, const MoRef& target, std::stri
     d.GetPath().Fail(Problem::kInvalidArgument, Quote(wireName) + " is not a method of " + type->GetName());
   }
   if (!d.GetVersions().Includes(*type)) d.NotInVersion(type->GetName());
-  if (!d.GetVersions().Includes(method->GetMethodInfo()->version)) d.NotInVersion(type->GetName() + "." + method->GetName());
+  if (!d.GetVersions().Includes(method->GetMethodInfo()->version))
+    d.NotInVersion(type->GetName() + "." + method->GetName());
   return *method;
 }
 

@@ -85,8 +85,8 @@ class Encoder {
     if (declared != nullptr && !type->IsA(declared)) Mismatch(declared->GetName(), value);
     type = versions_.Downlevel(type);
     if (type == nullptr || (declared != nullptr && !type->IsA(declared))) {
-      path_.Fail(Problem::kNotSupported, object->_GetDataType()->GetName() + " is not in " +
-                                             versions_.GetVersion().GetName());
+      path_.Fail(Problem::kNotSupported,
+                 object->_GetDataType()->GetName() + " is not in " + versions_.GetVersion().GetName());
     }
     out_.BeginObject(name, type == declared && !named ? TypeTag{} : TypeTag{type->GetWsdlName()});
     auto* self = const_cast<DynamicData*>(object);
@@ -100,8 +100,8 @@ class Encoder {
     if (addr == nullptr) return;  // unset optional, null reference, empty array
     path_.Push(info.name);
     // A property of a data type the version lacks goes with that type.
-    const char* typeVersion = info.type->kind >= kEnumKind && info.type->kind <= kFaultKind ? info.type->version
-                                                                                           : nullptr;
+    const char* typeVersion =
+        info.type->kind >= kEnumKind && info.type->kind <= kFaultKind ? info.type->version : nullptr;
     bool required = !(info.flags & kOptionalFlag);
     if (Admits(info.version, required, true) && Admits(typeVersion, required, true)) {
       FieldKind kind = KindOf(info);
@@ -197,8 +197,8 @@ class Encoder {
     const Type* type = value._GetType();
     if (auto* arrayType = dynamic_cast<const ArrayType*>(type)) {
       Declared items = DeclaredOf(*arrayType->GetItemType());
-      std::string wire = ArrayWireName(items.kind == ValueKind::kMoRef ? kMoRefWireName
-                                                                       : arrayType->GetItemType()->GetWsdlName());
+      std::string wire =
+          ArrayWireName(items.kind == ValueKind::kMoRef ? kMoRefWireName : arrayType->GetItemType()->GetWsdlName());
       items.array = true;
       if (items.type != nullptr) RequireIncluded(*items.type);
       Array(name, &value, items, ArrayStyle::kWrapped, TypeTag{wire});

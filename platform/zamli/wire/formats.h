@@ -7,16 +7,14 @@ namespace Zamli::Wire {
 
 using Args = std::vector<Haldun::Ref<Any>>;
 
-#define ZAMLI_WIRE_FORMAT_OPERATIONS                                                                      \
-  std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared);                   \
-  Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared);     \
-  std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method,        \
-                            const Args& args);                                                           \
-  Request DecodeRequest(const Codec& codec, std::string_view document);                                  \
-  std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result);        \
-  Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document,                         \
-                                  const ManagedMethod& method);                                          \
-  std::string EncodeFault(const Codec& codec, const MethodFault& fault);                                 \
+#define ZAMLI_WIRE_FORMAT_OPERATIONS                                                                                 \
+  std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared);                               \
+  Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared);                 \
+  std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method, const Args& args); \
+  Request DecodeRequest(const Codec& codec, std::string_view document);                                              \
+  std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result);                    \
+  Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method);       \
+  std::string EncodeFault(const Codec& codec, const MethodFault& fault);                                             \
   Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document);
 
 namespace Xml {

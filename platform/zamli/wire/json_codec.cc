@@ -1,15 +1,14 @@
 // The JSON encoding: plain objects around the values the shared encoder and
 // decoder write and read.
+#include <rapidjson/encodedstream.h>
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
 #include <zamli/wire/decoder.h>
 #include <zamli/wire/encoder.h>
 #include <zamli/wire/formats.h>
 #include <zamli/wire/json_reader.h>
 #include <zamli/wire/json_writer.h>
-
-#include <rapidjson/error/en.h>
-#include <rapidjson/memorystream.h>
-#include <rapidjson/encodedstream.h>
-#include <rapidjson/reader.h>
 
 namespace Zamli::Wire::Json {
 
@@ -150,8 +149,8 @@ Request DecodeRequest(const Codec& codec, std::string_view document) {
   if (self == nullptr) Fail(Problem::kInvalidArgument, "_this", "the call names no target");
   Request request;
   decoder.GetPath().Push("_this");
-  request.target = Haldun::Ref<MoRef>(
-      static_cast<MoRef*>(decoder.Member(JsonNode::Group(self), Declared{ValueKind::kMoRef}).Get()));
+  request.target =
+      Haldun::Ref<MoRef>(static_cast<MoRef*>(decoder.Member(JsonNode::Group(self), Declared{ValueKind::kMoRef}).Get()));
   if (!request.target) decoder.GetPath().Fail(Problem::kInvalidArgument, "the call names no target");
   decoder.GetPath().Pop();
   const ManagedMethod& method = ResolveMethod(decoder, *request.target, JsonNode::View(*methodName));

@@ -1,9 +1,8 @@
 #pragma once
 // The decoder's view of a RapidJSON value.
+#include <rapidjson/document.h>
 #include <zamli/wire/errors.h>
 #include <zamli/wire/scalars.h>
-
-#include <rapidjson/document.h>
 
 #include <string_view>
 

@@ -84,7 +84,11 @@ void JsonWriter::Float(std::string_view name, float value, TypeTag tag) {
   // JSON has no literal for these: they travel as the XML spellings.
   bool special = !std::isfinite(value);
   if (special) out_ += '"';
-  AppendFloat(out_, value);
+  if (value == 0 && std::signbit(value)) {
+    out_ += "-0.0";  // "-0" would read back as the integer 0
+  } else {
+    AppendFloat(out_, value);
+  }
   if (special) out_ += '"';
   if (!tag.empty()) out_ += '}';
 }

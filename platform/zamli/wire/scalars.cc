@@ -42,8 +42,12 @@ bool ParseFloat(std::string_view text, float& value) {
 }
 
 bool FloatFromDouble(double d, float& value) {
-  if (!std::isfinite(d) || std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) return false;
-  value = static_cast<float>(d);
+  // Texts up to half a unit past the largest float still round to it.
+  constexpr double kMax = std::numeric_limits<float>::max();
+  constexpr double kHalfUnit = 0x1p103;
+  if (!std::isfinite(d) || std::fabs(d) >= kMax + kHalfUnit) return false;
+  value = std::fabs(d) > kMax ? std::copysign(std::numeric_limits<float>::max(), static_cast<float>(d))
+                              : static_cast<float>(d);
   return true;
 }
 

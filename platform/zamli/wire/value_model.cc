@@ -13,9 +13,12 @@ struct PrimitiveEntry {
   const char* wire;
 };
 const PrimitiveEntry kPrimitives[] = {
-    {&gStringTypeInfo, ValueKind::kString, "string"},     {&gBoolTypeInfo, ValueKind::kBool, "boolean"},
-    {&gIntTypeInfo, ValueKind::kInt, "int"},              {&gLongTypeInfo, ValueKind::kLong, "long"},
-    {&gFloatTypeInfo, ValueKind::kFloat, "float"},        {&gDateTimeTypeInfo, ValueKind::kDateTime, "dateTime"},
+    {&gStringTypeInfo, ValueKind::kString, "string"},
+    {&gBoolTypeInfo, ValueKind::kBool, "boolean"},
+    {&gIntTypeInfo, ValueKind::kInt, "int"},
+    {&gLongTypeInfo, ValueKind::kLong, "long"},
+    {&gFloatTypeInfo, ValueKind::kFloat, "float"},
+    {&gDateTimeTypeInfo, ValueKind::kDateTime, "dateTime"},
     {&gBinaryTypeInfo, ValueKind::kBinary, "base64Binary"},
 };
 }  // namespace
@@ -92,12 +95,15 @@ std::string ArrayWireName(std::string_view itemWireName) {
 
 bool VersionFilter::Includes(const char* versionName) const {
   if (versionName == nullptr) return true;
+  if (versionName == lastName_) return lastIncluded_;
   auto it = cache_.find(versionName);
-  if (it != cache_.end()) return it->second;
-  const Version* v = TypeRegistry::Instance().FindVersion(versionName);
-  bool included = v != nullptr && version_.Includes(*v);
-  cache_.emplace(versionName, included);
-  return included;
+  if (it == cache_.end()) {
+    const Version* v = TypeRegistry::Instance().FindVersion(versionName);
+    it = cache_.emplace(versionName, v != nullptr && version_.Includes(*v)).first;
+  }
+  lastName_ = versionName;
+  lastIncluded_ = it->second;
+  return lastIncluded_;
 }
 
 bool VersionFilter::Includes(const Type& type) const {

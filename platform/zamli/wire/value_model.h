@@ -69,6 +69,9 @@ class VersionFilter {
  private:
   const Version& version_;
   mutable std::unordered_map<const void*, bool> cache_;
+  // Neighbouring records mostly share their version string.
+  mutable const void* lastName_ = nullptr;
+  mutable bool lastIncluded_ = false;
 };
 
 // A type found by wire name, for a value whose class is named on the wire.

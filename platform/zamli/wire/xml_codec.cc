@@ -30,8 +30,8 @@ std::string DefaultNamespace(const Codec& codec) {
 // and character references are never expanded.
 void Parse(const Codec& codec, std::string_view document, pugi::xml_document& doc) {
   CheckSize(codec, document);
-  unsigned options = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_ws_pcdata_single |
-                     pugi::parse_doctype;
+  unsigned options =
+      pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_ws_pcdata_single | pugi::parse_doctype;
   pugi::xml_parse_result result = doc.load_buffer(document.data(), document.size(), options, pugi::encoding_utf8);
   if (!result) {
     Fail(Problem::kInvalidArgument, "",

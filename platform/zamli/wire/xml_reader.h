@@ -3,9 +3,8 @@
 #include <zamli/wire/errors.h>
 #include <zamli/wire/scalars.h>
 
-#include <pugixml.hpp>
-
 #include <cstring>
+#include <pugixml.hpp>
 #include <string_view>
 
 namespace Zamli::Wire {
