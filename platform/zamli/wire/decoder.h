@@ -248,7 +248,7 @@ class Decoder {
     }
     CheckText(type);
     CheckText(id);
-    return Haldun::Ref<Any>(new MoRef(std::string(type), std::string(id)));
+    return Haldun::Ref<Any>(new MoRef(std::string(ReferenceTypeName(type)), std::string(id)));
   }
 
   // A value of anyType, which names its class.
@@ -464,12 +464,11 @@ namespace Zamli::Wire {
 // method's wire name on it.
 template <class N>
 const ManagedMethod& ResolveMethod(Decoder<N>& d, const MoRef& target, std::string_view wireName) {
-  // By wire name; a reference made by hand may carry the interface name.
-  auto* type = dynamic_cast<const ManagedObjectType*>(FindWireType(target.GetTypeName()));
-  if (type == nullptr)
-    type = dynamic_cast<const ManagedObjectType*>(TypeRegistry::Instance().FindByName(target.GetTypeName()));
+  // Decoded references carry the interface name of a type they name.
+  auto* type = dynamic_cast<const ManagedObjectType*>(TypeRegistry::Instance().FindByName(target.GetTypeName()));
   if (type == nullptr) {
-    d.GetPath().Fail(Problem::kInvalidArgument, "unknown managed type " + Quote(target.GetTypeName()));
+    d.GetPath().Push("_this");
+    d.GetPath().Fail(Problem::kInvalidType, "unknown managed type " + Quote(target.GetTypeName()));
   }
   const ManagedMethod* method = type->FindMethodByWsdlName(wireName);
   if (method == nullptr) {

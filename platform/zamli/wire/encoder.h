@@ -25,15 +25,27 @@ class Encoder {
   Path& GetPath() { return path_; }
 
   // `value` under `name`, as `declared` says; null is left out, except as
-  // an item of an array, where it is written as null.
-  void Value(std::string_view name, const Any* value, const Declared& declared, ArrayStyle style) {
+  // an item of an array, where it is written as null. A value the version
+  // has no class for is left out too, or refused when `required`.
+  void Value(std::string_view name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
     path_.Push(name);
+    Root(name, value, declared, style, required);
+    path_.Pop();
+  }
+
+  // The same, for the value a document is made of: its name is no part of
+  // the paths of its contents.
+  void Root(std::string_view name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
     if (declared.array) {
       Array(name, value, declared, style, TypeTag{});
     } else if (value != nullptr) {
-      Single(name, *value, declared);
+      if (Travels(*value, declared)) {
+        Single(name, *value, declared);
+      } else if (required) {
+        path_.Fail(Problem::kNotSupported, "required, but " + versions_.GetVersion().GetName() +
+                                               " has no class for its value of " + value->_GetType()->GetName());
+      }
     }
-    path_.Pop();
   }
 
   // A data object that names its class, whatever the declaration implies.
@@ -54,6 +66,22 @@ class Encoder {
   }
 
  private:
+  // False for a value the version has no class for: a data object whose
+  // class and bases up to the declared one are all newer, or an enumeration
+  // value of a newer enumeration.
+  bool Travels(const Any& value, const Declared& d) {
+    if (d.kind != ValueKind::kData && d.kind != ValueKind::kAny && d.kind != ValueKind::kDynamicArray) return true;
+    if (auto* object = dynamic_cast<const DynamicData*>(&value)) {
+      const DataObjectType* type = object->_GetDataType();
+      if (d.kind == ValueKind::kData && !type->IsA(static_cast<const DataObjectType*>(d.type))) return true;
+      const DataObjectType* sent = versions_.Downlevel(type);
+      return sent != nullptr && (d.kind != ValueKind::kData || sent->IsA(static_cast<const DataObjectType*>(d.type)));
+    }
+    const Type* type = value._GetType();
+    if (auto* array = dynamic_cast<const ArrayType*>(type)) type = array->GetItemType();
+    return type->GetKind() != kEnumKind || versions_.Includes(*type);
+  }
+
   void Single(std::string_view name, const Any& value, const Declared& d) {
     switch (d.kind) {
       case ValueKind::kData:
@@ -108,7 +136,7 @@ class Encoder {
       if (kind == FieldKind::kReference || kind == FieldKind::kArray) {
         path_.Pop();
         Value(info.name, static_cast<const Any*>(addr), DeclaredOf(info.type, kind == FieldKind::kArray),
-              ArrayStyle::kRepeated);
+              ArrayStyle::kRepeated, required);
         return;
       }
       Inline(info.name, kind, addr, IsOptionalBool(info));
@@ -244,7 +272,7 @@ class Encoder {
     if (ref == nullptr) Mismatch("a managed object reference", value);
     CheckText(ref->GetTypeName());
     CheckText(ref->GetId());
-    out_.Reference(name, ref->GetTypeName(), ref->GetId(), typed);
+    out_.Reference(name, ReferenceWireName(ref->GetTypeName()), ref->GetId(), typed);
   }
 
   // An array value: property arrays repeat, anyType and documents wrap.
@@ -300,7 +328,8 @@ class Encoder {
         for (const Haldun::Ref<Any>& e : elements) {
           path_.PushIndex(index++);
           if (e) {
-            Single(itemName, *e, item);
+            // An item the version has no class for is left out.
+            if (Travels(*e, item)) Single(itemName, *e, item);
           } else {
             out_.Null(itemName);
           }
@@ -380,7 +409,10 @@ void EncodeParameters(Encoder<W>& e, const MethodInfo& method, const std::vector
     e.GetPath().Push(p->name);
     bool admitted = e.Admits(p->version, !(p->flags & kOptionalFlag), present);
     e.GetPath().Pop();
-    if (admitted) e.Value(p->name, value, DeclaredOf(p->type, p->flags & kArrayFlag), ArrayStyle::kRepeated);
+    if (admitted) {
+      e.Value(p->name, value, DeclaredOf(p->type, p->flags & kArrayFlag), ArrayStyle::kRepeated,
+              !(p->flags & kOptionalFlag));
+    }
   }
 }
 

@@ -54,6 +54,72 @@ class BoundedHandler {
   bool tooDeep_ = false;
 };
 
+// Follows the structure of a document up to where its parser stopped, to
+// name the value there: parse errors are reported with a path like any.
+class PathTracker : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, PathTracker> {
+ public:
+  bool Default() {
+    Started();
+    return true;
+  }
+  bool Key(const char* name, rapidjson::SizeType length, bool) {
+    frames_.back().key.assign(name, length);
+    return true;
+  }
+  bool StartObject() { return Open(false); }
+  bool StartArray() { return Open(true); }
+  bool EndObject(rapidjson::SizeType) { return Close(); }
+  bool EndArray(rapidjson::SizeType) { return Close(); }
+
+  // The value being read: boxes' "_value" members are no part of it.
+  std::string ToString() const {
+    std::string out;
+    for (size_t i = 0; i < frames_.size(); ++i) {
+      const Frame& f = frames_[i];
+      if (f.array) {
+        // A frame inside counted its item when it opened; the innermost has not.
+        out += '[' + std::to_string(i + 1 < frames_.size() ? f.items - 1 : f.items) + ']';
+      } else if (!f.key.empty() && f.key != "_value") {
+        if (!out.empty()) out += '.';
+        out += f.key;
+      }
+    }
+    return out;
+  }
+
+ private:
+  struct Frame {
+    bool array;
+    int items = 0;
+    std::string key;
+  };
+  void Started() {
+    if (!frames_.empty() && frames_.back().array) ++frames_.back().items;
+  }
+  bool Open(bool array) {
+    Started();
+    frames_.push_back(Frame{array, 0, {}});
+    return true;
+  }
+  bool Close() {
+    frames_.pop_back();
+    return true;
+  }
+  std::vector<Frame> frames_;
+};
+
+constexpr unsigned kParseFlags =
+    rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
+
+// Where in the document the parser stopped, as a path.
+std::string ErrorPath(std::string_view document) {
+  rapidjson::MemoryStream bytes(document.data(), document.size());
+  rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(bytes);
+  PathTracker tracker;
+  rapidjson::Reader().Parse<kParseFlags>(input, tracker);
+  return tracker.ToString();
+}
+
 void Parse(const Codec& codec, std::string_view document, rapidjson::Document& doc) {
   CheckSize(codec, document);
   // Every value level costs at most two levels of JSON (a box and its value).
@@ -64,9 +130,7 @@ void Parse(const Codec& codec, std::string_view document, rapidjson::Document& d
     rapidjson::MemoryStream bytes(document.data(), document.size());
     rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(bytes);
     BoundedHandler handler(target, maxNesting);
-    constexpr unsigned kFlags =
-        rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
-    bool ok = !reader.Parse<kFlags>(input, handler).IsError();
+    bool ok = !reader.Parse<kParseFlags>(input, handler).IsError();
     tooDeep = handler.TooDeep();
     return ok;
   };
@@ -76,7 +140,7 @@ void Parse(const Codec& codec, std::string_view document, rapidjson::Document& d
          "JSON nested deeper than the limit of " + std::to_string(codec.GetLimits().maxDepth) + " values");
   }
   if (reader.HasParseError()) {
-    Fail(Problem::kInvalidArgument, "",
+    Fail(Problem::kInvalidArgument, ErrorPath(document),
          "malformed JSON at byte " + std::to_string(reader.GetErrorOffset()) + ": " +
              rapidjson::GetParseError_En(reader.GetParseErrorCode()));
   }
@@ -108,7 +172,7 @@ std::string EncodeValue(const Codec& codec, const Any* value, const Type& declar
   JsonWriter writer(out);
   VersionFilter versions(codec.GetVersion());
   Encoder<JsonWriter> encoder(writer, versions);
-  encoder.Value("", value, d, ArrayStyle::kWrapped);
+  encoder.Root("", value, d, ArrayStyle::kWrapped, true);
   return out;
 }
 
@@ -129,7 +193,7 @@ std::string EncodeRequest(const Codec& codec, const MoRef& target, const Managed
   Encoder<JsonWriter> encoder(writer, versions);
   writer.BeginObject("", TypeTag{});
   writer.String("_method", info.wsdlName, TypeTag{});
-  encoder.Value("_this", &target, Declared{ValueKind::kMoRef}, ArrayStyle::kRepeated);
+  encoder.Value("_this", &target, Declared{ValueKind::kMoRef}, ArrayStyle::kRepeated, true);
   EncodeParameters(encoder, info, args);
   writer.EndObject("");
   return out;
@@ -160,7 +224,7 @@ Request DecodeRequest(const Codec& codec, std::string_view document) {
 }
 
 std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) {
-  const MethodInfo& info = MethodOf(method);
+  const MethodInfo& info = CallableMethod(codec, method);
   VersionFilter versions(codec.GetVersion());
   std::string out;
   JsonWriter writer(out);
@@ -168,14 +232,14 @@ std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, cons
   writer.BeginObject("", TypeTag{});
   if (info.result.type != nullptr) {
     encoder.Value("returnval", result, DeclaredOf(info.result.type, info.result.flags & kArrayFlag),
-                  ArrayStyle::kRepeated);
+                  ArrayStyle::kRepeated, !(info.result.flags & kOptionalFlag));
   }
   writer.EndObject("");
   return out;
 }
 
 Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
-  const MethodInfo& info = MethodOf(method);
+  const MethodInfo& info = CallableMethod(codec, method);
   rapidjson::Document doc;
   Parse(codec, document, doc);
   const rapidjson::Value& response = RequireObject(doc);

@@ -114,9 +114,19 @@ bool VersionFilter::Includes(const Type& type) const {
 
 const DataObjectType* VersionFilter::Downlevel(const DataObjectType* type) const {
   while (type != nullptr && !Includes(*type)) type = type->GetBase();
-  return type;
+  return type != nullptr && type->GetTypeInfo() == &gKettarDynamicDataTypeInfo ? nullptr : type;
 }
 
 const Type* FindWireType(std::string_view name) { return TypeRegistry::Instance().FindByWsdlName(name); }
+
+std::string_view ReferenceWireName(std::string_view typeName) {
+  const Type* type = TypeRegistry::Instance().FindByName(typeName);
+  return type != nullptr && type->GetKind() == kManagedKind ? std::string_view(type->GetWsdlName()) : typeName;
+}
+
+std::string_view ReferenceTypeName(std::string_view wireName) {
+  const Type* type = FindWireType(wireName);
+  return type != nullptr && type->GetKind() == kManagedKind ? std::string_view(type->GetName()) : wireName;
+}
 
 }  // namespace Zamli::Wire

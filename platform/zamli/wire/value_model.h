@@ -62,7 +62,7 @@ class VersionFilter {
   bool Includes(const char* versionName) const;
   bool Includes(const Type& type) const;
   // The type itself, or its nearest base that the version includes; null
-  // when there is none.
+  // when there is none short of the abstract root, kettar.DynamicData.
   const DataObjectType* Downlevel(const DataObjectType* type) const;
   const Version& GetVersion() const { return version_; }
 
@@ -76,5 +76,10 @@ class VersionFilter {
 
 // A type found by wire name, for a value whose class is named on the wire.
 const Type* FindWireType(std::string_view name);
+
+// References name their type by interface name in memory and by wire name
+// on the wire; a name that is no managed type's travels as it is.
+std::string_view ReferenceWireName(std::string_view typeName);
+std::string_view ReferenceTypeName(std::string_view wireName);
 
 }  // namespace Zamli::Wire

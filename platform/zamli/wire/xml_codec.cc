@@ -6,7 +6,9 @@
 #include <zamli/wire/xml_reader.h>
 #include <zamli/wire/xml_writer.h>
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace Zamli::Wire::Xml {
 
@@ -26,6 +28,110 @@ std::string DefaultNamespace(const Codec& codec) {
   return " xmlns=\"urn:" + (ns ? ns->GetName() : std::string("kettar")) + "\"";
 }
 
+// The first section after `from` in which '&' stands for itself: CDATA, a
+// comment, a processing instruction.
+size_t NextSection(std::string_view doc, size_t from) {
+  size_t markup = doc.find("<!", from);
+  size_t instruction = doc.find("<?", from);
+  return std::min(markup, instruction);
+}
+
+size_t SectionEnd(std::string_view doc, size_t at) {
+  std::string_view rest = doc.substr(at);
+  std::string_view close = rest.starts_with("<![CDATA[") ? "]]>"
+                           : rest.starts_with("<!--")    ? "-->"
+                           : rest.starts_with("<?")      ? "?>"
+                                                         : "";
+  if (close.empty()) return at + 2;  // a declaration: its references are checked like any
+  size_t end = doc.find(close, at + 2);
+  return end == std::string_view::npos ? doc.size() : end + close.size();
+}
+
+// The code point of a character reference ("#65", "#x41"), or -1.
+long CharacterReference(std::string_view name) {
+  bool hex = name.size() > 1 && name[1] == 'x';
+  std::string_view digits = name.substr(hex ? 2 : 1);
+  if (digits.empty() || digits.size() > 8) return -1;
+  long value = 0;
+  for (char c : digits) {
+    int digit = c >= '0' && c <= '9'          ? c - '0'
+                : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                              : -1;
+    if (digit < 0) return -1;
+    value = value * (hex ? 16 : 10) + digit;
+  }
+  return value;
+}
+
+// The path of the element at byte `offset` of a parsed document, in the
+// decoder's terms: below the value's root, or below the envelope's body
+// element; repeated elements with their index.
+std::string PathAt(const pugi::xml_document& doc, size_t offset) {
+  std::vector<std::string> names;
+  pugi::xml_node at = doc.document_element();
+  while (at) {
+    std::string_view name = LocalName(at.name());
+    std::string step(name);
+    int index = 0;
+    bool repeated = false;
+    for (pugi::xml_node n = at.previous_sibling(); n; n = n.previous_sibling()) {
+      if (n.type() == pugi::node_element && LocalName(n.name()) == name) ++index;
+    }
+    for (pugi::xml_node n = NextElement(at); n && !repeated; n = NextElement(n)) repeated = LocalName(n.name()) == name;
+    if (index > 0 || repeated) step += '[' + std::to_string(index) + ']';
+    names.push_back(std::move(step));
+    pugi::xml_node inner;
+    for (pugi::xml_node n = FirstElement(at); n && static_cast<size_t>(n.offset_debug()) <= offset;
+         n = NextElement(n)) {
+      inner = n;
+    }
+    at = inner;
+  }
+  size_t skip = !names.empty() && names[0] == "Envelope" ? 3 : 1;
+  std::string path;
+  for (size_t i = skip; i < names.size(); ++i) {
+    if (!path.empty()) path += '.';
+    path += names[i];
+  }
+  return path;
+}
+
+// pugixml keeps what it cannot expand as text (an unknown entity, an '&'
+// with no ';'), and its strings end at U+0000. Both are refused.
+void CheckReferences(std::string_view doc, const pugi::xml_document& parsed) {
+  auto fail = [&](size_t at, const std::string& message) {
+    Fail(Problem::kInvalidArgument, PathAt(parsed, at), message);
+  };
+  size_t section = NextSection(doc, 0);
+  size_t pos = 0;
+  while (true) {
+    size_t amp = doc.find('&', pos);
+    if (amp == std::string_view::npos) return;
+    if (section < amp) {
+      pos = SectionEnd(doc, section);
+      section = NextSection(doc, pos);
+      continue;
+    }
+    size_t semicolon = doc.find(';', amp);
+    std::string_view name =
+        doc.substr(amp + 1, semicolon == std::string_view::npos ? 0 : std::min<size_t>(semicolon - amp - 1, 12));
+    if (semicolon == std::string_view::npos || semicolon - amp - 1 > 12 || name.empty()) {
+      fail(amp, "malformed XML at byte " + std::to_string(amp) + ": '&' starts no reference");
+    }
+    if (name[0] == '#') {
+      long code = CharacterReference(name);
+      if (code == 0) fail(amp, "XML cannot carry the character U+0000");
+      if (code < 0 || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
+        fail(amp, "malformed XML at byte " + std::to_string(amp) + ": bad character reference");
+      }
+    } else if (name != "amp" && name != "lt" && name != "gt" && name != "quot" && name != "apos") {
+      fail(amp, "the entity " + Quote(name) + " is not defined: no DTD is read");
+    }
+    pos = semicolon + 1;
+  }
+}
+
 // Parses with no DTD processing: entities other than the predefined ones
 // and character references are never expanded.
 void Parse(const Codec& codec, std::string_view document, pugi::xml_document& doc) {
@@ -37,9 +143,16 @@ void Parse(const Codec& codec, std::string_view document, pugi::xml_document& do
     Fail(Problem::kInvalidArgument, "",
          std::string("malformed XML at byte ") + std::to_string(result.offset) + ": " + result.description());
   }
+  int elements = 0;
   for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
     if (n.type() == pugi::node_doctype) Fail(Problem::kInvalidArgument, "", "a document type declaration is refused");
+    bool text = n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata;
+    if ((n.type() == pugi::node_element && ++elements > 1) ||
+        (text && std::string_view(n.value()).find_first_not_of(" \t\r\n") != std::string_view::npos)) {
+      Fail(Problem::kInvalidArgument, "", "malformed XML: more than one root element, or text outside it");
+    }
   }
+  CheckReferences(document, doc);
 }
 
 pugi::xml_node Child(pugi::xml_node parent, std::string_view localName) {
@@ -109,7 +222,7 @@ std::string EncodeValue(const Codec& codec, const Any* value, const Type& declar
   }
   VersionFilter versions(codec.GetVersion());
   Encoder<XmlWriter> encoder(writer, versions);
-  encoder.Value(name, value, d, ArrayStyle::kWrapped);
+  encoder.Root(name, value, d, ArrayStyle::kWrapped, true);
   return out;
 }
 
@@ -130,7 +243,7 @@ Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, cons
 std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method, const Args& args) {
   const MethodInfo& info = CallableMethod(codec, method);
   return InEnvelope(codec, info.wsdlName, [&](Encoder<XmlWriter>& encoder) {
-    encoder.Value("_this", &target, Declared{ValueKind::kMoRef, nullptr, false}, ArrayStyle::kRepeated);
+    encoder.Value("_this", &target, Declared{ValueKind::kMoRef, nullptr, false}, ArrayStyle::kRepeated, true);
     EncodeParameters(encoder, info, args);
   });
 }
@@ -156,17 +269,17 @@ Request DecodeRequest(const Codec& codec, std::string_view document) {
 }
 
 std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) {
-  const MethodInfo& info = MethodOf(method);
+  const MethodInfo& info = CallableMethod(codec, method);
   return InEnvelope(codec, std::string(info.wsdlName) + "Response", [&](Encoder<XmlWriter>& encoder) {
     if (info.result.type != nullptr) {
       encoder.Value("returnval", result, DeclaredOf(info.result.type, info.result.flags & kArrayFlag),
-                    ArrayStyle::kRepeated);
+                    ArrayStyle::kRepeated, !(info.result.flags & kOptionalFlag));
     }
   });
 }
 
 Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
-  const MethodInfo& info = MethodOf(method);
+  const MethodInfo& info = CallableMethod(codec, method);
   pugi::xml_document doc;
   Parse(codec, document, doc);
   pugi::xml_node content = BodyContent(doc);
@@ -197,7 +310,7 @@ std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
   writer.Raw("</faultstring><detail>");
   writer.SetNextAttributes(attributes);
   Encoder<XmlWriter> encoder(writer, versions);
-  encoder.Value(type.GetWsdlName(), &fault, Declared{ValueKind::kData, &type, false}, ArrayStyle::kRepeated);
+  encoder.Value(type.GetWsdlName(), &fault, Declared{ValueKind::kData, &type, false}, ArrayStyle::kRepeated, true);
   writer.Raw("</detail></soapenv:Fault>");
   out += kEnvelopeClose;
   return out;
