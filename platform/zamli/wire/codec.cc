@@ -61,23 +61,8 @@ void CheckSize(const Codec& codec, std::string_view document) {
 }
 
 std::string RootName(const Declared& d) {
-  std::string item;
-  switch (d.kind) {
-    case ValueKind::kData:
-    case ValueKind::kEnum:
-      item = d.type->GetWsdlName();
-      break;
-    case ValueKind::kMoRef:
-      item = kMoRefWireName;
-      break;
-    case ValueKind::kAny:
-      item = kAnyWireName;
-      break;
-    case ValueKind::kDynamicArray:
-      return ArrayWireName(kAnyWireName);
-    default:
-      item = PrimitiveWireName(d.kind);
-  }
+  if (d.kind == ValueKind::kDynamicArray) return ArrayWireName(kAnyWireName);
+  std::string item = ItemWireName(d);
   return d.array ? ArrayWireName(item) : item;
 }
 

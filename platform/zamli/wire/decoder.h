@@ -2,13 +2,17 @@
 // The decoder, written once for both readers. A reader's node N offers:
 //   bool IsNull() const;                   xsi:nil / JSON null
 //   std::string_view TypeName() const;     xsi:type / "_typeName"; empty: none
-//   bool ReadString(std::string_view&) const;   and ReadBool, ReadInteger,
-//   ReadFloat: false when the node does not hold such a value
+//   bool ReadString(std::string_view&, std::string& scratch) const;  and
+//   ReadBool, ReadInteger, ReadFloat: false when the node does not hold such
+//   a value (text in pieces is joined in `scratch`)
 //   bool ReadReference(std::string_view& type, std::string_view& id) const;
 //   std::string Excerpt() const;           the bad input, for messages
 //   N Boxed(Path&) const;                  the value inside an anyType box
 //   void ForEachMember(Path&, F) const;    F(name, N::Group): an object's members
-//   void ForEachItem(Path&, F) const;      F(N): the items of a wrapped array
+//   void ForEachItem(Path&, name, F) const;  F(N): the items of a wrapped
+//                                          array, which XML names `name`
+//   static constexpr bool kControlCharacters: whether text may hold C0
+//   controls other than tab, line feed and carriage return
 // and N::Group (a member: one node, or the items of a repeated array):
 //   int Count() const; N First() const; void ForEach(Path&, F) const;
 #include <haldun/exception.h>
@@ -161,12 +165,12 @@ class Decoder {
         break;
       }
       case FieldKind::kInt: {
-        int v = static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "int"));
+        int v = static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "an int"));
         functions.setProperty(&object, p.index, &v);
         break;
       }
       case FieldKind::kLong: {
-        long v = ReadInteger(node, LONG_MIN, LONG_MAX, "long");
+        long v = ReadInteger(node, LONG_MIN, LONG_MAX, "a long");
         functions.setProperty(&object, p.index, &v);
         break;
       }
@@ -216,9 +220,9 @@ class Decoder {
       case ValueKind::kBool:
         return Zamli::Box(ReadBool(node));
       case ValueKind::kInt:
-        return Zamli::Box(static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "int")));
+        return Zamli::Box(static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "an int")));
       case ValueKind::kLong:
-        return Zamli::Box(static_cast<long>(ReadInteger(node, LONG_MIN, LONG_MAX, "long")));
+        return Zamli::Box(static_cast<long>(ReadInteger(node, LONG_MIN, LONG_MAX, "a long")));
       case ValueKind::kFloat:
         return Zamli::Box(ReadFloat(node));
       case ValueKind::kDateTime:
@@ -309,7 +313,8 @@ class Decoder {
   }
 
   Haldun::Ref<Any> WrappedArray(const N& node, const Declared& d) {
-    return Collect(d, [&](auto&& add) { node.ForEachItem(path_, add); });
+    std::string itemName = ItemWireName(d);
+    return Collect(d, [&](auto&& add) { node.ForEachItem(path_, itemName, add); });
   }
 
   Haldun::Ref<Any> RepeatedArray(const typename N::Group& group, const Declared& d) {
@@ -380,9 +385,9 @@ class Decoder {
         if (item_.kind == ValueKind::kEnum) decoder_.TagValue(static_cast<const EnumType*>(item_.type), text);
         strings_->Append(std::string(text));
       } else if (ints_ != nullptr) {
-        ints_->Append(static_cast<int>(decoder_.ReadInteger(node, INT_MIN, INT_MAX, "int")));
+        ints_->Append(static_cast<int>(decoder_.ReadInteger(node, INT_MIN, INT_MAX, "an int")));
       } else {
-        longs_->Append(decoder_.ReadInteger(node, LONG_MIN, LONG_MAX, "long"));
+        longs_->Append(decoder_.ReadInteger(node, LONG_MIN, LONG_MAX, "a long"));
       }
     }
 
@@ -405,13 +410,16 @@ class Decoder {
   // -- scalars ---------------------------------------------------------------
   std::string_view ReadString(const N& node) {
     std::string_view text;
-    if (!node.ReadString(text)) Bad("a string", node);
+    if (!node.ReadString(text, scratch_)) Bad("a string", node);
     CheckText(text);
     return text;
   }
 
   void CheckText(std::string_view text) {
     if (!IsValidUtf8(text)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8");
+    if (!N::kControlCharacters && HasControlCharacter(text)) {
+      path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
+    }
   }
 
   bool ReadBool(const N& node) {
@@ -422,7 +430,7 @@ class Decoder {
 
   int64_t ReadInteger(const N& node, int64_t min, int64_t max, const char* what) {
     int64_t v = 0;
-    if (!node.ReadInteger(min, max, v)) Bad(std::string("an ") + what + " (or out of its range)", node);
+    if (!node.ReadInteger(min, max, v)) Bad(std::string(what) + " (or out of its range)", node);
     return v;
   }
 
@@ -435,14 +443,14 @@ class Decoder {
   Haldun::System::DateTime ReadDateTime(const N& node) {
     std::string_view text;
     Haldun::System::DateTime v;
-    if (!node.ReadString(text) || !ParseDateTime(text, v)) Bad("an ISO 8601 date-time", node);
+    if (!node.ReadString(text, scratch_) || !ParseDateTime(text, v)) Bad("an ISO 8601 date-time", node);
     return v;
   }
 
   std::vector<unsigned char> ReadBinary(const N& node) {
     std::string_view text;
     std::vector<unsigned char> v;
-    if (!node.ReadString(text) || !ParseBase64(text, N::kBlanksInBase64, v)) Bad("base64", node);
+    if (!node.ReadString(text, scratch_) || !ParseBase64(text, N::kBlanksInBase64, v)) Bad("base64", node);
     return v;
   }
 
@@ -454,6 +462,7 @@ class Decoder {
   const Limits& limits_;
   Path path_;
   int depth_ = 0;
+  std::string scratch_;
 };
 
 }  // namespace Zamli::Wire

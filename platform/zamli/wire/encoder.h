@@ -284,21 +284,6 @@ class Encoder {
     out_.EndArray(name, style, tag);
   }
 
-  std::string ItemWireName(const Declared& d) {
-    switch (d.kind) {
-      case ValueKind::kData:
-      case ValueKind::kEnum:
-        return d.type->GetWsdlName();
-      case ValueKind::kMoRef:
-        return std::string(kMoRefWireName);
-      case ValueKind::kAny:
-      case ValueKind::kDynamicArray:
-        return std::string(kAnyWireName);
-      default:
-        return PrimitiveWireName(d.kind);
-    }
-  }
-
   void Items(std::string_view itemName, const Any& value, const Declared& d) {
     Declared item = d;
     item.array = false;
@@ -365,8 +350,8 @@ class Encoder {
 
   void CheckText(std::string_view value) {
     if (!IsValidUtf8(value)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8: " + Quote(value));
-    if (W::kRefusesNul && value.find('\0') != std::string_view::npos) {
-      path_.Fail(Problem::kInvalidArgument, "XML cannot carry the character U+0000");
+    if (!W::kControlCharacters && HasControlCharacter(value)) {
+      path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
     }
   }
 

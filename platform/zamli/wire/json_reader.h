@@ -4,6 +4,7 @@
 #include <zamli/wire/errors.h>
 #include <zamli/wire/scalars.h>
 
+#include <string>
 #include <string_view>
 
 namespace Zamli::Wire {
@@ -11,6 +12,7 @@ namespace Zamli::Wire {
 class JsonNode {
  public:
   static constexpr bool kBlanksInBase64 = false;
+  static constexpr bool kControlCharacters = true;
   explicit JsonNode(const rapidjson::Value* value) : value_(value) {}
 
   // A member is one value; an array member's items are its elements.
@@ -21,7 +23,7 @@ class JsonNode {
     JsonNode First() const { return JsonNode(value_); }
     template <class F>
     void ForEach(Path& path, F&& f) const {
-      JsonNode(value_).ForEachItem(path, f);
+      JsonNode(value_).ForEachItem(path, {}, f);
     }
 
    private:
@@ -38,7 +40,7 @@ class JsonNode {
     return it->value.IsString() ? View(it->value) : std::string_view("?");
   }
 
-  bool ReadString(std::string_view& text) const {
+  bool ReadString(std::string_view& text, std::string& = Unused()) const {
     if (!value_->IsString()) return false;
     text = View(*value_);
     return true;
@@ -113,13 +115,20 @@ class JsonNode {
   }
 
   template <class F>
-  void ForEachItem(Path& path, F&& f) const {
+  void ForEachItem(Path& path, std::string_view /*items are unnamed*/, F&& f) const {
     if (!value_->IsArray()) path.Fail(Problem::kInvalidArgument, "not an array: " + Excerpt());
     for (auto it = value_->Begin(); it != value_->End(); ++it) f(JsonNode(&*it));
   }
 
   static std::string_view View(const rapidjson::Value& v) { return {v.GetString(), v.GetStringLength()}; }
 
+ private:
+  static std::string& Unused() {
+    thread_local std::string unused;
+    return unused;
+  }
+
+ public:
  private:
   const rapidjson::Value* value_;
 };

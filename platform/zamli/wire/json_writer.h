@@ -12,7 +12,7 @@ namespace Zamli::Wire {
 
 class JsonWriter {
  public:
-  static constexpr bool kRefusesNul = false;
+  static constexpr bool kControlCharacters = true;
   explicit JsonWriter(std::string& out) : out_(out) {}
 
   void String(std::string_view name, std::string_view value, TypeTag tag);

@@ -196,4 +196,11 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+bool HasControlCharacter(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') return true;
+  }
+  return false;
+}
+
 }  // namespace Zamli::Wire

@@ -34,4 +34,8 @@ bool ParseDateTime(std::string_view text, Haldun::System::DateTime& value);
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);
 
+// True when `text` holds a C0 control other than tab, line feed and
+// carriage return: characters XML 1.0 cannot carry.
+bool HasControlCharacter(std::string_view text);
+
 }  // namespace Zamli::Wire

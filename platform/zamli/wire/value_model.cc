@@ -80,6 +80,21 @@ Declared DeclaredOf(const Type& type) {
   return DeclaredOf(type.GetTypeInfo(), false);
 }
 
+std::string ItemWireName(const Declared& d) {
+  switch (d.kind) {
+    case ValueKind::kData:
+    case ValueKind::kEnum:
+      return d.type->GetWsdlName();
+    case ValueKind::kMoRef:
+      return std::string(kMoRefWireName);
+    case ValueKind::kAny:
+    case ValueKind::kDynamicArray:
+      return std::string(kAnyWireName);
+    default:
+      return PrimitiveWireName(d.kind);
+  }
+}
+
 std::string_view ArrayItemName(std::string_view name) {
   constexpr std::string_view kPrefix = "ArrayOf";
   if (name.size() <= kPrefix.size() || name.substr(0, kPrefix.size()) != kPrefix) return {};

@@ -48,6 +48,10 @@ bool PrimitiveByWireName(std::string_view name, ValueKind& kind);
 inline constexpr std::string_view kMoRefWireName = "ManagedObjectReference";
 inline constexpr std::string_view kAnyWireName = "anyType";
 
+// The name of an item of an array of `d` where items are named: its type's
+// wire name ("string", "ManagedObjectReference", "anyType", "PelkHclDiskInfo").
+std::string ItemWireName(const Declared& d);
+
 // The item wire name of an array type name ("ArrayOfString" -> "string"),
 // or empty when `name` is not one.
 std::string_view ArrayItemName(std::string_view name);

@@ -306,7 +306,11 @@ std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
   out += kEnvelopeOpen;
   XmlWriter writer(out);
   writer.Raw("<soapenv:Fault><faultcode>ServerFaultCode</faultcode><faultstring>");
-  writer.Escaped(Describe(fault), false);
+  std::string text = Describe(fault);
+  for (char& c : text) {
+    if (HasControlCharacter(std::string_view(&c, 1))) c = ' ';  // a message is no value: blanked, not refused
+  }
+  writer.Escaped(text, false);
   writer.Raw("</faultstring><detail>");
   writer.SetNextAttributes(attributes);
   Encoder<XmlWriter> encoder(writer, versions);

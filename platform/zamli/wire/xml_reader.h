@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <pugixml.hpp>
+#include <string>
 #include <string_view>
 
 namespace Zamli::Wire {
@@ -31,6 +32,7 @@ inline pugi::xml_node FirstElement(pugi::xml_node parent) {
 class XmlNode {
  public:
   static constexpr bool kBlanksInBase64 = true;
+  static constexpr bool kControlCharacters = false;
   explicit XmlNode(pugi::xml_node node) : node_(node) {}
   pugi::xml_node Get() const { return node_; }
 
@@ -60,26 +62,44 @@ class XmlNode {
     return type ? LocalName(type.value()) : std::string_view();
   }
 
-  bool ReadString(std::string_view& text) const {
-    if (FirstElement(node_)) return false;
-    text = node_.text().get();
+  // The element's text: its text and CDATA pieces, joined in `scratch` when
+  // markup the parser drops (a comment, an instruction) splits them.
+  bool ReadString(std::string_view& text, std::string& scratch) const {
+    int pieces = 0;
+    for (pugi::xml_node n = node_.first_child(); n; n = n.next_sibling()) {
+      if (n.type() == pugi::node_element) return false;
+      if (n.type() != pugi::node_pcdata && n.type() != pugi::node_cdata) continue;
+      if (++pieces == 1) {
+        text = n.value();
+      } else {
+        if (pieces == 2) scratch.assign(text);
+        scratch += n.value();
+      }
+    }
+    if (pieces == 0) text = {};
+    if (pieces > 1) text = scratch;
     return true;
   }
   bool ReadBool(bool& v) const {
+    std::string scratch;
     std::string_view text;
-    return ReadString(text) && ParseBool(text, v);
+    return ReadString(text, scratch) && ParseBool(text, v);
   }
   bool ReadInteger(int64_t min, int64_t max, int64_t& v) const {
+    std::string scratch;
     std::string_view text;
-    return ReadString(text) && ParseInteger(text, min, max, v);
+    return ReadString(text, scratch) && ParseInteger(text, min, max, v);
   }
   bool ReadFloat(float& v) const {
+    std::string scratch;
     std::string_view text;
-    return ReadString(text) && ParseFloat(text, v);
+    return ReadString(text, scratch) && ParseFloat(text, v);
   }
   bool ReadReference(std::string_view& type, std::string_view& id) const {
     pugi::xml_attribute attribute = node_.attribute("type");
-    if (!attribute || !ReadString(id)) return false;
+    if (!attribute || FirstElement(node_)) return false;
+    // Ids are single text nodes as every writer writes them.
+    id = node_.text().get();
     type = attribute.value();
     return true;
   }
@@ -91,35 +111,46 @@ class XmlNode {
 
   XmlNode Boxed(Path&) const { return *this; }
 
+  // The element at or after `n`; text on the way is an error, where only
+  // elements belong.
+  static pugi::xml_node Element(pugi::xml_node n, Path& path) {
+    for (; n && n.type() != pugi::node_element; n = n.next_sibling()) {
+      if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) {
+        std::string_view text = n.value();
+        if (text.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+          path.Fail(Problem::kInvalidArgument, "text where elements belong: " + Quote(text));
+        }
+      }
+    }
+    return n;
+  }
+
+  // Elements next to each other with the same name make one member.
   template <class F>
   void ForEachMember(Path& path, F&& f) const {
-    pugi::xml_node n = node_.first_child();
+    pugi::xml_node n = Element(node_.first_child(), path);
     while (n) {
-      if (n.type() != pugi::node_element) {
-        if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) {
-          std::string_view text = n.value();
-          if (text.find_first_not_of(" \t\r\n") != std::string_view::npos) {
-            path.Fail(Problem::kInvalidArgument, "text where properties belong: " + Quote(text));
-          }
-        }
-        n = n.next_sibling();
-        continue;
-      }
       std::string_view name = LocalName(n.name());
       pugi::xml_node first = n;
       int count = 1;
-      n = NextElement(n);
+      n = Element(n.next_sibling(), path);
       while (n && LocalName(n.name()) == name) {
         ++count;
-        n = NextElement(n);
+        n = Element(n.next_sibling(), path);
       }
       f(name, Group(first, count));
     }
   }
 
   template <class F>
-  void ForEachItem(Path& path, F&& f) const {
-    ForEachMember(path, [&](std::string_view, const Group& group) { group.ForEach(path, f); });
+  void ForEachItem(Path& path, std::string_view itemName, F&& f) const {
+    for (pugi::xml_node n = Element(node_.first_child(), path); n; n = Element(n.next_sibling(), path)) {
+      if (LocalName(n.name()) != itemName) {
+        path.Fail(Problem::kInvalidArgument, "the items of this array are <" + std::string(itemName) + ">, not <" +
+                                                 std::string(LocalName(n.name())) + ">");
+      }
+      f(XmlNode(n));
+    }
   }
 
  private:

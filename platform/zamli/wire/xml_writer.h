@@ -11,7 +11,7 @@ namespace Zamli::Wire {
 
 class XmlWriter {
  public:
-  static constexpr bool kRefusesNul = true;
+  static constexpr bool kControlCharacters = false;
   explicit XmlWriter(std::string& out) : out_(out) {}
 
   // Written into the start tag of the next element only.
