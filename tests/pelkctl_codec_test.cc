@@ -1,0 +1,124 @@
+// `pelkctl encode` and `pelkctl decode`: documents through the transcoder
+// that both commands run, against what the codecs write themselves.
+#include <gtest/gtest.h>
+#include <transcode.h>
+#include <value_filler.h>
+#include <zamli/compare.h>
+#include <zamli/data_array.h>
+#include <zamli/dynamic_data.h>
+#include <zamli/registry.h>
+#include <zamli/wire/codec.h>
+
+#include <sstream>
+
+namespace {
+
+using Zamli::Wire::Codec;
+using Zamli::Wire::Encoding;
+
+// The workload's root, smaller: objects two levels down, arrays of two.
+Haldun::Ref<Zamli::DynamicData> Summary() {
+  PelkTest::FillOptions options;
+  options.maxDepth = 2;
+  options.arrayLength = [](int) { return 2; };
+  return PelkTest::ValueFiller(options).Build(PelkTest::WorkloadRootType());
+}
+
+std::string Transcoded(const std::string& document, const Zamli::Type& type, Encoding from, Encoding to,
+                       const Zamli::Version& version = Pelkctl::NewestVersion()) {
+  std::istringstream in(document);
+  std::ostringstream out;
+  Pelkctl::Transcode(in, out, type, version, from, to);
+  return out.str();
+}
+
+// The fault a transcoding raises, as the commands print it; empty when none.
+std::string FaultOf(const std::string& document, const Zamli::Type& type, Encoding from, Encoding to,
+                    const Zamli::Version& version, std::string* written) {
+  std::istringstream in(document);
+  std::ostringstream out;
+  try {
+    Pelkctl::Transcode(in, out, type, version, from, to);
+  } catch (const Zamli::MethodFault::Exception& e) {
+    *written = out.str();
+    return Zamli::Wire::Describe(*e.GetFault());
+  }
+  *written = out.str();
+  return "";
+}
+
+TEST(PelkctlCodec, XmlToJsonToXmlGivesTheOriginalDocument) {
+  const auto& root = PelkTest::WorkloadRootType();
+  auto summary = PelkTest::ValueFiller().Build(root);  // the whole workload tree
+  const Codec xml(Encoding::kXml, Pelkctl::NewestVersion());
+  const Codec json(Encoding::kJson, Pelkctl::NewestVersion());
+  const std::string original = xml.EncodeValue(summary.Get(), root);
+
+  const std::string asJson = Transcoded(original, root, Encoding::kXml, Encoding::kJson);
+  // What `decode` prints is the value's own JSON document, on one line.
+  EXPECT_EQ(asJson, json.EncodeValue(summary.Get(), root) + "\n");
+  EXPECT_TRUE(Zamli::AreEqual(json.DecodeValue(asJson, root).Get(), summary.Get()));
+
+  const std::string back = Transcoded(asJson, root, Encoding::kJson, Encoding::kXml);
+  EXPECT_EQ(back, original + "\n");
+}
+
+TEST(PelkctlCodec, ArrayTypesByTrailingBrackets) {
+  const auto& root = PelkTest::WorkloadRootType();
+  EXPECT_EQ(Pelkctl::FindValueType("PelkClusterHealthSummary[]"), root.GetArrayType());
+  EXPECT_EQ(Pelkctl::FindValueType("qor.cluster.PelkClusterHealthSummary[]"), root.GetArrayType());
+  EXPECT_EQ(Pelkctl::FindValueType("qor.cluster.PelkClusterHealthSummary"), &root);
+  EXPECT_EQ(Pelkctl::FindValueType("string[]"), Zamli::TypeRegistry::Instance().FindByName("string")->GetArrayType());
+  EXPECT_EQ(Pelkctl::FindValueType("NoSuchType[]"), nullptr);
+  EXPECT_EQ(Pelkctl::FindValueType("[]"), nullptr);
+
+  // Two summaries, from JSON to XML and back.
+  Haldun::Ref<Zamli::Any> array(root.GetDataTypeInfo()->createArray());
+  for (int i = 0; i < 2; ++i) static_cast<Zamli::DataArrayBase*>(array.Get())->AppendAny(Summary().Get());
+  const Zamli::Type& arrayType = *Pelkctl::FindValueType("PelkClusterHealthSummary[]");
+  const Codec json(Encoding::kJson, Pelkctl::NewestVersion());
+  const std::string original = json.EncodeValue(array.Get(), arrayType);
+  const std::string asXml = Transcoded(original, arrayType, Encoding::kJson, Encoding::kXml);
+  EXPECT_NE(asXml.find("<ArrayOfPelkClusterHealthSummary"), std::string::npos) << asXml.substr(0, 200);
+  EXPECT_EQ(Transcoded(asXml, arrayType, Encoding::kXml, Encoding::kJson), original + "\n");
+}
+
+TEST(PelkctlCodec, BadInputRaisesTheFaultAndWritesNothing) {
+  const Zamli::Type& intType = *Pelkctl::FindValueType("int");
+  std::string written = "unset";
+  std::string fault =
+      FaultOf("<int>x</int>", intType, Encoding::kXml, Encoding::kJson, Pelkctl::NewestVersion(), &written);
+  EXPECT_EQ(fault.rfind("kettar.fault.InvalidArgument", 0), 0u) << fault;
+  EXPECT_EQ(written, "");
+  fault = FaultOf("{\"_typeName\":", *Pelkctl::FindValueType("anyType"), Encoding::kJson, Encoding::kXml,
+                  Pelkctl::NewestVersion(), &written);
+  EXPECT_EQ(fault.rfind("kettar.fault.InvalidArgument", 0), 0u) << fault;
+  EXPECT_EQ(written, "");
+}
+
+TEST(PelkctlCodec, TheVersionGoesToBothCodecs) {
+  const auto& root = PelkTest::WorkloadRootType();
+  const Codec json(Encoding::kJson, Pelkctl::NewestVersion());
+  // healthScore and other recent properties are set: an old version refuses them.
+  const std::string recent = json.EncodeValue(Summary().Get(), root);
+  std::string written;
+  const Zamli::Version& old = Zamli::Wire::FindVersion("pelk.version.version11");
+  std::string fault = FaultOf(recent, root, Encoding::kJson, Encoding::kXml, old, &written);
+  EXPECT_EQ(fault.rfind("kettar.fault.NotSupported", 0), 0u) << fault;
+
+  // Written for the old version, the document goes through it unchanged.
+  const Codec oldJson(Encoding::kJson, old);
+  const std::string document = oldJson.EncodeValue(Summary().Get(), root);
+  ASSERT_NE(document, recent);
+  const std::string asXml = Transcoded(document, root, Encoding::kJson, Encoding::kXml, old);
+  EXPECT_EQ(Transcoded(asXml, root, Encoding::kXml, Encoding::kJson, old), document + "\n");
+}
+
+TEST(PelkctlCodec, EncodingsAndTheDefaultVersion) {
+  EXPECT_EQ(Pelkctl::EncodingNamed("xml"), Encoding::kXml);
+  EXPECT_EQ(Pelkctl::EncodingNamed("json"), Encoding::kJson);
+  EXPECT_THROW(Pelkctl::EncodingNamed("yaml"), std::invalid_argument);
+  EXPECT_EQ(Pelkctl::NewestVersion().GetName(), "pelk.version.version25");
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+#pragma once
+// What the wire suites share: the versions they encode for, the types they
+// walk, filled values that can travel (the filler's references name made-up
+// managed types; here they name the declared one), and catching a fault as
+// its own class.
+#include <gtest/gtest.h>
+#include <haldun/exception.h>
+#include <value_filler.h>
+#include <zamli/compare.h>
+#include <zamli/data_array.h>
+#include <zamli/field_kind.h>
+#include <zamli/mo_ref.h>
+#include <zamli/primitive.h>
+#include <zamli/primitive_types.h>
+#include <zamli/registry.h>
+#include <zamli/wire/codec.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace WireTest {
+
+using Haldun::Ref;
+using Zamli::Wire::Encoding;
+
+inline const char* NameOf(Encoding e) { return e == Encoding::kXml ? "Xml" : "Json"; }
+
+inline std::string PelkVersion(int n) { return "pelk.version.version" + std::to_string(n); }
+
+inline const Zamli::Version& Newest() { return Zamli::Wire::FindVersion(PelkVersion(25)); }
+
+inline const Zamli::Version& VersionNamed(const std::string& name) {
+  const Zamli::Version* v = Zamli::TypeRegistry::Instance().FindVersion(name);
+  if (v == nullptr) throw Haldun::NotFoundException("no version " + name);
+  return *v;
+}
+
+// True when `version` includes the version an element names (a type, a
+// property, a parameter, a method).
+inline bool Includes(const Zamli::Version& version, const char* elementVersion) {
+  const Zamli::Version* v = Zamli::TypeRegistry::Instance().FindVersion(elementVersion);
+  return v != nullptr && version.Includes(*v);
+}
+
+inline bool Includes(const Zamli::Version& version, const Zamli::Type& type) {
+  return type.GetVersion() != nullptr && version.Includes(*type.GetVersion());
+}
+
+// The data and fault types of a namespace's type list, in slot order.
+inline std::vector<const Zamli::DataObjectType*> DataTypesOf(const char* ns) {
+  std::vector<const Zamli::DataObjectType*> out;
+  for (const Zamli::Type* t : Zamli::TypeRegistry::Instance().FindNamespace(ns)->GetTypes()) {
+    if (auto* d = dynamic_cast<const Zamli::DataObjectType*>(t)) out.push_back(d);
+  }
+  return out;
+}
+
+inline const Zamli::Type& TypeOf(const Zamli::TypeInfo* info) {
+  const Zamli::Type* t = Zamli::TypeRegistry::Instance().FindByTypeInfo(info);
+  if (t == nullptr) throw Haldun::NotFoundException(std::string("no type for ") + info->name);
+  return *t;
+}
+
+inline const Zamli::Type& TypeNamed(const char* name) {
+  const Zamli::Type* t = Zamli::TypeRegistry::Instance().FindByName(name);
+  if (t == nullptr) throw Haldun::NotFoundException(std::string("no type ") + name);
+  return *t;
+}
+
+inline const Zamli::DataObjectType& DataTypeNamed(const char* name) {
+  auto* t = dynamic_cast<const Zamli::DataObjectType*>(&TypeNamed(name));
+  if (t == nullptr) throw Haldun::NotFoundException(std::string("not a data type: ") + name);
+  return *t;
+}
+
+// The declared type of a property, parameter or result record, arrays as
+// their array type.
+inline const Zamli::Type& DeclaredType(const Zamli::PropertyInfo& p) {
+  const Zamli::Type& t = TypeOf(p.type);
+  return (p.flags & Zamli::kArrayFlag) ? *t.GetArrayType() : t;
+}
+
+// Makes every managed object reference in the tree name the managed type its
+// property declares (the filler makes up "type-N").
+inline void NameDeclaredReferenceTypes(Zamli::DynamicData& object) {
+  const Zamli::DataObjectType* type = object._GetDataType();
+  for (const Zamli::PropertyRef& p : type->GetAllProperties()) {
+    Zamli::FieldKind kind = Zamli::KindOf(*p.info);
+    if (kind != Zamli::FieldKind::kReference && kind != Zamli::FieldKind::kArray) continue;
+    const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
+    if (p.info->type->kind == Zamli::kPrimitiveKind) continue;
+    if (!r.isPropertySet(&object, p.index)) continue;
+    Ref<Zamli::Any> value;
+    r.getProperty(&object, p.index, &value);
+    if (p.info->type->kind == Zamli::kManagedKind) {
+      if (kind == Zamli::FieldKind::kArray) {
+        auto* array = static_cast<Zamli::DataArrayBase*>(value.Get());
+        std::vector<Ref<Zamli::Any>> old = array->GetElements();
+        array->Clear();
+        for (const Ref<Zamli::Any>& e : old) {
+          array->AppendAny(new Zamli::MoRef(p.info->type->name, static_cast<Zamli::MoRef*>(e.Get())->GetId()));
+        }
+      } else {
+        Ref<Zamli::Any> fresh(new Zamli::MoRef(p.info->type->name, static_cast<Zamli::MoRef*>(value.Get())->GetId()));
+        Zamli::Any* raw = fresh.Get();
+        r.setProperty(&object, p.index, &raw);
+      }
+      continue;
+    }
+    if (auto* nested = dynamic_cast<Zamli::DynamicData*>(value.Get())) {
+      NameDeclaredReferenceTypes(*nested);
+    } else if (auto* array = dynamic_cast<Zamli::DataArrayBase*>(value.Get())) {
+      for (const Ref<Zamli::Any>& e : array->GetElements()) {
+        if (auto* d = dynamic_cast<Zamli::DynamicData*>(e.Get())) NameDeclaredReferenceTypes(*d);
+      }
+    }
+  }
+}
+
+// The filler's options the wire suites use: every property of every type
+// (foreign ones too), two levels down, two elements per array.
+inline PelkTest::FillOptions WireFillOptions(int maxDepth = 2) {
+  PelkTest::FillOptions options;
+  options.maxDepth = maxDepth;
+  options.arrayLength = [](int) { return 2; };
+  options.onlyOwnNamespace = false;
+  return options;
+}
+
+inline Ref<Zamli::DynamicData> Filled(const Zamli::DataObjectType& type, int maxDepth = 2) {
+  Ref<Zamli::DynamicData> value = PelkTest::ValueFiller(WireFillOptions(maxDepth)).Build(type);
+  NameDeclaredReferenceTypes(*value);
+  return value;
+}
+
+// A value for a property, parameter or result record, different for each
+// seed; an optional one is left out for every third seed.
+inline Ref<Zamli::Any> ValueFor(const Zamli::PropertyInfo& p, int seed) {
+  if (p.type == nullptr) return {};
+  if ((p.flags & Zamli::kOptionalFlag) && seed % 3 == 1) return {};
+  const Zamli::TypeInfo* t = p.type;
+  auto one = [&]() -> Ref<Zamli::Any> {
+    if (t->kind == Zamli::kManagedKind) return Ref<Zamli::Any>(new Zamli::MoRef(t->name, "id-" + std::to_string(seed)));
+    if (t == &Zamli::gStringTypeInfo) return Zamli::Box(std::string("text-") + std::to_string(seed));
+    if (t == &Zamli::gBoolTypeInfo) return Zamli::Box(seed % 2 == 0);
+    if (t == &Zamli::gIntTypeInfo) return Zamli::Box(seed * 7);
+    if (t == &Zamli::gLongTypeInfo) return Zamli::Box(seed * 1000003L);
+    if (t == &Zamli::gFloatTypeInfo) return Zamli::Box(seed + 0.5f);
+    if (t == &Zamli::gDateTimeTypeInfo) return Zamli::Box(Haldun::System::DateTime::FromMicroseconds(seed * 1000L));
+    if (t == &Zamli::gBinaryTypeInfo) {
+      return Zamli::Box(std::vector<unsigned char>{1, 2, static_cast<unsigned char>(seed)});
+    }
+    if (t == &Zamli::gAnyTypeInfo) return Zamli::Box(std::string("any-") + std::to_string(seed));
+    auto* type = dynamic_cast<const Zamli::DataObjectType*>(&TypeOf(t));
+    if (type->GetDataTypeInfo()->createInstance == nullptr) {  // the abstract root: any data object will do
+      type = Zamli::GetDoType<Zamli::KeyAnyValue>();
+    }
+    return Ref<Zamli::Any>(Filled(*type, 1).Get());
+  };
+  if (!(p.flags & Zamli::kArrayFlag)) return one();
+  if (t == &Zamli::gStringTypeInfo) {
+    return Ref<Zamli::Any>(new Zamli::Array<std::string>({"a-" + std::to_string(seed), "b"}));
+  }
+  if (t == &Zamli::gIntTypeInfo) return Ref<Zamli::Any>(new Zamli::Array<int>({seed, 2}));
+  if (t == &Zamli::gLongTypeInfo) return Ref<Zamli::Any>(new Zamli::Array<long>({seed, 2L}));
+  if (t->kind == Zamli::kManagedKind) {
+    auto* refs = new Zamli::DataArray<Zamli::MoRef>();
+    Ref<Zamli::Any> array(refs);
+    refs->AppendAny(one().Get());
+    return array;
+  }
+  auto* type = dynamic_cast<const Zamli::DataObjectType*>(&TypeOf(t));
+  Ref<Zamli::Any> array(type->GetDataTypeInfo()->createArray());
+  static_cast<Zamli::DataArrayBase*>(array.Get())->AppendAny(one().Get());
+  return array;
+}
+
+inline std::string Differences(const Zamli::Any* a, const Zamli::Any* b) {
+  if (a == nullptr || b == nullptr) return a == b ? "" : "one side is null";
+  if (a->_GetType() != b->_GetType()) {
+    return "class " + a->_GetType()->GetName() + " against " + b->_GetType()->GetName();
+  }
+  std::string out;
+  for (const std::string& d : Zamli::ListDifferences(*a, *b)) out += (out.empty() ? "" : ", ") + d;
+  return out;
+}
+
+// What an exception says, for failure messages.
+inline std::string Explain(const std::exception& e) {
+  if (auto* f = dynamic_cast<const Zamli::MethodFault::Exception*>(&e)) return Zamli::Wire::Describe(*f->GetFault());
+  return e.what();
+}
+
+// Runs `body`, which must raise F; answers the fault, or null (having
+// reported a failure) when it raised nothing or something else.
+template <class F>
+Ref<F> Raised(const std::function<void()>& body, const std::string& what = "") {
+  try {
+    body();
+  } catch (const typename F::Exception& e) {
+    return Ref<F>(e.GetFault());
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << what << ": expected " << Zamli::GetDoType<F>()->GetName() << ", raised " << Explain(e);
+    return {};
+  }
+  ADD_FAILURE() << what << ": expected " << Zamli::GetDoType<F>()->GetName() << ", raised nothing";
+  return {};
+}
+
+}  // namespace WireTest

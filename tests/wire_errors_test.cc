@@ -1,0 +1,633 @@
+// Bad input, one class at a time: each is refused with the fault its class
+// calls for, naming the path of the bad value, in both encodings where the
+// class applies. Documents are spoiled from what the encoder writes, so the
+// cases follow the documents rather than restate them.
+#include <gtest/gtest.h>
+#include <pelk/all.h>
+#include <qor/all.h>
+#include <unistd.h>
+#include <wire_support.h>
+#include <zamli/enum_value.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <set>
+#include <string_view>
+
+namespace {
+
+using Haldun::Ref;
+using WireTest::Explain;
+using Zamli::Any;
+using Zamli::Wire::Codec;
+using Zamli::Wire::Encoding;
+
+// ---------------------------------------------------------------------------
+// Values to spoil.
+
+Ref<Any> RebalanceInfo() {
+  Ref<Qor::Host::PelkProactiveRebalanceInfoEx> info(new Qor::Host::PelkProactiveRebalanceInfoEx());
+  info->running = true;
+  info->startTs = Haldun::System::DateTime::ParseIso8601("2026-12-06T10:00:00Z");
+  info->varianceThreshold = 0.5f;
+  info->timeThreshold = 7;
+  info->hostname = "host-1";
+  return Ref<Any>(info.Get());
+}
+
+Ref<Any> Compliance() {
+  Ref<Qor::Cluster::StorageComplianceResult> result(new Qor::Cluster::StorageComplianceResult());
+  result->complianceStatus = "compliant";
+  for (const char* id : {"first", "second"}) {
+    auto* policy = new Qor::Cluster::StoragePolicyStatus();
+    result->GetViolatedPolicies()->Append(policy);
+    policy->id = id;
+  }
+  auto* status = new Qor::Cluster::StorageOperationalStatus();
+  result->operationalStatus = Ref<Qor::Cluster::StorageOperationalStatus>(status);
+  status->operationProgress = 5;
+  return Ref<Any>(result.Get());
+}
+
+Ref<Any> HealthRow() {
+  Ref<Qor::Cluster::PelkClusterHealthResultRow> row(new Qor::Cluster::PelkClusterHealthResultRow());
+  auto* external = new Qor::Cluster::PelkClusterHealthExternalLink();
+  row->GetLinks()->Append(external);
+  external->url = "u";
+  auto* internal = new Qor::Cluster::PelkClusterHealthInternalLink();
+  row->GetLinks()->Append(internal);
+  internal->screen = "hosts";
+  return Ref<Any>(row.Get());
+}
+
+Ref<Any> Pair() {
+  Ref<Qor::KeyValue> pair(new Qor::KeyValue());
+  pair->key = "k";
+  pair->value = "v";
+  return Ref<Any>(pair.Get());
+}
+
+Ref<Any> Record() {
+  Ref<Qor::Pelk::SnapstoreRecord> record(new Qor::Pelk::SnapstoreRecord());
+  record->key = "k";
+  record->value = {1, 2, 3};  // AQID
+  return Ref<Any>(record.Get());
+}
+
+Ref<Any> Option(Ref<Any> value) {
+  Ref<Qor::Option::OptionValue> option(new Qor::Option::OptionValue());
+  option->key = "k";
+  option->value = std::move(value);
+  return Ref<Any>(option.Get());
+}
+
+// A row whose nested rows go `depth` levels down.
+Ref<Any> DeepRow(int depth) {
+  Ref<Qor::Cluster::PelkClusterHealthResultRow> root(new Qor::Cluster::PelkClusterHealthResultRow());
+  Qor::Cluster::PelkClusterHealthResultRow* at = root.Get();
+  for (int i = 0; i < depth; ++i) {
+    auto* next = new Qor::Cluster::PelkClusterHealthResultRow();
+    at->GetNestedRows()->Append(next);
+    at = next;
+  }
+  at->GetValues()->Append("bottom");
+  return Ref<Any>(root.Get());
+}
+
+const Zamli::ManagedMethod& Reboot() {
+  return *Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("prepareClusterRebootWithNAMM");
+}
+const Zamli::ManagedMethod& UpdateOptions() {
+  return *Zamli::GetMoType<Dp::Ruv::ProtectionService>()->FindMethod("updateOptions");
+}
+
+std::string RebootRequest(const Codec& c) {
+  Ref<Zamli::MoRef> target(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"));
+  return c.EncodeRequest(*target, Reboot(),
+                         {Ref<Any>(new Zamli::MoRef("qor.ClusterComputeResource", "domain-c8")), Zamli::Box(300)});
+}
+
+std::string UploadRequest(const Codec& c) {
+  Ref<Zamli::MoRef> target(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"));
+  return c.EncodeRequest(*target,
+                         *Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb"),
+                         {Zamli::Box(std::string("hcl"))});
+}
+
+std::string OptionsRequest(const Codec& c) {
+  Ref<Zamli::MoRef> target(new Zamli::MoRef("dp.ruv.ProtectionService", "dps"));
+  Ref<Zamli::DataArray<Qor::Option::OptionValue>> options(new Zamli::DataArray<Qor::Option::OptionValue>());
+  options->AppendAny(Option(Zamli::Box(1)).Get());
+  options->AppendAny(Option(Zamli::Box(2)).Get());
+  return c.EncodeRequest(*target, UpdateOptions(), {Ref<Any>(options.Get())});
+}
+
+template <class T>
+const Zamli::Type& DataType() {
+  return *Zamli::GetDoType<T>();
+}
+
+// ---------------------------------------------------------------------------
+// The cases.
+
+enum class Expect { kInvalidArgument, kInvalidType, kNotSupported };
+
+// A valid document, the change that spoils it in each encoding (an empty
+// `from` when the class does not apply to that encoding), how it is read,
+// and what must be raised.
+struct BadInput {
+  const char* group;
+  const char* name;
+  std::function<std::string(const Codec&)> document;
+  std::string xmlFrom, xmlTo, jsonFrom, jsonTo;
+  std::function<void(const Codec&, const std::string&)> read;
+  Expect expect;
+  const char* path;  // null: not checked
+};
+
+template <class T>
+std::function<void(const Codec&, const std::string&)> ReadAs() {
+  return [](const Codec& c, const std::string& d) { c.DecodeValue(d, DataType<T>()); };
+}
+
+std::function<std::string(const Codec&)> Encoded(std::function<Ref<Any>()> make, const Zamli::Type& (*type)()) {
+  return [=](const Codec& c) { return c.EncodeValue(make().Get(), type()); };
+}
+
+const Zamli::Type& InfoType() { return DataType<Qor::Host::PelkProactiveRebalanceInfoEx>(); }
+const Zamli::Type& ComplianceType() { return DataType<Qor::Cluster::StorageComplianceResult>(); }
+const Zamli::Type& RowType() { return DataType<Qor::Cluster::PelkClusterHealthResultRow>(); }
+const Zamli::Type& PairType() { return DataType<Qor::KeyValue>(); }
+const Zamli::Type& RecordType() { return DataType<Qor::Pelk::SnapstoreRecord>(); }
+const Zamli::Type& OptionType() { return DataType<Qor::Option::OptionValue>(); }
+
+std::vector<BadInput> BadInputs() {
+  using Info = Qor::Host::PelkProactiveRebalanceInfoEx;
+  using Result = Qor::Cluster::StorageComplianceResult;
+  using Row = Qor::Cluster::PelkClusterHealthResultRow;
+  using OptionValue = Qor::Option::OptionValue;
+  const auto info = Encoded(RebalanceInfo, InfoType);
+  const auto compliance = Encoded(Compliance, ComplianceType);
+  const auto row = Encoded(HealthRow, RowType);
+  const auto pair = Encoded(Pair, PairType);
+  const auto record = Encoded(Record, RecordType);
+  const auto option = Encoded([] { return Option(Zamli::Box(5)); }, OptionType);
+  const auto enumeration = Encoded(
+      [] {
+        return Option(Ref<Any>(
+            new Zamli::Primitive<Dp::Ruv::MigrationType>(Zamli::EnumFromTag<Dp::Ruv::MigrationType>("coldMigration"))));
+      },
+      OptionType);
+  const auto readRequest = [](const Codec& c, const std::string& d) { c.DecodeRequest(d); };
+  const auto I = Expect::kInvalidArgument;
+  const auto T = Expect::kInvalidType;
+  return {
+      // Unknown elements and members, at the top and further down.
+      {"unknown", "unknown property", info, "<hostname>", "<bogus>1</bogus><hostname>",
+       "\"hostname\":", "\"bogus\":1,\"hostname\":", ReadAs<Info>(), I, "bogus"},
+      {"unknown", "unknown property in an array element", compliance, "<id>second</id>", "<id>second</id><bogus/>",
+       "\"id\":\"second\"", "\"id\":\"second\",\"bogus\":null", ReadAs<Result>(), I, "violatedPolicies[1].bogus"},
+      {"unknown", "unknown parameter", RebootRequest, "<scheduleTime>", "<bogus>1</bogus><scheduleTime>",
+       "\"scheduleTime\":", "\"bogus\":1,\"scheduleTime\":", readRequest, I, "bogus"},
+      // Type names.
+      {"type names", "unknown type name", option, "\"xsd:int\"", "\"NoSuchType\"", "\"_typeName\":\"int\"",
+       "\"_typeName\":\"NoSuchType\"", ReadAs<OptionValue>(), T, "value"},
+      {"type names", "unknown type name in a parameter", OptionsRequest, "\"xsd:int\">2<", "\"NoSuchType\">2<",
+       "\"_typeName\":\"int\",\"_value\":2", "\"_typeName\":\"NoSuchType\",\"_value\":2", readRequest, T,
+       "optionValues[1].value"},
+      {"type names", "class unrelated to the declared one", row, "\"PelkClusterHealthLink\"", "\"KeyValue\"",
+       "\"PelkClusterHealthLink\"", "\"KeyValue\"", ReadAs<Row>(), T, "links[0]"},
+      {"type names", "fault class where a data class is declared", row, "\"PelkClusterHealthLink\"",
+       "\"InvalidArgument\"", "\"PelkClusterHealthLink\"", "\"InvalidArgument\"", ReadAs<Row>(), T, "links[0]"},
+      {"type names", "unknown target type", RebootRequest, "\"(qor\\.cluster\\.)?PelkZovClusterHealthSystem\"",
+       "\"NoSuchType\"", "\"(qor\\.cluster\\.)?PelkZovClusterHealthSystem\"", "\"NoSuchType\"", readRequest, T,
+       "_this"},
+      // Values of the wrong kind.
+      {"kinds", "text for an int", info, ">7<", ">x<", "\"timeThreshold\":7", "\"timeThreshold\":\"x\"", ReadAs<Info>(),
+       I, "timeThreshold"},
+      {"kinds", "fraction for an int", info, ">7<", ">7.5<", "\"timeThreshold\":7", "\"timeThreshold\":7.5",
+       ReadAs<Info>(), I, "timeThreshold"},
+      {"kinds", "text for a boolean", info, ">true<", ">yes<", "\"running\":true", "\"running\":\"yes\"",
+       ReadAs<Info>(), I, "running"},
+      {"kinds", "text for a parameter's int", RebootRequest, ">300<", ">x<", "\"scheduleTime\":300",
+       "\"scheduleTime\":\"x\"", readRequest, I, "scheduleTime"},
+      {"kinds", "object for a string", pair, "", "", "\"value\":\"v\"", "\"value\":{}", ReadAs<Qor::KeyValue>(), I,
+       "value"},
+      {"kinds", "array for a single value", pair, "", "", "\"value\":\"v\"", "\"value\":[\"v\"]",
+       ReadAs<Qor::KeyValue>(), I, "value"},
+      {"duplicates", "single value given twice", info, "<hostname>host-1</hostname>",
+       "<hostname>host-1</hostname><hostname>host-2</hostname>", "", "", ReadAs<Info>(), I, "hostname"},
+      // Required values.
+      {"required", "missing required property", pair, "<value>v</value>", "", ",\"value\":\"v\"", "",
+       ReadAs<Qor::KeyValue>(), I, "value"},
+      {"required", "missing required property in an array element", row, "<screen>hosts</screen>", "",
+       ",\"screen\":\"hosts\"", "", ReadAs<Row>(), I, "links[1].screen"},
+      {"required", "missing required parameter", UploadRequest, "<db>hcl</db>", "", ",\"db\":\"hcl\"", "", readRequest,
+       I, "db"},
+      // Numbers out of range.
+      {"range", "int overflow", info, ">7<", ">2147483648<", "\"timeThreshold\":7", "\"timeThreshold\":2147483648",
+       ReadAs<Info>(), I, "timeThreshold"},
+      {"range", "int underflow", info, ">7<", ">-2147483649<", "\"timeThreshold\":7", "\"timeThreshold\":-2147483649",
+       ReadAs<Info>(), I, "timeThreshold"},
+      {"range", "long overflow", compliance, ">5<", ">9223372036854775808<", "\"operationProgress\":5",
+       "\"operationProgress\":9223372036854775808", ReadAs<Result>(), I, "operationalStatus.operationProgress"},
+      {"range", "long far out", compliance, ">5<", ">99999999999999999999999<", "\"operationProgress\":5",
+       "\"operationProgress\":99999999999999999999999", ReadAs<Result>(), I, "operationalStatus.operationProgress"},
+      {"range", "float overflow", info, ">0.5<", ">3.5e38<", "\"varianceThreshold\":0.5",
+       "\"varianceThreshold\":3.5e38", ReadAs<Info>(), I, "varianceThreshold"},
+      {"range", "float far out", info, ">0.5<", ">1e400<", "\"varianceThreshold\":0.5", "\"varianceThreshold\":1e400",
+       ReadAs<Info>(), I, "varianceThreshold"},
+      // Binary.
+      {"base64", "base64 with a stray character", record, ">AQID<", ">AQ@D<", "\"AQID\"", "\"AQ@D\"",
+       ReadAs<Qor::Pelk::SnapstoreRecord>(), I, "value"},
+      {"base64", "base64 of a bad length", record, ">AQID<", ">AQIDB<", "\"AQID\"", "\"AQIDB\"",
+       ReadAs<Qor::Pelk::SnapstoreRecord>(), I, "value"},
+      {"base64", "base64 padding inside", record, ">AQID<", ">AQ==AQID<", "\"AQID\"", "\"AQ==AQID\"",
+       ReadAs<Qor::Pelk::SnapstoreRecord>(), I, "value"},
+      // Date-times.
+      {"dates", "month 13", info, "2026-12-06T10:00:00Z", "2026-13-06T10:00:00Z", "2026-12-06T10:00:00Z",
+       "2026-13-06T10:00:00Z", ReadAs<Info>(), I, "startTs"},
+      {"dates", "February 30", info, "2026-12-06T10:00:00Z", "2026-02-30T10:00:00Z", "2026-12-06T10:00:00Z",
+       "2026-02-30T10:00:00Z", ReadAs<Info>(), I, "startTs"},
+      {"dates", "hour 25", info, "2026-12-06T10:00:00Z", "2026-12-06T25:00:00Z", "2026-12-06T10:00:00Z",
+       "2026-12-06T25:00:00Z", ReadAs<Info>(), I, "startTs"},
+      {"dates", "a date alone", info, "2026-12-06T10:00:00Z", "2026-12-06", "2026-12-06T10:00:00Z", "2026-12-06",
+       ReadAs<Info>(), I, "startTs"},
+      {"dates", "year 0", info, "2026-12-06T10:00:00Z", "0000-12-06T10:00:00Z", "2026-12-06T10:00:00Z",
+       "0000-12-06T10:00:00Z", ReadAs<Info>(), I, "startTs"},
+      {"dates", "zone past 14 hours", info, "2026-12-06T10:00:00Z", "2026-12-06T10:00:00+15:00", "2026-12-06T10:00:00Z",
+       "2026-12-06T10:00:00+15:00", ReadAs<Info>(), I, "startTs"},
+      {"dates", "a number for a date-time", info, "", "", "\"2026-12-06T10:00:00Z\"", "1796551200", ReadAs<Info>(), I,
+       "startTs"},
+      // Enumerations inside anyType.
+      {"enumerations", "unknown enumeration tag", enumeration, ">coldMigration<", ">lukewarmMigration<",
+       "\"coldMigration\"", "\"lukewarmMigration\"", ReadAs<OptionValue>(), I, "value"},
+      // Strings.
+      {"strings", "invalid UTF-8", pair, ">v<", ">\xff<", "\"v\"", "\"\xff\"", ReadAs<Qor::KeyValue>(), I, "value"},
+      {"strings", "truncated UTF-8", pair, ">v<", ">\xe2\x82<", "\"v\"", "\"\xe2\x82\"", ReadAs<Qor::KeyValue>(), I,
+       "value"},
+      {"strings", "overlong UTF-8", pair, ">v<", ">\xc0\xaf<", "\"v\"", "\"\xc0\xaf\"", ReadAs<Qor::KeyValue>(), I,
+       "value"},
+      {"strings", "lone surrogate", pair, "", "", "\"v\"", "\"\\ud800\"", ReadAs<Qor::KeyValue>(), I, "value"},
+      {"strings", "character reference to U+0000", pair, ">v<", ">a&#0;b<", "", "", ReadAs<Qor::KeyValue>(), I,
+       "value"},
+      {"strings", "control character, XML only", pair, ">v<", ">a&#x1;b<", "", "", ReadAs<Qor::KeyValue>(), I, "value"},
+      {"strings", "raw control character, XML only", pair, ">v<", ">a\x02\x02<", "", "", ReadAs<Qor::KeyValue>(), I,
+       "value"},
+      // Duplicates: JSON members, and elements of a single value.
+      {"duplicates", "duplicate member", pair, "", "", "\"value\":\"v\"", "\"value\":\"v\",\"value\":\"w\"",
+       ReadAs<Qor::KeyValue>(), I, "value"},
+      {"duplicates", "duplicate member further down", compliance, "", "", "\"id\":\"second\"",
+       "\"id\":\"second\",\"id\":\"third\"", ReadAs<Result>(), I, "violatedPolicies[1].id"},
+      {"duplicates", "duplicate parameter", RebootRequest, "", "", "\"scheduleTime\":300",
+       "\"scheduleTime\":300,\"scheduleTime\":1", readRequest, I, "scheduleTime"},
+  };
+}
+
+// The document with the first match of `from` (a regular expression)
+// replaced by `to`; empty when nothing matches.
+std::string Spoiled(const std::string& document, const std::string& from, const std::string& to) {
+  std::smatch match;
+  if (!std::regex_search(document, match, std::regex(from))) return {};
+  return match.prefix().str() + to + match.suffix().str();
+}
+
+// Checks the fault that `read` raises; answers false when it raised none or
+// another was raised.
+bool ExpectRaised(Expect expect, const char* path, const std::function<void()>& read, const std::string& what) {
+  switch (expect) {
+    case Expect::kInvalidArgument: {
+      auto f = WireTest::Raised<Zamli::Fault::InvalidArgument>(read, what);
+      if (f && path != nullptr) {
+        EXPECT_EQ(f->invalidProperty.ValueOr("(unset)"), path) << what;
+      }
+      if (f) {
+        EXPECT_NE(f->faultMessage, nullptr) << what << " says nothing";
+      }
+      return f != nullptr;
+    }
+    case Expect::kInvalidType: {
+      auto f = WireTest::Raised<Zamli::Fault::InvalidType>(read, what);
+      if (f && path != nullptr) {
+        EXPECT_EQ(f->argument.ValueOr("(unset)"), path) << what;
+      }
+      return f != nullptr;
+    }
+    case Expect::kNotSupported:
+      return WireTest::Raised<Zamli::Fault::NotSupported>(read, what) != nullptr;
+  }
+  return false;
+}
+
+class WireErrors : public ::testing::TestWithParam<Encoding> {
+ protected:
+  Codec codec{GetParam(), WireTest::Newest()};
+  bool xml() const { return GetParam() == Encoding::kXml; }
+};
+
+// Runs the cases of one class that apply to the codec's encoding; answers
+// how many did.
+int CheckBadInputs(const Codec& codec, std::string_view group) {
+  const bool xml = codec.GetEncoding() == Encoding::kXml;
+  int cases = 0;
+  for (const BadInput& c : BadInputs()) {
+    const std::string& from = xml ? c.xmlFrom : c.jsonFrom;
+    const std::string& to = xml ? c.xmlTo : c.jsonTo;
+    if (group != c.group || from.empty()) continue;
+    ++cases;
+    std::string valid;
+    try {
+      valid = c.document(codec);
+      c.read(codec, valid);  // the unspoiled document reads
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << c.name << ": the valid document fails: " << Explain(e) << "\n" << valid;
+      continue;
+    }
+    std::string bad = Spoiled(valid, from, to);
+    if (bad.empty()) {
+      ADD_FAILURE() << c.name << ": no \"" << from << "\" in\n" << valid;
+      continue;
+    }
+    if (!ExpectRaised(
+            c.expect, c.path, [&] { c.read(codec, bad); }, c.name)) {
+      ADD_FAILURE() << c.name << ": the document was\n" << bad;
+    }
+  }
+  return cases;
+}
+
+#define WIRE_BAD_INPUT_TEST(Name, group)                                                     \
+  TEST_P(WireErrors, Name) {                                                                 \
+    if (CheckBadInputs(codec, group) == 0) GTEST_SKIP() << "no such input in this encoding"; \
+  }
+WIRE_BAD_INPUT_TEST(UnknownElementsAndMembers, "unknown")
+WIRE_BAD_INPUT_TEST(UnknownTypeNamesAndClassesThatDoNotFit, "type names")
+WIRE_BAD_INPUT_TEST(ValuesOfTheWrongKind, "kinds")
+WIRE_BAD_INPUT_TEST(MissingRequiredValues, "required")
+WIRE_BAD_INPUT_TEST(NumbersOutOfRange, "range")
+WIRE_BAD_INPUT_TEST(BadBase64, "base64")
+WIRE_BAD_INPUT_TEST(BadDateTimes, "dates")
+WIRE_BAD_INPUT_TEST(UnknownEnumerationTags, "enumerations")
+WIRE_BAD_INPUT_TEST(StringsThatAreNotValidText, "strings")
+WIRE_BAD_INPUT_TEST(DuplicateMembersAndElements, "duplicates")
+#undef WIRE_BAD_INPUT_TEST
+
+TEST(WireErrorsTable, EveryCaseBelongsToATestedClass) {
+  const std::set<std::string> groups = {"unknown", "type names", "kinds",        "required", "range",
+                                        "base64",  "dates",      "enumerations", "strings",  "duplicates"};
+  for (const BadInput& c : BadInputs()) EXPECT_TRUE(groups.count(c.group)) << c.name << " is in " << c.group;
+}
+
+TEST_P(WireErrors, MalformedDocumentsAtEveryCut) {
+  // Every prefix of a valid request is refused as malformed, never half read.
+  const std::string valid = RebootRequest(codec);
+  for (size_t cut = 0; cut < valid.size(); cut += (xml() ? 3 : 1)) {
+    const std::string prefix = valid.substr(0, cut);
+    if (!WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeRequest(prefix); },
+                                                         "cut at " + std::to_string(cut))) {
+      ADD_FAILURE() << "the prefix was: " << prefix;
+      break;
+    }
+  }
+  const std::vector<std::string> broken =
+      xml() ? std::vector<std::string>{"",
+                                       "   ",
+                                       "not xml",
+                                       "<string>a</strin>",
+                                       "<string>a",
+                                       "<string xmlns=\"urn:pelk\">a</string><string>b</string>",
+                                       "<string xmlns=\"urn:pelk\">a &amp b</string>",
+                                       "<string a=b>a</string>"}
+            : std::vector<std::string>{"",       "   ",      "not json", "\"a", "\"a\" \"b\"", "'a'",
+                                       "\"a\",", "[\"a\"]x", "{}",       "nul", "\"a\\q\""};
+  for (const std::string& document : broken) {
+    WireTest::Raised<Zamli::Fault::InvalidArgument>(
+        [&] { codec.DecodeValue(document, *Zamli::GetNoType<std::string>()); }, "\"" + document + "\"");
+  }
+  std::vector<std::string> objects =
+      xml() ? std::vector<std::string>{}
+            : std::vector<std::string>{"{\"key\":\"k\",\"value\":\"v\",}", "{\"key\":\"k\" \"value\":\"v\"}",
+                                       "{key:\"k\",\"value\":\"v\"}", "[{\"key\":\"k\",\"value\":\"v\"}]"};
+  for (const std::string& document : objects) {
+    WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(document, PairType()); }, document);
+  }
+}
+
+TEST(WireXmlText, PiecesAreJoinedAndItemsMustBeNamedByTheirType) {
+  const Codec codec(Encoding::kXml, WireTest::Newest());
+  const Zamli::Type& string = *Zamli::GetNoType<std::string>();
+  for (const char* split :
+       {"<string>a<!--c-->b</string>", "<string>a<![CDATA[<b>]]>c</string>", "<string>a<?pi x?>b</string>"}) {
+    auto value = codec.DecodeValue(split, string);
+    std::string text = static_cast<Zamli::Primitive<std::string>*>(value.Get())->GetValue();
+    EXPECT_TRUE(text == "ab" || text == "a<b>c") << split << " gave " << text;
+  }
+  const Zamli::Type& ints = *Zamli::GetNoType<int>()->GetArrayType();
+  EXPECT_EQ(2u, static_cast<Zamli::Array<int>*>(
+                    codec.DecodeValue("<ArrayOfInt><int>1</int><int>2</int></ArrayOfInt>", ints).Get())
+                    ->GetLength());
+  for (const char* bad : {"<ArrayOfInt><int>1</int><long>2</long></ArrayOfInt>",
+                          "<ArrayOfInt><int>1</int>stray<int>2</int></ArrayOfInt>"}) {
+    WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(bad, ints); }, bad);
+  }
+}
+
+TEST_P(WireErrors, NestingDeeperThanTheLimit) {
+  // A row n rows down is 2n + 2 values deep: the rows, the arrays that hold
+  // them, and the bottom row's array of strings. At the limit it reads; one
+  // level past it, it is refused.
+  const auto depthOf = [](int rows) { return 2 * rows + 2; };
+  ASSERT_EQ(depthOf(31), 64);
+  EXPECT_NO_THROW(codec.DecodeValue(codec.EncodeValue(DeepRow(31).Get(), RowType()), RowType()))
+      << "64 deep reads by default";
+  std::string deeper = codec.EncodeValue(DeepRow(32).Get(), RowType());
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(deeper, RowType()); }, "66 deep");
+  for (int rows : {0, 1, 3, 10}) {
+    Zamli::Wire::Limits exact, below;
+    exact.maxDepth = depthOf(rows);
+    below.maxDepth = depthOf(rows) - 1;
+    const std::string document = codec.EncodeValue(DeepRow(rows).Get(), RowType());
+    const std::string what = std::to_string(rows) + " rows down";
+    try {
+      Codec(GetParam(), WireTest::Newest(), exact).DecodeValue(document, RowType());
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << what << " at a limit of " << exact.maxDepth << ": " << Explain(e);
+    }
+    WireTest::Raised<Zamli::Fault::InvalidArgument>(
+        [&] { Codec(GetParam(), WireTest::Newest(), below).DecodeValue(document, RowType()); },
+        what + " at a limit of " + std::to_string(below.maxDepth));
+  }
+  // A document nested far deeper than any stack: refused, not a crash.
+  const int levels = 200000;
+  std::string hostile;
+  if (xml()) {
+    std::string open, close;
+    for (int i = 0; i < levels; ++i) open += "<nestedRows>";
+    for (int i = 0; i < levels; ++i) close += "</nestedRows>";
+    hostile = Spoiled(codec.EncodeValue(DeepRow(0).Get(), RowType()), "<values>", open + close + "<values>");
+  } else {
+    hostile = "{\"values\":[\"a\"],\"nestedRows\":" + std::string(levels, '[') + std::string(levels, ']') + "}";
+  }
+  ASSERT_FALSE(hostile.empty());
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(hostile, RowType()); }, "hostile nesting");
+  // The same inside anyType.
+  if (!xml()) {
+    std::string boxes = "{\"key\":\"k\",\"value\":";
+    for (int i = 0; i < levels; ++i) boxes += "{\"_typeName\":\"ArrayOfAnyType\",\"_value\":[";
+    boxes += std::string(static_cast<size_t>(levels), ']') + "}";
+    WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(boxes, OptionType()); }, "hostile boxes");
+  }
+}
+
+TEST_P(WireErrors, DocumentsLargerThanTheLimit) {
+  const std::string document = RebootRequest(codec);
+  Zamli::Wire::Limits exact;
+  exact.maxDocumentBytes = document.size();
+  EXPECT_NO_THROW(Codec(GetParam(), WireTest::Newest(), exact).DecodeRequest(document)) << "at most, not below";
+  Zamli::Wire::Limits smaller;
+  smaller.maxDocumentBytes = document.size() - 1;
+  const Codec strict(GetParam(), WireTest::Newest(), smaller);
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { strict.DecodeRequest(document); }, "one byte over");
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { strict.DecodeValue(document, RowType()); }, "value");
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { strict.DecodeResponse(document, Reboot()); }, "response");
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { strict.DecodeFault(document); }, "fault");
+  // The default is 64 MiB: a document one byte larger is refused before it is read.
+  std::string huge(static_cast<size_t>(64 << 20) + 1, ' ');
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeRequest(huge); }, "64 MiB and a byte");
+}
+
+TEST_P(WireErrors, TheVersionRefusesWhatItDoesNotInclude) {
+  // A property of pelk.version.version9 in a type of qor.version.version9.
+  Ref<Qor::Cluster::StorageComplianceResult> result(new Qor::Cluster::StorageComplianceResult());
+  result->objPolicyGenerationId = "generation-1";
+  std::string current = codec.EncodeValue(result.Get(), ComplianceType());
+  const Codec old(GetParam(), Zamli::Wire::FindVersion(WireTest::PelkVersion(8)));
+  ExpectRaised(
+      Expect::kNotSupported, nullptr, [&] { old.DecodeValue(current, ComplianceType()); },
+      "objPolicyGenerationId at version 8");
+}
+
+// ---------------------------------------------------------------------------
+// Entities: the XML reader reads no DTD and expands no entity of its own.
+
+class WireXmlEntities : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/wire-entity-XXXXXX";
+    int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    secretPath = name;
+    std::ofstream(secretPath) << "SECRET-CONTENT-4711";
+  }
+  void TearDown() override { std::remove(secretPath.c_str()); }
+
+  // Reads `document`; either it is refused as invalid, or the entity is left
+  // unexpanded. Never does the file's content or the entity's text arrive.
+  void ExpectNotExpanded(const std::string& document, const char* what) {
+    const Codec codec(Encoding::kXml, WireTest::Newest());
+    try {
+      Ref<Any> value = codec.DecodeValue(document, PairType());
+      auto* pair = dynamic_cast<Qor::KeyValue*>(value.Get());
+      ASSERT_NE(pair, nullptr) << what;
+      EXPECT_EQ(pair->value.find("SECRET"), std::string::npos) << what << ": the file was read";
+      EXPECT_EQ(pair->value.find("EXPANDED"), std::string::npos) << what << ": the entity was expanded";
+      EXPECT_LT(pair->value.size(), 100u) << what;
+    } catch (const Zamli::Fault::InvalidArgument::Exception&) {
+      // Refused: as good.
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << what << ": " << Explain(e);
+    }
+  }
+
+  std::string WithDoctype(const std::string& internalSubset) {
+    const Codec codec(Encoding::kXml, WireTest::Newest());
+    std::string valid = codec.EncodeValue(Pair().Get(), PairType());
+    std::string document = Spoiled(valid, ">v<", ">&e;<");
+    size_t root = document.find('<');
+    if (document.compare(root, 5, "<?xml") == 0) root = document.find('<', root + 1);
+    return document.substr(0, root) + "<!DOCTYPE KeyValue [" + internalSubset + "]>" + document.substr(root);
+  }
+
+  std::string secretPath;
+};
+
+TEST_F(WireXmlEntities, AnExternalEntityIsNeverRead) {
+  ExpectNotExpanded(WithDoctype("<!ENTITY e SYSTEM \"file://" + secretPath + "\">"), "SYSTEM file URL");
+  ExpectNotExpanded(WithDoctype("<!ENTITY e SYSTEM \"" + secretPath + "\">"), "SYSTEM path");
+  ExpectNotExpanded(WithDoctype("<!ENTITY % p SYSTEM \"" + secretPath + "\"> %p;"), "parameter entity");
+}
+
+TEST_F(WireXmlEntities, AnInternalEntityIsNotExpanded) {
+  ExpectNotExpanded(WithDoctype("<!ENTITY e \"EXPANDED\">"), "internal entity");
+  std::string laughs = "<!ENTITY l0 \"EXPANDED\">";
+  for (int i = 1; i < 10; ++i) {
+    laughs += "<!ENTITY l" + std::to_string(i) + " \"";
+    for (int j = 0; j < 10; ++j) laughs += "&l" + std::to_string(i - 1) + ";";
+    laughs += "\">";
+  }
+  laughs += "<!ENTITY e \"&l9;\">";
+  ExpectNotExpanded(WithDoctype(laughs), "nested entities");
+}
+
+// ---------------------------------------------------------------------------
+// What the encoder refuses.
+
+TEST_P(WireErrors, TheEncoderRefusesWhatCannotTravel) {
+  const Zamli::Type& string = *Zamli::GetNoType<std::string>();
+  Ref<Any> nul = Zamli::Box(std::string("a\0b", 3));
+  if (xml()) {
+    WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.EncodeValue(nul.Get(), string); }, "U+0000 in XML");
+  } else {
+    Ref<Any> back = codec.DecodeValue(codec.EncodeValue(nul.Get(), string), string);
+    EXPECT_TRUE(Zamli::AreEqual(nul.Get(), back.Get())) << "JSON carries U+0000";
+  }
+  WireTest::Raised<Zamli::Fault::InvalidArgument>(
+      [&] { codec.EncodeValue(Zamli::Box(std::string("a\xff")).Get(), string); }, "invalid UTF-8");
+  // The path names the property.
+  Ref<Qor::KeyValue> pair(new Qor::KeyValue());
+  pair->key = "k";
+  pair->value = "\xc3";
+  auto fault = WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.EncodeValue(pair.Get(), PairType()); },
+                                                               "invalid UTF-8 in a property");
+  if (fault) {
+    EXPECT_EQ(fault->invalidProperty.ValueOr(""), "value");
+  }
+  // Date-times outside the years 0001 to 9999.
+  const Zamli::Type& time = *Zamli::GetNoType<Haldun::System::DateTime>();
+  for (int64_t micros : {INT64_C(-62135596800000000) - 1, INT64_C(253402300800000000)}) {
+    WireTest::Raised<Zamli::Fault::InvalidArgument>(
+        [&] { codec.EncodeValue(Zamli::Box(Haldun::System::DateTime::FromMicroseconds(micros)).Get(), time); },
+        "date-time " + std::to_string(micros));
+  }
+  // A value that is not of the declared type.
+  WireTest::Raised<Zamli::Fault::InvalidType>([&] { codec.EncodeValue(Zamli::Box(5).Get(), string); }, "int as string");
+  WireTest::Raised<Zamli::Fault::InvalidType>([&] { codec.EncodeValue(Pair().Get(), RowType()); }, "KeyValue as a row");
+}
+
+TEST_P(WireErrors, DescribeGivesOneReadableLine) {
+  std::string document =
+      Spoiled(codec.EncodeValue(RebalanceInfo().Get(), InfoType()), xml() ? ">7<" : ":7", xml() ? ">x<" : ":\"x\"");
+  auto fault = WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(document, InfoType()); },
+                                                               "text for an int");
+  ASSERT_NE(fault, nullptr);
+  const std::string line = Zamli::Wire::Describe(*fault);
+  EXPECT_EQ(line.rfind("kettar.fault.InvalidArgument: timeThreshold: ", 0), 0u) << line;
+  EXPECT_NE(line.find("x"), std::string::npos) << line << " does not show the bad text";
+  EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+  ASSERT_NE(fault->faultMessage, nullptr);
+  ASSERT_GE(fault->faultMessage->GetLength(), 1u);
+  EXPECT_NE(line.find(fault->faultMessage->Get(0)->message.ValueOr(fault->faultMessage->Get(0)->key)),
+            std::string::npos)
+      << line;
+  // A fault without messages still describes itself.
+  Ref<Zamli::Fault::NotSupported> bare(new Zamli::Fault::NotSupported());
+  EXPECT_EQ(Zamli::Wire::Describe(*bare).rfind("kettar.fault.NotSupported", 0), 0u) << Zamli::Wire::Describe(*bare);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, WireErrors, ::testing::Values(Encoding::kXml, Encoding::kJson),
+                         [](const ::testing::TestParamInfo<Encoding>& info) { return WireTest::NameOf(info.param); });
+
+}  // namespace
