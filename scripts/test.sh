@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test: the suite built with GCC and with Clang, then again under the
-# address and undefined-behaviour sanitizers and under the thread sanitizer.
+# address and undefined-behaviour sanitizers and under the thread sanitizer;
+# last, the wire decoders' fuzzers for half a minute each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -22,3 +23,6 @@ threaded=(haldun_test registration_test data_objects_test managed_test)
 echo "== build-tsan: ${threaded[*]}"
 scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELK_SANITIZE=thread --target "${threaded[@]}"
 ctest --test-dir build-tsan --output-on-failure -R "^($(IFS='|'; echo "${threaded[*]}"))\$"
+
+# The wire decoders under libFuzzer, briefly, from the committed corpus.
+scripts/fuzz.sh 30
