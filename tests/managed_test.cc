@@ -2,6 +2,7 @@
 // type called through its typed stub, carried by the in-process adapter,
 // dispatched to a server object and answered; plus the refusals and faults.
 #include <gtest/gtest.h>
+#include <member_calls.h>
 #include <pelk/all.h>
 #include <qor/all.h>
 #include <value_filler.h>
@@ -20,185 +21,27 @@ using Haldun::Ref;
 using Zamli::Any;
 using Zamli::Call::Args;
 
-Ref<Zamli::DynamicData> FilledObject(const Zamli::DataObjectType* type) {
+Ref<Zamli::DynamicData> FilledObject(const Zamli::DataObjectType& type) {
   PelkTest::FillOptions options;
   options.maxDepth = 1;
   options.arrayLength = [](int) { return 1; };
   options.onlyOwnNamespace = false;
-  return PelkTest::ValueFiller(options).Build(*type);
+  return PelkTest::ValueFiller(options).Build(type);
 }
 
-// A runtime value for a property, parameter or result record.
-Ref<Any> ValueFor(const Zamli::PropertyInfo& p, int seed) {
-  if (p.type == nullptr) return {};
-  if ((p.flags & Zamli::kOptionalFlag) && seed % 3 == 1) return {};  // unset, or no value
-  const Zamli::TypeInfo* t = p.type;
-  auto one = [&]() -> Ref<Any> {
-    if (t->kind == Zamli::kManagedKind) return Ref<Any>(new Zamli::MoRef(t->name, "id-" + std::to_string(seed)));
-    if (t == &Zamli::gStringTypeInfo) return Zamli::Box(std::string("text-") + std::to_string(seed));
-    if (t == &Zamli::gBoolTypeInfo) return Zamli::Box(seed % 2 == 0);
-    if (t == &Zamli::gIntTypeInfo) return Zamli::Box(seed * 7);
-    if (t == &Zamli::gLongTypeInfo) return Zamli::Box(seed * 1000003L);
-    if (t == &Zamli::gFloatTypeInfo) return Zamli::Box(seed + 0.5f);
-    if (t == &Zamli::gDateTimeTypeInfo) return Zamli::Box(Haldun::System::DateTime::FromMicroseconds(seed * 1000L));
-    if (t == &Zamli::gBinaryTypeInfo)
-      return Zamli::Box(std::vector<unsigned char>{1, 2, static_cast<unsigned char>(seed)});
-    if (t == &Zamli::gAnyTypeInfo) return Zamli::Box(std::string("any-") + std::to_string(seed));
-    auto* type = dynamic_cast<const Zamli::DataObjectType*>(Zamli::TypeRegistry::Instance().FindByTypeInfo(t));
-    if (type->GetDataTypeInfo()->createInstance == nullptr) {  // the abstract root: any data object will do
-      type = Zamli::GetDoType<Zamli::KeyAnyValue>();
-    }
-    return Ref<Any>(FilledObject(type).Get());
-  };
-  if (!(p.flags & Zamli::kArrayFlag)) return one();
-  Ref<Any> array;
-  if (t == &Zamli::gStringTypeInfo) {
-    array = Ref<Any>(new Zamli::Array<std::string>({"a-" + std::to_string(seed), "b"}));
-  } else if (t == &Zamli::gIntTypeInfo) {
-    array = Ref<Any>(new Zamli::Array<int>({seed, 2}));
-  } else if (t == &Zamli::gLongTypeInfo) {
-    array = Ref<Any>(new Zamli::Array<long>({seed, 2L}));
-  } else if (t->kind == Zamli::kManagedKind) {
-    auto* refs = new Zamli::DataArray<Zamli::MoRef>();
-    refs->AppendAny(one().Get());
-    array = Ref<Any>(refs);
-  } else {
-    auto* type = dynamic_cast<const Zamli::DataObjectType*>(Zamli::TypeRegistry::Instance().FindByTypeInfo(t));
-    Zamli::DataArrayBase* objects = type->GetDataTypeInfo()->createArray();
-    array = Ref<Any>(objects);
-    objects->AppendAny(one().Get());
-  }
-  return array;
-}
-
-// The declared result and parameters of member `index` of a managed type.
-struct MemberRecords {
-  const Zamli::PropertyInfo* result = nullptr;
-  std::vector<const Zamli::PropertyInfo*> params;
-};
-
-MemberRecords RecordsOf(const Zamli::ManagedObjectType& type, int index) {
-  MemberRecords r;
-  const Zamli::ManagedMethod* member = type.GetMember(index);
-  if (member->IsPropertyReader()) {
-    r.result = member->GetPropertyInfo();
-  } else {
-    const Zamli::MethodInfo* m = member->GetMethodInfo();
-    r.result = m->result.type ? &m->result : nullptr;
-    for (int i = 0; m->params[i].type != nullptr; ++i) r.params.push_back(&m->params[i]);
-  }
-  return r;
-}
-
-// What a server object saw and answered.
-struct Record {
-  int member = -1;
-  Args args;
-  Ref<Any> answer;
-};
-
-template <class Server>
-class RecordingServer : public Server {
- public:
-  RecordingServer(const std::string& id, const Zamli::ManagedObjectType* type, Record* record)
-      : Server(id), type_(type), record_(record) {}
-  void _Unimplemented(int member, Args& args, Ref<Any>& result) override {
-    record_->member = member;
-    record_->args = args;
-    MemberRecords records = RecordsOf(*type_, member);
-    result = records.result ? ValueFor(*records.result, member) : Ref<Any>();
-    record_->answer = result;
-  }
-
- private:
-  const Zamli::ManagedObjectType* type_;
-  Record* record_;
-};
-
-// A test argument of the declared C++ type P, built from the parameter record.
-template <class P>
-struct TestArg {
-  Ref<Any> boxed;
-  std::remove_cvref_t<P> value{};
-  TestArg(const Zamli::PropertyInfo& p, int seed) : boxed(ValueFor(p, seed)) {
-    using V = std::remove_cvref_t<P>;
-    if constexpr (std::is_pointer_v<V>) {
-      value = Zamli::NarrowTo<std::remove_pointer_t<V>>(boxed.Get());
-    } else if constexpr (requires { typename Zamli::Call::OptionalOf<V>::type; } &&
-                         !std::is_void_v<typename Zamli::Call::OptionalOf<V>::type>) {
-      using X = typename Zamli::Call::OptionalOf<V>::type;
-      if (boxed) value = Zamli::Call::Unbox<X>(boxed.Get());
-    } else {
-      value = Zamli::Call::Unbox<V>(boxed.Get());
-    }
-  }
-  P Get() { return value; }
-};
-
-// What the server saw against what the caller passed, and the answer
-// against what came back.
-void Verify(const Record& seen, const std::vector<Ref<Any>>& passed, const Ref<Any>& back, const char* name) {
-  ASSERT_EQ(seen.args.size(), passed.size()) << name;
-  for (size_t i = 0; i < passed.size(); ++i) {
-    EXPECT_TRUE(Zamli::AreEqual(seen.args[i].Get(), passed[i].Get())) << name << " argument " << i;
-  }
-  EXPECT_TRUE(Zamli::AreEqual(back.Get(), seen.answer.Get())) << name;
-}
-
-template <class I, class R, class... P, size_t... N>
-void CallAndCheck(I& stub, R (I::*operation)(P...), const MemberRecords& records, Record& seen,
-                  std::index_sequence<N...>, const char* name) {
-  ASSERT_EQ(records.params.size(), sizeof...(N)) << name;
-  std::tuple<TestArg<std::tuple_element_t<N, std::tuple<P...>>>...> args{
-      TestArg<std::tuple_element_t<N, std::tuple<P...>>>(*records.params[N], static_cast<int>(N))...};
-  Ref<Any> back;
-  if constexpr (Zamli::Call::LastIsOut<P...>::value) {
-    using Out = typename Zamli::Call::LastIsOut<P...>::Target;
-    Ref<Out> out;
-    (stub.*operation)(std::get<N>(args).Get()..., out);
-    // An array result is never null; other results come back as answered.
-    if constexpr (std::is_base_of_v<Zamli::Collection, Out>) {
-      EXPECT_NE(out, nullptr) << name;
-    }
-    back = Ref<Any>(out.Get());
-  } else if constexpr (std::is_void_v<R>) {
-    (stub.*operation)(std::get<N>(args).Get()...);
-  } else {
-    back = Zamli::Call::BoxResult((stub.*operation)(std::get<N>(args).Get()...));
-  }
-  Verify(seen, {std::get<N>(args).boxed...}, back, name);
-}
-
-template <class I, class R, class... P>
-void CheckMember(I& stub, R (I::*operation)(P...), int index, Record& seen, const char* name) {
-  const auto& type = *Zamli::GetMoType<I>();
-  MemberRecords records = RecordsOf(type, index);
-  seen = Record{};
-  constexpr size_t n = sizeof...(P) - (Zamli::Call::LastIsOut<P...>::value ? 1 : 0);
-  CallAndCheck(stub, operation, records, seen, std::make_index_sequence<n>{}, name);
-  EXPECT_EQ(seen.member, index) << name;
-}
-
-// Each interface's stub and server classes, from the generated list.
-template <class I>
-struct Fixture;
-#define ZAMLI_TEST_MANAGED(I, StubClass, ServerClass) \
-  template <>                                         \
-  struct Fixture<I> {                                 \
-    using Stub = StubClass;                           \
-    using Server = ServerClass;                       \
-  };
-#include <pelk/type_list.inc>
+using PelkTest::Fixture;
+using PelkTest::Record;
+using PelkTest::RecordingServer;
 
 // Serves a recording server object of I and calls member `index` through a stub.
 template <class I, class Operation>
 void CheckMemberOf(Zamli::LocalAdapter& adapter, Operation operation, int index, const char* name) {
   Record record;
   const std::string id = std::string("object-") + name;
-  adapter.Register(new RecordingServer<typename Fixture<I>::Server>(id, Zamli::GetMoType<I>(), &record));
+  adapter.Register(new RecordingServer<typename Fixture<I>::Server>(id, Zamli::GetMoType<I>(), &record, &FilledObject));
   Ref<typename Fixture<I>::Stub> stub(
       new typename Fixture<I>::Stub(new Zamli::MoRef(Zamli::GetMoType<I>()->GetName(), id), &adapter, nullptr));
-  CheckMember<I>(*stub, operation, index, record, name);
+  PelkTest::CheckMember<I>(*stub, operation, index, record, name, &FilledObject);
   adapter.Unregister(id);
 }
 
@@ -218,9 +61,9 @@ TEST(Managed, PropertyReadersFollowTheMethods) {
   Zamli::LocalAdapter adapter(1);
   Record debug, usage;
   adapter.Register(new RecordingServer<Qor::Pelk::PelkDebugSystemServer>(
-      "debug", Zamli::GetMoType<Qor::Pelk::PelkDebugSystem>(), &debug));
+      "debug", Zamli::GetMoType<Qor::Pelk::PelkDebugSystem>(), &debug, &FilledObject));
   adapter.Register(new RecordingServer<Qor::Pelk::PelkForbSpaceUsageServer>(
-      "usage", Zamli::GetMoType<Qor::Pelk::PelkForbSpaceUsage>(), &usage));
+      "usage", Zamli::GetMoType<Qor::Pelk::PelkForbSpaceUsage>(), &usage, &FilledObject));
   Qor::Pelk::PelkDebugSystemStub debugStub(new Zamli::MoRef("qor.pelk.PelkDebugSystem", "debug"), &adapter, nullptr);
   Ref<Zamli::DataArray<Zamli::MoRef>> entities;
   debugStub.GetEntity(entities);

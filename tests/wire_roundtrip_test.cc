@@ -363,107 +363,8 @@ TEST_P(WireRoundTrip, EveryKindOfValueInsideAnyType) {
 // ---------------------------------------------------------------------------
 // Every member of every managed type, through the loopback adapter.
 
-struct MemberRecords {
-  const Zamli::PropertyInfo* result = nullptr;
-  std::vector<const Zamli::PropertyInfo*> params;
-};
-
-MemberRecords RecordsOf(const Zamli::ManagedObjectType& type, int index) {
-  MemberRecords r;
-  const Zamli::ManagedMethod* member = type.GetMember(index);
-  if (member->IsPropertyReader()) {
-    r.result = member->GetPropertyInfo();
-  } else {
-    const Zamli::MethodInfo* m = member->GetMethodInfo();
-    r.result = m->result.type ? &m->result : nullptr;
-    for (int i = 0; m->params[i].type != nullptr; ++i) r.params.push_back(&m->params[i]);
-  }
-  return r;
-}
-
-// What a server object saw and answered.
-struct Record {
-  int member = -1;
-  Args args;
-  Ref<Any> answer;
-};
-
-template <class Server>
-class RecordingServer : public Server {
- public:
-  RecordingServer(const std::string& id, const Zamli::ManagedObjectType* type, Record* record)
-      : Server(id), type_(type), record_(record) {}
-  void _Unimplemented(int member, Args& args, Ref<Any>& result) override {
-    record_->member = member;
-    record_->args = args;
-    MemberRecords records = RecordsOf(*type_, member);
-    result = records.result ? WireTest::ValueFor(*records.result, member) : Ref<Any>();
-    record_->answer = result;
-  }
-
- private:
-  const Zamli::ManagedObjectType* type_;
-  Record* record_;
-};
-
-template <class P>
-struct TestArg {
-  Ref<Any> boxed;
-  std::remove_cvref_t<P> value{};
-  TestArg(const Zamli::PropertyInfo& p, int seed) : boxed(WireTest::ValueFor(p, seed)) {
-    using V = std::remove_cvref_t<P>;
-    if constexpr (std::is_pointer_v<V>) {
-      value = Zamli::NarrowTo<std::remove_pointer_t<V>>(boxed.Get());
-    } else if constexpr (requires { typename Zamli::Call::OptionalOf<V>::type; } &&
-                         !std::is_void_v<typename Zamli::Call::OptionalOf<V>::type>) {
-      using X = typename Zamli::Call::OptionalOf<V>::type;
-      if (boxed) value = Zamli::Call::Unbox<X>(boxed.Get());
-    } else {
-      value = Zamli::Call::Unbox<V>(boxed.Get());
-    }
-  }
-  P Get() { return value; }
-};
-
-void Verify(const Record& seen, const std::vector<Ref<Any>>& passed, const Ref<Any>& back, const std::string& name) {
-  ASSERT_EQ(seen.args.size(), passed.size()) << name;
-  for (size_t i = 0; i < passed.size(); ++i) {
-    EXPECT_TRUE(Zamli::AreEqual(seen.args[i].Get(), passed[i].Get()))
-        << name << " argument " << i << ": " << WireTest::Differences(passed[i].Get(), seen.args[i].Get());
-  }
-  EXPECT_TRUE(Zamli::AreEqual(back.Get(), seen.answer.Get()))
-      << name << " result: " << WireTest::Differences(seen.answer.Get(), back.Get());
-}
-
-template <class I, class R, class... P, size_t... N>
-void CallAndCheck(I& stub, R (I::*operation)(P...), const MemberRecords& records, Record& seen,
-                  std::index_sequence<N...>, const std::string& name) {
-  ASSERT_EQ(records.params.size(), sizeof...(N)) << name;
-  std::tuple<TestArg<std::tuple_element_t<N, std::tuple<P...>>>...> args{
-      TestArg<std::tuple_element_t<N, std::tuple<P...>>>(*records.params[N], static_cast<int>(N))...};
-  Ref<Any> back;
-  if constexpr (Zamli::Call::LastIsOut<P...>::value) {
-    using Out = typename Zamli::Call::LastIsOut<P...>::Target;
-    Ref<Out> out;
-    (stub.*operation)(std::get<N>(args).Get()..., out);
-    back = Ref<Any>(out.Get());
-  } else if constexpr (std::is_void_v<R>) {
-    (stub.*operation)(std::get<N>(args).Get()...);
-  } else {
-    back = Zamli::Call::BoxResult((stub.*operation)(std::get<N>(args).Get()...));
-  }
-  Verify(seen, {std::get<N>(args).boxed...}, back, name);
-}
-
-template <class I>
-struct Fixture;
-#define ZAMLI_TEST_MANAGED(I, StubClass, ServerClass) \
-  template <>                                         \
-  struct Fixture<I> {                                 \
-    using Stub = StubClass;                           \
-    using Server = ServerClass;                       \
-  };
-#include <pelk/type_list.inc>
+using PelkTest::Fixture;
+using PelkTest::Record;
 
 // Calls member `index` of I through a stub over the wire; answers whether
 // it travelled. A property reader is no remote method: it may travel, or be
@@ -475,15 +376,14 @@ bool CheckMemberOf(Zamli::LocalAdapter& objects, Zamli::Wire::LoopbackAdapter& w
   const std::string id = std::string("object-") + name;
   const Zamli::ManagedObjectType* type = Zamli::GetMoType<I>();
   const bool reader = type->GetMember(index)->IsPropertyReader();
-  objects.Register(new RecordingServer<typename Fixture<I>::Server>(id, type, &record));
+  objects.Register(
+      new PelkTest::RecordingServer<typename Fixture<I>::Server>(id, type, &record, &WireTest::FilledShallow));
   Ref<typename Fixture<I>::Stub> stub(new
                                       typename Fixture<I>::Stub(new Zamli::MoRef(type->GetName(), id), &wire, nullptr));
-  constexpr size_t n = sizeof...(P) - (Zamli::Call::LastIsOut<P...>::value ? 1 : 0);
   bool travelled = false;
   try {
     I& asInterface = *stub;
-    CallAndCheck(asInterface, operation, RecordsOf(*type, index), record, std::make_index_sequence<n>{}, name);
-    EXPECT_EQ(record.member, index) << name;
+    PelkTest::CheckMember(asInterface, operation, index, record, name, &WireTest::FilledShallow);
     travelled = true;
   } catch (const Zamli::MethodFault::Exception& e) {
     if (!reader) {

@@ -5,6 +5,7 @@
 // its own class.
 #include <gtest/gtest.h>
 #include <haldun/exception.h>
+#include <member_calls.h>
 #include <value_filler.h>
 #include <zamli/compare.h>
 #include <zamli/data_array.h>
@@ -134,57 +135,14 @@ inline Ref<Zamli::DynamicData> Filled(const Zamli::DataObjectType& type, int max
   return value;
 }
 
-// A value for a property, parameter or result record, different for each
-// seed; an optional one is left out for every third seed.
+inline Ref<Zamli::DynamicData> FilledShallow(const Zamli::DataObjectType& type) { return Filled(type, 1); }
+
+// A value for a property, parameter or result record (see PelkTest::ValueFor).
 inline Ref<Zamli::Any> ValueFor(const Zamli::PropertyInfo& p, int seed) {
-  if (p.type == nullptr) return {};
-  if ((p.flags & Zamli::kOptionalFlag) && seed % 3 == 1) return {};
-  const Zamli::TypeInfo* t = p.type;
-  auto one = [&]() -> Ref<Zamli::Any> {
-    if (t->kind == Zamli::kManagedKind) return Ref<Zamli::Any>(new Zamli::MoRef(t->name, "id-" + std::to_string(seed)));
-    if (t == &Zamli::gStringTypeInfo) return Zamli::Box(std::string("text-") + std::to_string(seed));
-    if (t == &Zamli::gBoolTypeInfo) return Zamli::Box(seed % 2 == 0);
-    if (t == &Zamli::gIntTypeInfo) return Zamli::Box(seed * 7);
-    if (t == &Zamli::gLongTypeInfo) return Zamli::Box(seed * 1000003L);
-    if (t == &Zamli::gFloatTypeInfo) return Zamli::Box(seed + 0.5f);
-    if (t == &Zamli::gDateTimeTypeInfo) return Zamli::Box(Haldun::System::DateTime::FromMicroseconds(seed * 1000L));
-    if (t == &Zamli::gBinaryTypeInfo) {
-      return Zamli::Box(std::vector<unsigned char>{1, 2, static_cast<unsigned char>(seed)});
-    }
-    if (t == &Zamli::gAnyTypeInfo) return Zamli::Box(std::string("any-") + std::to_string(seed));
-    auto* type = dynamic_cast<const Zamli::DataObjectType*>(&TypeOf(t));
-    if (type->GetDataTypeInfo()->createInstance == nullptr) {  // the abstract root: any data object will do
-      type = Zamli::GetDoType<Zamli::KeyAnyValue>();
-    }
-    return Ref<Zamli::Any>(Filled(*type, 1).Get());
-  };
-  if (!(p.flags & Zamli::kArrayFlag)) return one();
-  if (t == &Zamli::gStringTypeInfo) {
-    return Ref<Zamli::Any>(new Zamli::Array<std::string>({"a-" + std::to_string(seed), "b"}));
-  }
-  if (t == &Zamli::gIntTypeInfo) return Ref<Zamli::Any>(new Zamli::Array<int>({seed, 2}));
-  if (t == &Zamli::gLongTypeInfo) return Ref<Zamli::Any>(new Zamli::Array<long>({seed, 2L}));
-  if (t->kind == Zamli::kManagedKind) {
-    auto* refs = new Zamli::DataArray<Zamli::MoRef>();
-    Ref<Zamli::Any> array(refs);
-    refs->AppendAny(one().Get());
-    return array;
-  }
-  auto* type = dynamic_cast<const Zamli::DataObjectType*>(&TypeOf(t));
-  Ref<Zamli::Any> array(type->GetDataTypeInfo()->createArray());
-  static_cast<Zamli::DataArrayBase*>(array.Get())->AppendAny(one().Get());
-  return array;
+  return PelkTest::ValueFor(p, seed, &FilledShallow);
 }
 
-inline std::string Differences(const Zamli::Any* a, const Zamli::Any* b) {
-  if (a == nullptr || b == nullptr) return a == b ? "" : "one side is null";
-  if (a->_GetType() != b->_GetType()) {
-    return "class " + a->_GetType()->GetName() + " against " + b->_GetType()->GetName();
-  }
-  std::string out;
-  for (const std::string& d : Zamli::ListDifferences(*a, *b)) out += (out.empty() ? "" : ", ") + d;
-  return out;
-}
+using PelkTest::Differences;
 
 // What an exception says, for failure messages.
 inline std::string Explain(const std::exception& e) {
