@@ -28,9 +28,24 @@ void LoopbackAdapter::Invoke(MoRef* target, ManagedMethod* method, std::vector<H
   if (target == nullptr || method == nullptr) {
     throw Haldun::InvalidArgumentException("a call needs a target and a method");
   }
-  lastRequest_ = codec_.EncodeRequest(*target, *method, args);
-  lastResponse_ = Serve(codec_, objects_, lastRequest_);
-  result = codec_.DecodeResponse(lastResponse_, *method);
+  std::string request = codec_.EncodeRequest(*target, *method, args);
+  std::string response = Serve(codec_, objects_, request);
+  {
+    std::lock_guard lock(lastMutex_);
+    lastRequest_ = request;
+    lastResponse_ = response;
+  }
+  result = codec_.DecodeResponse(response, *method);
+}
+
+std::string LoopbackAdapter::LastRequest() const {
+  std::lock_guard lock(lastMutex_);
+  return lastRequest_;
+}
+
+std::string LoopbackAdapter::LastResponse() const {
+  std::lock_guard lock(lastMutex_);
+  return lastResponse_;
 }
 
 void LoopbackAdapter::StartInvoke(MoRef* target, ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,

@@ -6,6 +6,9 @@
 #include <zamli/local_adapter.h>
 #include <zamli/wire/codec.h>
 
+#include <mutex>
+#include <string>
+
 namespace Zamli::Wire {
 
 // The server half: one request document in, one response or fault document
@@ -24,13 +27,14 @@ class ZAMLI_WIRE_EXPORT LoopbackAdapter : public StubAdapter {
                    RequestContext* context, const CompletionCallback& callback,
                    Haldun::Ref<Haldun::System::ScheduledItem>& item) override;
 
-  // The documents of the last call, for inspection.
-  const std::string& LastRequest() const { return lastRequest_; }
-  const std::string& LastResponse() const { return lastResponse_; }
+  // The documents of the last call that completed, for inspection.
+  std::string LastRequest() const;
+  std::string LastResponse() const;
 
  private:
   const Codec& codec_;
   LocalAdapter& objects_;
+  mutable std::mutex lastMutex_;  // calls may come from any thread
   std::string lastRequest_;
   std::string lastResponse_;
 };
