@@ -13,6 +13,8 @@
 //                                          array, which XML names `name`
 //   static constexpr bool kControlCharacters: whether text may hold C0
 //   controls other than tab, line feed and carriage return
+//   static constexpr bool kValidatesUtf8: whether its parser refused
+//   malformed UTF-8 already
 // and N::Group (a member: one node, or the items of a repeated array):
 //   int Count() const; N First() const; void ForEach(Path&, F) const;
 #include <haldun/exception.h>
@@ -416,7 +418,7 @@ class Decoder {
   }
 
   void CheckText(std::string_view text) {
-    if (!IsValidUtf8(text)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8");
+    if (!N::kValidatesUtf8 && !IsValidUtf8(text)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8");
     if (!N::kControlCharacters && HasControlCharacter(text)) {
       path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
     }

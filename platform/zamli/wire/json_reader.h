@@ -12,6 +12,7 @@ namespace Zamli::Wire {
 class JsonNode {
  public:
   static constexpr bool kBlanksInBase64 = false;
+  static constexpr bool kValidatesUtf8 = true;
   static constexpr bool kControlCharacters = true;
   explicit JsonNode(const rapidjson::Value* value) : value_(value) {}
 

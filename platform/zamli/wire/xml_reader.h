@@ -32,6 +32,7 @@ inline pugi::xml_node FirstElement(pugi::xml_node parent) {
 class XmlNode {
  public:
   static constexpr bool kBlanksInBase64 = true;
+  static constexpr bool kValidatesUtf8 = false;
   static constexpr bool kControlCharacters = false;
   explicit XmlNode(pugi::xml_node node) : node_(node) {}
   pugi::xml_node Get() const { return node_; }
