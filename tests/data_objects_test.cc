@@ -10,6 +10,7 @@
 #include <pelk/qor/cluster/StoragePolicyStatus.h>
 #include <pelk/qor/host/PelkProactiveRebalanceInfoEx.h>
 #include <pelk/qor/pelk/PelkNetworkConfigPnicSpeedInconsistencyIssue.h>
+#include <property_slot.h>
 #include <value_filler.h>
 #include <zamli/compare.h>
 #include <zamli/field_kind.h>
@@ -136,39 +137,7 @@ TEST(DataObjects, OneChangedLeafIsExactlyItsPath) {
   }
 }
 
-// Storage of a property's C++ type, for moving it through the record functions.
-struct Slot {
-  std::string s;
-  bool b = false;
-  signed char byte = -1;
-  int i = 0;
-  long l = 0;
-  float f = 0;
-  Haldun::System::DateTime t;
-  std::vector<unsigned char> bin;
-  Ref<Zamli::Any> ref;
-};
-
-void* OutOf(Slot& slot, const Zamli::PropertyInfo& p) {
-  switch (Zamli::KindOf(p)) {
-    case FieldKind::kString:
-      return &slot.s;
-    case FieldKind::kBool:
-      return Zamli::IsOptionalBool(p) ? static_cast<void*>(&slot.byte) : &slot.b;
-    case FieldKind::kInt:
-      return &slot.i;
-    case FieldKind::kLong:
-      return &slot.l;
-    case FieldKind::kFloat:
-      return &slot.f;
-    case FieldKind::kDateTime:
-      return &slot.t;
-    case FieldKind::kBinary:
-      return &slot.bin;
-    default:
-      return &slot.ref;
-  }
-}
+using PelkTest::Slot;
 
 TEST(DataObjects, EveryPropertyRoundTripsThroughTheRecordFunctions) {
   for (const DataObjectType* type : DataTypes()) {
@@ -177,16 +146,7 @@ TEST(DataObjects, EveryPropertyRoundTripsThroughTheRecordFunctions) {
     for (const Zamli::PropertyRef& p : type->GetAllProperties()) {
       const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
       if (!r.isPropertySet(source.Get(), p.index)) continue;
-      Slot slot;
-      r.getProperty(source.Get(), p.index, OutOf(slot, *p.info));
-      Zamli::Any* raw = slot.ref.Get();
-      bool optionalBool = Zamli::IsOptionalBool(*p.info);
-      bool value = slot.byte == 1;
-      const void* in = Zamli::KindOf(*p.info) == FieldKind::kReference || Zamli::KindOf(*p.info) == FieldKind::kArray
-                           ? static_cast<const void*>(&raw)
-                       : optionalBool ? &value
-                                      : OutOf(slot, *p.info);
-      r.setProperty(target.Get(), p.index, in);
+      PelkTest::MoveProperty(p, source.Get(), target.Get());
       EXPECT_TRUE(r.isPropertySet(target.Get(), p.index)) << type->GetName() << "." << p.info->name;
     }
     EXPECT_TRUE(source->_IsEqual(target.Get(), false)) << type->GetName();

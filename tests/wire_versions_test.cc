@@ -4,6 +4,7 @@
 // the schema.
 #include <gtest/gtest.h>
 #include <pelk/all.h>
+#include <property_slot.h>
 #include <qor/all.h>
 #include <wire_support.h>
 #include <zamli/data_object_impl.h>
@@ -108,41 +109,6 @@ std::vector<const Zamli::ManagedObjectType*> ManagedTypes() {
   return out;
 }
 
-// Storage for a property's value while it moves between two objects
-// through the record functions.
-struct Slot {
-  std::string s;
-  signed char byte = -1;
-  bool b = false;
-  int i = 0;
-  long l = 0;
-  float f = 0;
-  Haldun::System::DateTime t;
-  std::vector<unsigned char> bin;
-  Ref<Any> ref;
-};
-
-void* OutOf(Slot& slot, const Zamli::PropertyInfo& p) {
-  switch (Zamli::KindOf(p)) {
-    case FieldKind::kString:
-      return &slot.s;
-    case FieldKind::kBool:
-      return Zamli::IsOptionalBool(p) ? static_cast<void*>(&slot.byte) : &slot.b;
-    case FieldKind::kInt:
-      return &slot.i;
-    case FieldKind::kLong:
-      return &slot.l;
-    case FieldKind::kFloat:
-      return &slot.f;
-    case FieldKind::kDateTime:
-      return &slot.t;
-    case FieldKind::kBinary:
-      return &slot.bin;
-    default:
-      return &slot.ref;
-  }
-}
-
 // A new object of `type` holding the values of `source` for the properties
 // of `type` that `version` includes: what `source` must arrive as when it
 // travels as `type` for that version.
@@ -153,14 +119,7 @@ Ref<Zamli::DynamicData> AsSeenBy(const Zamli::DynamicData& source, const Zamli::
   for (const Zamli::PropertyRef& p : type.GetAllProperties()) {
     const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
     if (!Includes(version, p.info->version) || !r.isPropertySet(from, p.index)) continue;
-    Slot slot;
-    r.getProperty(from, p.index, OutOf(slot, *p.info));
-    Any* raw = slot.ref.Get();
-    bool flag = slot.byte == 1;
-    const void* in = !IsValueKind(*p.info)            ? static_cast<const void*>(&raw)
-                     : Zamli::IsOptionalBool(*p.info) ? &flag
-                                                      : OutOf(slot, *p.info);
-    r.setProperty(out.Get(), p.index, in);
+    PelkTest::MoveProperty(p, from, out.Get());
   }
   return out;
 }

@@ -31,6 +31,7 @@
 
 #include <cctype>
 #include <climits>
+#include <optional>
 #include <string>
 
 namespace Zamli::Wire {
@@ -522,13 +523,19 @@ void DecodeArguments(Decoder<N>& d, const N& call, const MethodInfo& method, std
   }
 }
 
-// The result member of a response, if any.
+// The result of a response: its only member is "returnval", or none.
 template <class N>
-Haldun::Ref<Any> DecodeResult(Decoder<N>& d, const typename N::Group* returnval, const MethodInfo& method) {
+Haldun::Ref<Any> DecodeResult(Decoder<N>& d, const N& response, const MethodInfo& method) {
   Path& path = d.GetPath();
+  std::optional<typename N::Group> returnval;
+  response.ForEachMember(path, [&](std::string_view name, const typename N::Group& group) {
+    if (name != "returnval") Fail(Problem::kInvalidArgument, std::string(name), "not part of a response");
+    if (returnval) Fail(Problem::kInvalidArgument, "returnval", "given more than once");
+    returnval = group;
+  });
   path.Push("returnval");
   Haldun::Ref<Any> result;
-  if (returnval != nullptr) {
+  if (returnval) {
     if (method.result.type == nullptr) path.Fail(Problem::kInvalidArgument, "the method returns nothing");
     result = d.Member(*returnval, DeclaredOf(method.result.type, method.result.flags & kArrayFlag));
   }
@@ -537,6 +544,22 @@ Haldun::Ref<Any> DecodeResult(Decoder<N>& d, const typename N::Group* returnval,
   }
   path.Pop();
   return result;
+}
+
+// A call: its target (`self`, null when the document has none), the method
+// that the target's type and `wireName` name, and the arguments.
+template <class N>
+Request DecodeCall(Decoder<N>& d, const N& call, const N* self, std::string_view wireName) {
+  Path& path = d.GetPath();
+  path.Push("_this");
+  Request request;
+  if (self != nullptr)
+    request.target = Haldun::Ref<MoRef>(static_cast<MoRef*>(d.Value(*self, Declared{ValueKind::kMoRef}).Get()));
+  if (!request.target) path.Fail(Problem::kInvalidArgument, "the call names no target");
+  path.Pop();
+  request.method = &ResolveMethod(d, *request.target, wireName);
+  DecodeArguments(d, call, *request.method->GetMethodInfo(), request.args);
+  return request;
 }
 
 }  // namespace Zamli::Wire

@@ -204,15 +204,12 @@ class Encoder {
     }
   }
 
+  // The boxed value (booleans' boxes hand theirs out by value).
   template <class T>
-  const T& Unbox(const Any& value) {
+  decltype(auto) Unbox(const Any& value) {
     auto* box = dynamic_cast<const Primitive<T>*>(&value);
     if (box == nullptr) Mismatch(PrimitiveName<T>(), value);
-    if constexpr (std::is_same_v<T, bool>) {
-      return box->GetValue() ? kTrue : kFalse;
-    } else {
-      return box->GetValue();
-    }
+    return box->GetValue();
   }
 
   template <class T>
@@ -296,19 +293,19 @@ class Encoder {
     }
     switch (d.kind) {
       case ValueKind::kString:
-        StringItems(itemName, Typed<Zamli::Array<std::string>>(value, d).GetValues());
+        StringItems(itemName, Typed<Zamli::Array<std::string>>(value).GetValues());
         return;
       case ValueKind::kInt:
-        for (int v : Typed<Zamli::Array<int>>(value, d).GetValues()) out_.Integer(itemName, v, TypeTag{});
+        for (int v : Typed<Zamli::Array<int>>(value).GetValues()) out_.Integer(itemName, v, TypeTag{});
         return;
       case ValueKind::kLong:
-        for (long v : Typed<Zamli::Array<long>>(value, d).GetValues()) out_.Integer(itemName, v, TypeTag{});
+        for (long v : Typed<Zamli::Array<long>>(value).GetValues()) out_.Integer(itemName, v, TypeTag{});
         return;
       case ValueKind::kData:
       case ValueKind::kMoRef:
       case ValueKind::kAny:
       case ValueKind::kDynamicArray: {
-        const auto& elements = Typed<DataArrayBase>(value, d).GetElements();
+        const auto& elements = Typed<DataArrayBase>(value).GetElements();
         int index = 0;
         for (const Haldun::Ref<Any>& e : elements) {
           path_.PushIndex(index++);
@@ -337,7 +334,7 @@ class Encoder {
   }
 
   template <class A>
-  const A& Typed(const Any& value, const Declared&) {
+  const A& Typed(const Any& value) {
     auto* array = dynamic_cast<const A*>(&value);
     if (array == nullptr) Mismatch(Haldun::Demangle(typeid(A)), value);
     return *array;
@@ -375,14 +372,19 @@ class Encoder {
                "expected " + expected + ", got " + (actual ? actual->GetName() : Haldun::Demangle(typeid(value))));
   }
 
-  static constexpr bool kTrue = true;
-  static constexpr bool kFalse = false;
-
   W& out_;
   const VersionFilter& versions_;
   Path path_;
   std::string text_;
 };
+
+// The result of a call, as "returnval".
+template <class W>
+void EncodeResult(Encoder<W>& e, const MethodInfo& method, const Any* result) {
+  if (method.result.type == nullptr) return;
+  e.Value("returnval", result, DeclaredOf(method.result.type, method.result.flags & kArrayFlag), ArrayStyle::kRepeated,
+          !(method.result.flags & kOptionalFlag));
+}
 
 // The parameters of a call, in declared order.
 template <class W>

@@ -24,8 +24,6 @@ class Path {
   void Push(std::string_view name) { frames_.push_back(Frame{name, -1}); }
   void PushIndex(int index) { frames_.push_back(Frame{{}, index}); }
   void Pop() { frames_.pop_back(); }
-  size_t Size() const { return frames_.size(); }
-  void Truncate(size_t size) { frames_.resize(size); }
   std::string ToString() const;
 
   [[noreturn]] void Fail(Problem problem, const std::string& message) const {

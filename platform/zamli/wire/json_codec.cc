@@ -163,6 +163,19 @@ Haldun::Ref<MethodFault> FaultOf(Decoder<JsonNode>& d, const rapidjson::Value& f
   return Haldun::Ref<MethodFault>(static_cast<MethodFault*>(value.Get()));
 }
 
+// A top-level object holding what `content` writes.
+template <class Content>
+std::string InObject(const Codec& codec, Content&& content) {
+  VersionFilter versions(codec.GetVersion());
+  std::string out;
+  JsonWriter writer(out);
+  Encoder<JsonWriter> encoder(writer, versions);
+  writer.BeginObject("", TypeTag{});
+  content(writer, encoder);
+  writer.EndObject("");
+  return out;
+}
+
 }  // namespace
 
 std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared) {
@@ -187,16 +200,11 @@ Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, cons
 
 std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method, const Args& args) {
   const MethodInfo& info = CallableMethod(codec, method);
-  VersionFilter versions(codec.GetVersion());
-  std::string out;
-  JsonWriter writer(out);
-  Encoder<JsonWriter> encoder(writer, versions);
-  writer.BeginObject("", TypeTag{});
-  writer.String("_method", info.wsdlName, TypeTag{});
-  encoder.Value("_this", &target, Declared{ValueKind::kMoRef}, ArrayStyle::kRepeated, true);
-  EncodeParameters(encoder, info, args);
-  writer.EndObject("");
-  return out;
+  return InObject(codec, [&](JsonWriter& writer, Encoder<JsonWriter>& encoder) {
+    writer.String("_method", info.wsdlName, TypeTag{});
+    encoder.Value("_this", &target, Declared{ValueKind::kMoRef}, ArrayStyle::kRepeated, true);
+    EncodeParameters(encoder, info, args);
+  });
 }
 
 Request DecodeRequest(const Codec& codec, std::string_view document) {
@@ -210,32 +218,13 @@ Request DecodeRequest(const Codec& codec, std::string_view document) {
     Fail(Problem::kInvalidArgument, "_method", "the call names no method");
   }
   const rapidjson::Value* self = MemberOf(call, "_this");
-  if (self == nullptr) Fail(Problem::kInvalidArgument, "_this", "the call names no target");
-  Request request;
-  decoder.GetPath().Push("_this");
-  request.target =
-      Haldun::Ref<MoRef>(static_cast<MoRef*>(decoder.Member(JsonNode::Group(self), Declared{ValueKind::kMoRef}).Get()));
-  if (!request.target) decoder.GetPath().Fail(Problem::kInvalidArgument, "the call names no target");
-  decoder.GetPath().Pop();
-  const ManagedMethod& method = ResolveMethod(decoder, *request.target, JsonNode::View(*methodName));
-  request.method = &method;
-  DecodeArguments(decoder, JsonNode(&call), *method.GetMethodInfo(), request.args);
-  return request;
+  JsonNode target(self);
+  return DecodeCall(decoder, JsonNode(&call), self ? &target : nullptr, JsonNode::View(*methodName));
 }
 
 std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) {
   const MethodInfo& info = CallableMethod(codec, method);
-  VersionFilter versions(codec.GetVersion());
-  std::string out;
-  JsonWriter writer(out);
-  Encoder<JsonWriter> encoder(writer, versions);
-  writer.BeginObject("", TypeTag{});
-  if (info.result.type != nullptr) {
-    encoder.Value("returnval", result, DeclaredOf(info.result.type, info.result.flags & kArrayFlag),
-                  ArrayStyle::kRepeated, !(info.result.flags & kOptionalFlag));
-  }
-  writer.EndObject("");
-  return out;
+  return InObject(codec, [&](JsonWriter&, Encoder<JsonWriter>& encoder) { EncodeResult(encoder, info, result); });
 }
 
 Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
@@ -246,30 +235,16 @@ Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, c
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
   if (const rapidjson::Value* fault = MemberOf(response, "fault")) FaultOf(decoder, *fault)->ThrowInternal();
-  const rapidjson::Value* returnval = nullptr;
-  for (auto it = response.MemberBegin(); it != response.MemberEnd(); ++it) {
-    std::string_view name = JsonNode::View(it->name);
-    if (name != "returnval") Fail(Problem::kInvalidArgument, std::string(name), "not part of a response");
-    if (returnval != nullptr) Fail(Problem::kInvalidArgument, "returnval", "given more than once");
-    returnval = &it->value;
-  }
-  if (returnval == nullptr) return DecodeResult<JsonNode>(decoder, nullptr, info);
-  JsonNode::Group group(returnval);
-  return DecodeResult(decoder, &group, info);
+  return DecodeResult(decoder, JsonNode(&response), info);
 }
 
 std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
-  VersionFilter versions(codec.GetVersion());
-  const DataObjectType& type = FaultTypeFor(versions, fault);
-  std::string out;
-  JsonWriter writer(out);
-  Encoder<JsonWriter> encoder(writer, versions);
-  writer.BeginObject("", TypeTag{});
-  // Named by its class even where the declaration would imply it.
-  encoder.NamedObject("fault", fault, type);
-  writer.String("faultstring", Describe(fault), TypeTag{});
-  writer.EndObject("");
-  return out;
+  const DataObjectType& type = FaultTypeFor(VersionFilter(codec.GetVersion()), fault);
+  return InObject(codec, [&](JsonWriter& writer, Encoder<JsonWriter>& encoder) {
+    // Named by its class even where the declaration would imply it.
+    encoder.NamedObject("fault", fault, type);
+    writer.String("faultstring", Describe(fault), TypeTag{});
+  });
 }
 
 Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document) {

@@ -41,11 +41,8 @@ class JsonNode {
     return it->value.IsString() ? View(it->value) : std::string_view("?");
   }
 
-  bool ReadString(std::string_view& text, std::string& = Unused()) const {
-    if (!value_->IsString()) return false;
-    text = View(*value_);
-    return true;
-  }
+  // JSON strings come whole: `scratch` is never needed.
+  bool ReadString(std::string_view& text, std::string& /*scratch*/) const { return String(text); }
   bool ReadBool(bool& v) const {
     if (!value_->IsBool()) return false;
     v = value_->GetBool();
@@ -59,7 +56,7 @@ class JsonNode {
   bool ReadFloat(float& v) const {
     if (value_->IsNumber()) return FloatFromDouble(value_->GetDouble(), v);
     std::string_view text;
-    return ReadString(text) && (text == "NaN" || text == "INF" || text == "-INF") && ParseFloat(text, v);
+    return String(text) && (text == "NaN" || text == "INF" || text == "-INF") && ParseFloat(text, v);
   }
   bool ReadReference(std::string_view& type, std::string_view& id) const {
     if (!value_->IsObject()) return false;
@@ -124,13 +121,12 @@ class JsonNode {
   static std::string_view View(const rapidjson::Value& v) { return {v.GetString(), v.GetStringLength()}; }
 
  private:
-  static std::string& Unused() {
-    thread_local std::string unused;
-    return unused;
+  bool String(std::string_view& text) const {
+    if (!value_->IsString()) return false;
+    text = View(*value_);
+    return true;
   }
 
- public:
- private:
   const rapidjson::Value* value_;
 };
 

@@ -7,7 +7,6 @@
 #include <zamli/wire/xml_writer.h>
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 namespace Zamli::Wire::Xml {
@@ -255,27 +254,14 @@ Request DecodeRequest(const Codec& codec, std::string_view document) {
   VersionFilter versions(codec.GetVersion());
   Decoder<XmlNode> decoder(versions, codec.GetLimits());
   pugi::xml_node self = Child(call, "_this");
-  if (!self) Fail(Problem::kInvalidArgument, "_this", "the call names no target");
-  Request request;
-  decoder.GetPath().Push("_this");
-  request.target = Haldun::Ref<MoRef>(
-      static_cast<MoRef*>(decoder.Member(XmlNode::Group(self, 1), Declared{ValueKind::kMoRef}).Get()));
-  if (!request.target) decoder.GetPath().Fail(Problem::kInvalidArgument, "the call names no target");
-  decoder.GetPath().Pop();
-  const ManagedMethod& method = ResolveMethod(decoder, *request.target, LocalName(call.name()));
-  request.method = &method;
-  DecodeArguments(decoder, XmlNode(call), *method.GetMethodInfo(), request.args);
-  return request;
+  XmlNode target(self);
+  return DecodeCall(decoder, XmlNode(call), self ? &target : nullptr, LocalName(call.name()));
 }
 
 std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) {
   const MethodInfo& info = CallableMethod(codec, method);
-  return InEnvelope(codec, std::string(info.wsdlName) + "Response", [&](Encoder<XmlWriter>& encoder) {
-    if (info.result.type != nullptr) {
-      encoder.Value("returnval", result, DeclaredOf(info.result.type, info.result.flags & kArrayFlag),
-                    ArrayStyle::kRepeated, !(info.result.flags & kOptionalFlag));
-    }
-  });
+  return InEnvelope(codec, std::string(info.wsdlName) + "Response",
+                    [&](Encoder<XmlWriter>& encoder) { EncodeResult(encoder, info, result); });
 }
 
 Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
@@ -289,13 +275,7 @@ Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, c
   if (LocalName(content.name()) != std::string(info.wsdlName) + "Response") {
     Fail(Problem::kInvalidArgument, "", "not a response to " + std::string(info.wsdlName));
   }
-  std::optional<XmlNode::Group> returnval;
-  XmlNode(content).ForEachMember(decoder.GetPath(), [&](std::string_view name, const XmlNode::Group& group) {
-    if (name != "returnval") Fail(Problem::kInvalidArgument, std::string(name), "not part of a response");
-    if (returnval) Fail(Problem::kInvalidArgument, "returnval", "given more than once");
-    returnval = group;
-  });
-  return DecodeResult(decoder, returnval ? &*returnval : nullptr, info);
+  return DecodeResult(decoder, XmlNode(content), info);
 }
 
 std::string EncodeFault(const Codec& codec, const MethodFault& fault) {

@@ -1,0 +1,66 @@
+#pragma once
+// Moving a property's value between two objects through the record
+// functions, as the runtime does: getProperty into storage of the property's
+// C++ type, then setProperty from it.
+#include <haldun/date_time.h>
+#include <haldun/ref.h>
+#include <zamli/dynamic_data.h>
+#include <zamli/field_kind.h>
+#include <zamli/type.h>
+
+#include <string>
+#include <vector>
+
+namespace PelkTest {
+
+// Storage for any property's value.
+struct Slot {
+  std::string s;
+  bool b = false;
+  signed char byte = -1;  // an optional boolean: -1 unset, 0 false, 1 true
+  int i = 0;
+  long l = 0;
+  float f = 0;
+  Haldun::System::DateTime t;
+  std::vector<unsigned char> bin;
+  Haldun::Ref<Zamli::Any> ref;
+};
+
+// Where getProperty writes the value of `p`.
+inline void* OutOf(Slot& slot, const Zamli::PropertyInfo& p) {
+  switch (Zamli::KindOf(p)) {
+    case Zamli::FieldKind::kString:
+      return &slot.s;
+    case Zamli::FieldKind::kBool:
+      return Zamli::IsOptionalBool(p) ? static_cast<void*>(&slot.byte) : &slot.b;
+    case Zamli::FieldKind::kInt:
+      return &slot.i;
+    case Zamli::FieldKind::kLong:
+      return &slot.l;
+    case Zamli::FieldKind::kFloat:
+      return &slot.f;
+    case Zamli::FieldKind::kDateTime:
+      return &slot.t;
+    case Zamli::FieldKind::kBinary:
+      return &slot.bin;
+    default:
+      return &slot.ref;
+  }
+}
+
+// Copies property `p` of `from` into `to` through the records.
+inline void MoveProperty(const Zamli::PropertyRef& p, Zamli::DynamicData* from, Zamli::DynamicData* to) {
+  const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
+  Slot slot;
+  r.getProperty(from, p.index, OutOf(slot, *p.info));
+  Zamli::Any* raw = slot.ref.Get();
+  bool flag = slot.byte == 1;
+  Zamli::FieldKind kind = Zamli::KindOf(*p.info);
+  const void* in = kind == Zamli::FieldKind::kReference || kind == Zamli::FieldKind::kArray
+                       ? static_cast<const void*>(&raw)
+                   : Zamli::IsOptionalBool(*p.info) ? &flag
+                                                    : OutOf(slot, *p.info);
+  r.setProperty(to, p.index, in);
+}
+
+}  // namespace PelkTest
