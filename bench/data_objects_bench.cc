@@ -2,9 +2,9 @@
 // clone, compare, diff, and single-property access through the records.
 #include <benchmark/benchmark.h>
 #include <value_filler.h>
-#include <zamli/compare.h>
-#include <zamli/data_array.h>
-#include <zamli/field_kind.h>
+#include <zamli/types/field_kind.h>
+#include <zamli/values/compare.h>
+#include <zamli/values/data_array.h>
 
 namespace {
 

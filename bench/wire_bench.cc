@@ -6,8 +6,8 @@
 #include <pelk/qor/cluster/PelkClusterHealthSummary.h>
 #include <pelk/qor/cluster/PelkZovClusterHealthSystem.h>
 #include <value_filler.h>
-#include <zamli/compare.h>
-#include <zamli/local_adapter.h>
+#include <zamli/calls/local_adapter.h>
+#include <zamli/values/compare.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/loopback.h>
 

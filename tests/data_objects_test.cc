@@ -12,10 +12,10 @@
 #include <pelk/qor/pelk/PelkNetworkConfigPnicSpeedInconsistencyIssue.h>
 #include <property_slot.h>
 #include <value_filler.h>
-#include <zamli/compare.h>
-#include <zamli/field_kind.h>
-#include <zamli/primitive.h>
-#include <zamli/registry.h>
+#include <zamli/types/field_kind.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/compare.h>
+#include <zamli/values/primitive.h>
 
 #include <cmath>
 #include <limits>

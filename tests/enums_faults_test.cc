@@ -2,9 +2,9 @@
 // generated list names each enumeration and each fault with its chain.
 #include <gtest/gtest.h>
 #include <pelk/all.h>
-#include <zamli/compare.h>
-#include <zamli/enum_value.h>
-#include <zamli/registry.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/compare.h>
+#include <zamli/values/enum_value.h>
 
 #include <set>
 

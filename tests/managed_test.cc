@@ -6,11 +6,11 @@
 #include <pelk/all.h>
 #include <qor/all.h>
 #include <value_filler.h>
-#include <zamli/call.h>
-#include <zamli/compare.h>
-#include <zamli/local_adapter.h>
-#include <zamli/primitive_types.h>
-#include <zamli/registry.h>
+#include <zamli/calls/call.h>
+#include <zamli/calls/local_adapter.h>
+#include <zamli/types/primitive_records.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/compare.h>
 
 #include <atomic>
 #include <thread>

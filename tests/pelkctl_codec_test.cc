@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <transcode.h>
 #include <value_filler.h>
-#include <zamli/compare.h>
-#include <zamli/data_array.h>
-#include <zamli/dynamic_data.h>
-#include <zamli/registry.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/compare.h>
+#include <zamli/values/data_array.h>
+#include <zamli/values/method_fault.h>
 #include <zamli/wire/codec.h>
 
 #include <sstream>

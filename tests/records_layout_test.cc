@@ -1,7 +1,7 @@
 // The record layouts are a binary contract with every type library: field
 // order and widths are checked at compile time, one row per field.
 #include <gtest/gtest.h>
-#include <zamli/records.h>
+#include <zamli/types/records.h>
 
 #include <cstddef>
 

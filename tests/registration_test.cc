@@ -4,8 +4,8 @@
 #include <haldun/exception.h>
 #include <pelk/all.h>
 #include <pelk/type_infos.h>
-#include <zamli/accessors.h>
-#include <zamli/registry.h>
+#include <zamli/types/accessors.h>
+#include <zamli/types/registry.h>
 
 #include <set>
 #include <string>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <pelk/type_infos.h>
 #include <qor/type_infos.h>
-#include <zamli/registry.h>
+#include <zamli/types/registry.h>
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <qor/all.h>
 #include <unistd.h>
 #include <wire_support.h>
-#include <zamli/enum_value.h>
+#include <zamli/values/enum_value.h>
 
 #include <cstdio>
 #include <fstream>

@@ -6,7 +6,7 @@
 #include <pelk/all.h>
 #include <qor/all.h>
 #include <wire_support.h>
-#include <zamli/enum_value.h>
+#include <zamli/values/enum_value.h>
 
 #include <cstdlib>
 #include <fstream>

@@ -6,9 +6,9 @@
 #include <pelk/all.h>
 #include <qor/all.h>
 #include <wire_support.h>
-#include <zamli/call.h>
-#include <zamli/enum_value.h>
-#include <zamli/local_adapter.h>
+#include <zamli/calls/call.h>
+#include <zamli/calls/local_adapter.h>
+#include <zamli/values/enum_value.h>
 #include <zamli/wire/loopback.h>
 
 #include <cfloat>

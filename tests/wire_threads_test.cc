@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <pelk/qor/cluster/PelkZovClusterHealthSystem.h>
 #include <wire_support.h>
-#include <zamli/local_adapter.h>
+#include <zamli/calls/local_adapter.h>
 #include <zamli/wire/loopback.h>
 
 #include <thread>

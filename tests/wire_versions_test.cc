@@ -7,8 +7,8 @@
 #include <property_slot.h>
 #include <qor/all.h>
 #include <wire_support.h>
-#include <zamli/data_object_impl.h>
-#include <zamli/type_info_loader.h>
+#include <zamli/codegen/data_object_impl.h>
+#include <zamli/types/type_info_loader.h>
 
 #include <algorithm>
 #include <regex>

@@ -41,7 +41,7 @@ class Emitter:
     def type_infos_h(self):
         lib = self.lib
         out = [BANNER.format(src="the " + lib.namespace + " schema"), "#pragma once",
-               "#include <zamli/primitive_types.h>", ""]
+               "#include <zamli/types/primitive_records.h>", ""]
         for ns in self.imports:
             out.insert(3, f"#include <{ns}/type_infos.h>")
         out.append('extern "C" {')
@@ -82,7 +82,7 @@ class Emitter:
         lib = self.lib
         mine = [lib.types_by_name[td.name] for td in schema_file.types]
         out = [BANNER.format(src=source_name(schema_file.path)), f'#include "{lib.namespace}/tables.h"',
-               "#include <zamli/call.h>", "#include <zamli/data_object_impl.h>", "#include <zamli/enum_impl.h>"]
+               "#include <zamli/calls/call.h>", "#include <zamli/codegen/data_object_impl.h>", "#include <zamli/codegen/enum_impl.h>"]
         out += [f"#include <{h}>" for h in self.classes.source_includes(mine)]
         out += [f"#include <{lib.namespace}/fwd.h>", "",
                 "// The field tables take member offsets of classes with virtual functions.",
@@ -150,9 +150,9 @@ class Emitter:
         nv = len(lib.versions)
         parents = [(v.name, p) for v in reversed(lib.versions) for p in v.parents]
         out = [BANNER.format(src="the " + lib.namespace + " schema"), f"#include <{lib.namespace}/all.h>",
-               f'#include "{lib.namespace}/tables.h"', "#include <zamli/data_functions.h>",
-               "#include <zamli/enum_value.h>", "#include <zamli/type_info_loader.h>",
-               "#include <zamli/accessors.h>", "#include <zamli/property_lookup.h>", "", f"namespace {ns} {{",
+               f'#include "{lib.namespace}/tables.h"', "#include <zamli/codegen/data_functions.h>",
+               "#include <zamli/values/enum_value.h>", "#include <zamli/types/type_info_loader.h>",
+               "#include <zamli/types/accessors.h>", "#include <zamli/types/property_lookup.h>", "", f"namespace {ns} {{",
                "int kettarNamespaceId = 0;",
                f"Zamli::Version* officialVersions[{nv}] = {{}};",
                f"Zamli::Version* internalVersions[{nv}] = {{}};",

@@ -81,7 +81,7 @@ class ClassEmitter:
         lib = self.lib
         out = [BANNER.format(src=f"the {lib.namespace} schema"), "#pragma once",
                "// Every class and enumeration of the library that sits directly in a namespace.",
-               "#include <zamli/accessors.h>"]
+               "#include <zamli/types/accessors.h>"]
         out += [f"#include <{ns}/fwd.h>" for ns in self.imports]
         out.append("")
         for t in sorted(lib.own_types, key=lambda t: t.cls):
@@ -157,7 +157,7 @@ class ClassEmitter:
     def class_h(self, t):
         src = source_name(t.where.file) if t.where else f"the {self.lib.namespace} schema"
         out = [BANNER.format(src=src), "#pragma once", f"#include <{self.lib.namespace}/fwd.h>",
-               "#include <zamli/base_classes.h>"]
+               "#include <zamli/codegen/base_classes.h>"]
         out += [f"#include <{h}>" for h in self.includes_of(t)]
         out.append("")
         enc = self.enclosing(t)

@@ -1,7 +1,7 @@
 """Prints the remote service interfaces: for each managed type its interface
 class, client stub and server base (in the class header), and in the area
 source their definitions and the type's dispatch and stub factory. Each
-member is one line on top of the runtime's call templates (zamli/call.h)."""
+member is one line on top of the runtime's call templates (zamli/calls/call.h)."""
 from .emit_classes import CPP_KEYWORDS, leaf_of
 from .model import FLAG_ARRAY, FLAG_OPTIONAL, PRIMITIVE_CPP, field_cpp
 

@@ -383,7 +383,7 @@ class RealSchemaTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.own_paths = sorted(glob.glob(os.path.join(ROOT, "interface", "*.schema")))
-        cls.import_path = os.path.join(ROOT, "platform", "qor", "qor.schema")
+        cls.import_path = os.path.join(ROOT, "interface", "base", "qor.schema")
         own = [parse.parse_file(p) for p in cls.own_paths]
         cls.lib = model.build(own, [parse.parse_file(cls.import_path)], [o for sf in own for o in sf.register_before])
 

@@ -10,13 +10,13 @@
 #include <haldun/date_time.h>
 #include <haldun/exception.h>
 #include <value_filler.h>
-#include <zamli/array.h>
-#include <zamli/data_array.h>
-#include <zamli/dynamic_data.h>
-#include <zamli/mo_ref.h>
-#include <zamli/primitive.h>
-#include <zamli/primitive_types.h>
-#include <zamli/registry.h>
+#include <zamli/types/primitive_records.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/array.h>
+#include <zamli/values/data_array.h>
+#include <zamli/values/method_fault.h>
+#include <zamli/values/mo_ref.h>
+#include <zamli/values/primitive.h>
 
 #include <cmath>
 #include <cstdio>

@@ -1,12 +1,12 @@
 #include "wire_fuzz_harness.h"
 
 #include <haldun/exception.h>
-#include <zamli/any.h>
-#include <zamli/compare.h>
-#include <zamli/dynamic_data.h>
-#include <zamli/mo_ref.h>
-#include <zamli/registry.h>
-#include <zamli/type_of.h>
+#include <zamli/types/accessors.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/any.h>
+#include <zamli/values/compare.h>
+#include <zamli/values/method_fault.h>
+#include <zamli/values/mo_ref.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -9,8 +9,8 @@
 //   7    the version of the codec: Versions()[bit]
 // Every decoder (value, request, response, fault) is tried on each document;
 // those whose top level does not fit refuse it at once.
-#include <zamli/type.h>
-#include <zamli/version.h>
+#include <zamli/types/type.h>
+#include <zamli/types/version.h>
 #include <zamli/wire/codec.h>
 
 #include <cstddef>

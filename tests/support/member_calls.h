@@ -5,10 +5,10 @@
 // differ in how calls travel (the adapter) and how data objects are made.
 #include <gtest/gtest.h>
 #include <pelk/all.h>
-#include <zamli/call.h>
-#include <zamli/compare.h>
-#include <zamli/primitive_types.h>
-#include <zamli/registry.h>
+#include <zamli/calls/call.h>
+#include <zamli/types/primitive_records.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/compare.h>
 
 #include <string>
 #include <tuple>

@@ -4,9 +4,9 @@
 // C++ type, then setProperty from it.
 #include <haldun/date_time.h>
 #include <haldun/ref.h>
-#include <zamli/dynamic_data.h>
-#include <zamli/field_kind.h>
-#include <zamli/type.h>
+#include <zamli/types/field_kind.h>
+#include <zamli/types/type.h>
+#include <zamli/values/dynamic_data.h>
 
 #include <string>
 #include <vector>

@@ -1,13 +1,13 @@
 #include "value_filler.h"
 
 #include <haldun/exception.h>
-#include <zamli/array.h>
-#include <zamli/data_array.h>
-#include <zamli/field_kind.h>
-#include <zamli/mo_ref.h>
-#include <zamli/primitive.h>
-#include <zamli/primitive_types.h>
-#include <zamli/registry.h>
+#include <zamli/types/field_kind.h>
+#include <zamli/types/primitive_records.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/array.h>
+#include <zamli/values/data_array.h>
+#include <zamli/values/mo_ref.h>
+#include <zamli/values/primitive.h>
 
 #include <cstdio>
 #include <cstring>

@@ -4,8 +4,8 @@
 // the reference workload tree; tests use it to fill every property of every
 // type. Every scalar set is reported to an optional listener, in fill order.
 #include <haldun/ref.h>
-#include <zamli/dynamic_data.h>
-#include <zamli/type.h>
+#include <zamli/types/type.h>
+#include <zamli/values/dynamic_data.h>
 
 #include <functional>
 #include <string>

@@ -7,13 +7,13 @@
 #include <haldun/exception.h>
 #include <member_calls.h>
 #include <value_filler.h>
-#include <zamli/compare.h>
-#include <zamli/data_array.h>
-#include <zamli/field_kind.h>
-#include <zamli/mo_ref.h>
-#include <zamli/primitive.h>
-#include <zamli/primitive_types.h>
-#include <zamli/registry.h>
+#include <zamli/types/field_kind.h>
+#include <zamli/types/primitive_records.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/compare.h>
+#include <zamli/values/data_array.h>
+#include <zamli/values/mo_ref.h>
+#include <zamli/values/primitive.h>
 #include <zamli/wire/codec.h>
 
 #include <functional>

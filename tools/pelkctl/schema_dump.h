@@ -1,7 +1,7 @@
 #pragma once
 // Reads a registered namespace back out of the runtime: its versions and
 // every type of its type list, from the type objects and the records they hold.
-#include <zamli/registry.h>
+#include <zamli/types/registry.h>
 
 #include <iosfwd>
 #include <nlohmann/json.hpp>

@@ -1,6 +1,6 @@
 #include "transcode.h"
 
-#include <zamli/registry.h>
+#include <zamli/types/registry.h>
 
 #include <istream>
 #include <iterator>

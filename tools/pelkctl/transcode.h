@@ -2,8 +2,8 @@
 // Wire documents from one encoding into the other, for `pelkctl encode` and
 // `pelkctl decode`: a person reads a document in the encoding they find
 // easier, or writes one by hand and has the codec produce the other.
-#include <zamli/type.h>
-#include <zamli/version.h>
+#include <zamli/types/type.h>
+#include <zamli/types/version.h>
 #include <zamli/wire/codec.h>
 
 #include <iosfwd>

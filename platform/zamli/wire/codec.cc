@@ -1,6 +1,6 @@
 #include <haldun/exception.h>
-#include <zamli/primitive_types.h>
-#include <zamli/registry.h>
+#include <zamli/types/primitive_records.h>
+#include <zamli/types/registry.h>
 #include <zamli/wire/formats.h>
 #include <zamli/wire/value_model.h>
 

@@ -5,11 +5,11 @@
 // their function sets, calls through the method records. See README.md in
 // this folder for the documents themselves.
 #include <haldun/ref.h>
-#include <zamli/any.h>
-#include <zamli/dynamic_data.h>
-#include <zamli/mo_ref.h>
-#include <zamli/type.h>
-#include <zamli/version.h>
+#include <zamli/types/type.h>
+#include <zamli/types/version.h>
+#include <zamli/values/any.h>
+#include <zamli/values/method_fault.h>
+#include <zamli/values/mo_ref.h>
 #include <zamli/wire/export.h>
 
 #include <cstddef>

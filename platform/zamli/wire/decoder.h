@@ -18,13 +18,13 @@
 // and N::Group (a member: one node, or the items of a repeated array):
 //   int Count() const; N First() const; void ForEach(Path&, F) const;
 #include <haldun/exception.h>
-#include <zamli/array.h>
-#include <zamli/data_array.h>
-#include <zamli/dynamic_data.h>
-#include <zamli/field_kind.h>
-#include <zamli/mo_ref.h>
-#include <zamli/primitive.h>
-#include <zamli/registry.h>
+#include <zamli/types/field_kind.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/array.h>
+#include <zamli/values/data_array.h>
+#include <zamli/values/dynamic_data.h>
+#include <zamli/values/mo_ref.h>
+#include <zamli/values/primitive.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/value_model.h>

@@ -2,13 +2,13 @@
 // The encoder, written once for both writers: it walks values through the
 // type records and tells the writer what to write.
 #include <haldun/exception.h>
-#include <zamli/array.h>
-#include <zamli/collection.h>
-#include <zamli/data_array.h>
-#include <zamli/dynamic_data.h>
-#include <zamli/field_kind.h>
-#include <zamli/mo_ref.h>
-#include <zamli/primitive.h>
+#include <zamli/types/field_kind.h>
+#include <zamli/values/array.h>
+#include <zamli/values/collection.h>
+#include <zamli/values/data_array.h>
+#include <zamli/values/dynamic_data.h>
+#include <zamli/values/mo_ref.h>
+#include <zamli/values/primitive.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/value_model.h>
 #include <zamli/wire/writer.h>

@@ -1,6 +1,6 @@
 #include <haldun/exception.h>
-#include <zamli/data_array.h>
-#include <zamli/registry.h>
+#include <zamli/types/registry.h>
+#include <zamli/values/data_array.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/errors.h>
 

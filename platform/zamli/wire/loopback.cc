@@ -1,4 +1,4 @@
-#include <zamli/managed_object.h>
+#include <zamli/calls/managed_object.h>
 #include <zamli/wire/errors.h>
 #include <zamli/wire/loopback.h>
 

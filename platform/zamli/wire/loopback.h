@@ -3,7 +3,7 @@
 // the server half decodes it, dispatches it to an object served by a
 // LocalAdapter and encodes the answer or the fault, and the client half
 // decodes that. What a network transport would do, minus the network.
-#include <zamli/local_adapter.h>
+#include <zamli/calls/local_adapter.h>
 #include <zamli/wire/codec.h>
 
 #include <mutex>

@@ -1,5 +1,5 @@
-#include <zamli/primitive_types.h>
-#include <zamli/registry.h>
+#include <zamli/types/primitive_records.h>
+#include <zamli/types/registry.h>
 #include <zamli/wire/value_model.h>
 
 #include <cctype>

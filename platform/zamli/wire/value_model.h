@@ -1,9 +1,9 @@
 #pragma once
 // What both encodings share: how a declaration classifies a value, which
 // classes a version includes, and how type names on the wire resolve.
-#include <zamli/records.h>
-#include <zamli/type.h>
-#include <zamli/version.h>
+#include <zamli/types/records.h>
+#include <zamli/types/type.h>
+#include <zamli/types/version.h>
 #include <zamli/wire/errors.h>
 
 #include <string_view>

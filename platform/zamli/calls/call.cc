@@ -1,0 +1,22 @@
+// The out-of-line refusals of the call templates in call.h.
+#include <zamli/calls/call.h>
+
+#include <string>
+
+namespace Zamli::Call {
+void MissingValue(const std::type_info& expected) {
+  throw Haldun::InvalidArgumentException("a required value of " + Haldun::Demangle(expected) + " is missing");
+}
+
+void CheckArgumentCount(const Args& args, size_t declared) {
+  if (args.size() < declared) {
+    throw Haldun::InvalidArgumentException("the call has " + std::to_string(args.size()) + " arguments, the member " +
+                                           "declares " + std::to_string(declared));
+  }
+}
+
+void NoSuchMember(const char* type, int member, int count) {
+  throw Haldun::OutOfRangeException("member index " + std::to_string(member) + " is not a member of " + type + " (" +
+                                    std::to_string(count) + " members)");
+}
+}  // namespace Zamli::Call

@@ -1,0 +1,230 @@
+// The generic field code. A Haldun::Ref<X> field is read and written here as
+// its one pointer, seen as Any*: every value class derives from Any alone,
+// so an X* and its Any* are the same address. This file is built with
+// -fno-strict-aliasing for that reason.
+#include <haldun/exception.h>
+#include <zamli/codegen/field_table.h>
+#include <zamli/values/collection.h>
+#include <zamli/values/compare.h>
+
+#include <atomic>
+#include <cstring>
+#include <utility>
+
+namespace Zamli {
+
+namespace {
+
+using Haldun::Optional;
+using Haldun::System::DateTime;
+using Binary = std::vector<unsigned char>;
+
+Any*& Slot(void* field) { return *static_cast<Any**>(field); }
+Any* Load(const void* field) { return *static_cast<Any* const*>(field); }
+
+void Store(void* field, Any* value) {
+  if (value != nullptr) value->IncRef();
+  Any* old = std::exchange(Slot(field), value);
+  if (old != nullptr) old->DecRef();
+}
+
+template <class V>
+bool Same(const V& a, const V& b) {
+  return a == b;  // floats: NaN never, -0 == 0; date-times: the same instant
+}
+template <class V>
+bool Same(const Optional<V>& a, const Optional<V>& b) {
+  return a.IsSet() == b.IsSet() && (!a.IsSet() || Same(a.StoredValue(), b.StoredValue()));
+}
+bool Same(const Optional<bool>& a, const Optional<bool>& b) { return a.StoredByte() == b.StoredByte(); }
+
+// Required values.
+template <class V>
+struct Plain {
+  static void Copy(void* to, const void* from) { *static_cast<V*>(to) = *static_cast<const V*>(from); }
+  static bool Equal(const void* a, const void* b, const FieldEntry&, unsigned, bool) {
+    return Same(*static_cast<const V*>(a), *static_cast<const V*>(b));
+  }
+  static bool Differs(const void* a, const void* b) { return !Equal(a, b, FieldEntry{}, 0, false); }
+  static void Get(void* f, void* out, const FieldEntry&) { *static_cast<V*>(out) = *static_cast<V*>(f); }
+  static const void* Addr(const void* f) { return f; }
+  static void Set(void* f, const void* in, const FieldEntry&) { *static_cast<V*>(f) = *static_cast<const V*>(in); }
+  static void Swap(void* f, void* other) {
+    using std::swap;
+    swap(*static_cast<V*>(f), *static_cast<V*>(other));
+  }
+  static bool IsSet(const void*) { return true; }
+  static void Unset(void*) {}
+  static constexpr FieldOps kOps{&Copy, &Equal, &Differs, &Get, &Addr, &Set, &Swap, &IsSet, &Unset, false};
+};
+
+// Optional values: the flag is what counts; an unset value may be stale.
+template <class V>
+struct Opt {
+  using F = Optional<V>;
+  static void Copy(void* to, const void* from) { *static_cast<F*>(to) = *static_cast<const F*>(from); }
+  // With `flag`, what the other side left unset matches.
+  static bool Equal(const void* a, const void* b, const FieldEntry&, unsigned, bool flag) {
+    const F& fb = *static_cast<const F*>(b);
+    return (flag && !fb.IsSet()) || Same(*static_cast<const F*>(a), fb);
+  }
+  static bool Differs(const void* a, const void* b) {
+    return !Same(*static_cast<const F*>(a), *static_cast<const F*>(b));
+  }
+  static void Get(void* f, void* out, const FieldEntry&) {
+    if constexpr (std::is_same_v<V, bool>) {
+      *static_cast<signed char*>(out) = static_cast<F*>(f)->StoredByte();
+    } else {
+      *static_cast<V*>(out) = static_cast<F*>(f)->StoredValue();
+    }
+  }
+  static const void* Addr(const void* f) {
+    const F& o = *static_cast<const F*>(f);
+    if (!o.IsSet()) return nullptr;
+    if constexpr (std::is_same_v<V, bool>) {
+      return &o.StoredByte();
+    } else {
+      return &o.StoredValue();
+    }
+  }
+  static void Set(void* f, const void* in, const FieldEntry&) { *static_cast<F*>(f) = *static_cast<const V*>(in); }
+  static void Swap(void* f, void* other) { static_cast<F*>(f)->Swap(*static_cast<F*>(other)); }
+  static bool IsSet(const void* f) { return static_cast<const F*>(f)->IsSet(); }
+  static void Unset(void* f) { static_cast<F*>(f)->Unset(); }
+  static constexpr FieldOps kOps{&Copy, &Equal, &Differs, &Get, &Addr, &Set, &Swap, &IsSet, &Unset, false};
+};
+
+// References and arrays: the pointer is the value.
+void RefCopy(void* to, const void* from) {
+  Any* value = Load(from);
+  if (value == nullptr) return;
+  Any* clone = value->_Clone();
+  clone->IncRef();
+  Any* old = std::exchange(Slot(to), clone);
+  if (old != nullptr) old->DecRef();
+}
+bool RefEqual(const void* a, const void* b, const FieldEntry&, unsigned flags, bool flag) {
+  return AreEqualAnysInt(Load(a), Load(b), flags, flag);
+}
+void RefGet(void* f, void* out, const FieldEntry&) { Store(out, Load(f)); }
+const void* RefAddr(const void* f) { return Load(f); }
+// The old value stays when the new one is of the wrong class.
+void RefSet(void* f, const void* in, const FieldEntry& e) {
+  Any* value = *static_cast<Any* const*>(in);
+  if (value != nullptr && !e.accepts(value)) Haldun::ThrowTypeMismatchException(*e.expected, typeid(*value));
+  Store(f, value);
+}
+void RefSwap(void* f, void* other) { std::swap(Slot(f), Slot(other)); }
+bool RefIsSet(const void* f) { return Load(f) != nullptr; }
+void RefUnset(void* f) { Store(f, nullptr); }
+
+// The array of an array field, created empty on first use; when several
+// threads ask at once, one array is installed and the others are dropped.
+Any* LazyArrayOf(void* f, const FieldEntry& e) {
+  std::atomic_ref<Any*> slot(Slot(f));
+  if (Any* existing = slot.load(std::memory_order_acquire)) return existing;
+  Any* created = e.createArray();
+  created->IncRef();
+  Any* expected = nullptr;
+  if (slot.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) return created;
+  created->DecRef();
+  return expected;
+}
+int Length(const Any* array) { return array ? static_cast<const Collection*>(array)->GetCollectionLength() : 0; }
+void ArrayGet(void* f, void* out, const FieldEntry& e) { Store(out, LazyArrayOf(f, e)); }
+const void* ArrayAddr(const void* f) { return Length(Load(f)) > 0 ? Load(f) : nullptr; }
+bool ArrayIsSet(const void* f) { return Length(Load(f)) > 0; }
+
+}  // namespace
+
+const FieldOps kStringField = Plain<std::string>::kOps;
+const FieldOps kBoolField = Plain<bool>::kOps;
+const FieldOps kIntField = Plain<int>::kOps;
+const FieldOps kLongField = Plain<long>::kOps;
+const FieldOps kFloatField = Plain<float>::kOps;
+const FieldOps kDateTimeField = Plain<DateTime>::kOps;
+const FieldOps kBinaryField = Plain<Binary>::kOps;
+const FieldOps kOptionalStringField = Opt<std::string>::kOps;
+const FieldOps kOptionalBoolField = Opt<bool>::kOps;
+const FieldOps kOptionalIntField = Opt<int>::kOps;
+const FieldOps kOptionalLongField = Opt<long>::kOps;
+const FieldOps kOptionalFloatField = Opt<float>::kOps;
+const FieldOps kOptionalDateTimeField = Opt<DateTime>::kOps;
+const FieldOps kOptionalBinaryField = Opt<Binary>::kOps;
+const FieldOps kReferenceField{&RefCopy, &RefEqual, nullptr,   &RefGet,   &RefAddr,
+                               &RefSet,  &RefSwap,  &RefIsSet, &RefUnset, true};
+const FieldOps kArrayField{&RefCopy, &RefEqual, nullptr,     &ArrayGet, &ArrayAddr,
+                           &RefSet,  &RefSwap,  &ArrayIsSet, &RefUnset, true};
+
+namespace {
+char* At(void* obj, const FieldEntry& e) { return static_cast<char*>(obj) + e.offset; }
+const char* At(const void* obj, const FieldEntry& e) { return static_cast<const char*>(obj) + e.offset; }
+}  // namespace
+
+void CopyFields(const FieldTable& table, void* to, const void* from) {
+  for (int i = 0; i < table.count; ++i) {
+    const FieldEntry& e = table.fields[i];
+    e.ops->copy(At(to, e), At(from, e));
+  }
+}
+
+bool EqualFields(const FieldTable& table, const void* a, const void* b, bool flag) {
+  for (int i = 0; i < table.count; ++i) {
+    const FieldEntry& e = table.fields[i];
+    if (!e.ops->equal(At(a, e), At(b, e), e, table.properties[i].flags, flag)) return false;
+  }
+  return true;
+}
+
+void DiffFields(const FieldTable& table, const void* a, const void* b, const std::string& path,
+                PropertyDiffSet& diffs) {
+  for (int i = 0; i < table.count; ++i) {
+    const FieldEntry& e = table.fields[i];
+    const PropertyInfo& p = table.properties[i];
+    if (e.ops->reference) {
+      // ".name" without an allocation for every property compared.
+      char buffer[128];
+      std::string longName;
+      const char* dotted = buffer;
+      size_t length = std::strlen(p.name);
+      if (length + 2 <= sizeof buffer) {
+        buffer[0] = '.';
+        std::memcpy(buffer + 1, p.name, length + 1);
+      } else {
+        longName = std::string(".") + p.name;
+        dotted = longName.c_str();
+      }
+      DiffAnyPropertiesInt(Load(At(a, e)), Load(At(b, e)), path, dotted, p.flags, diffs);
+    } else if (e.ops->differs(At(a, e), At(b, e))) {
+      diffs.AddChanged(path + "." + p.name);
+    }
+  }
+}
+
+void FieldGet(const FieldTable& t, void* obj, int i, void* out) {
+  const FieldEntry& e = t.fields[i];
+  e.ops->get(At(obj, e), out, e);
+}
+const void* FieldAddr(const FieldTable& t, const void* obj, int i) {
+  const FieldEntry& e = t.fields[i];
+  return e.ops->addr(At(obj, e));
+}
+void FieldSet(const FieldTable& t, void* obj, int i, const void* in) {
+  const FieldEntry& e = t.fields[i];
+  e.ops->set(At(obj, e), in, e);
+}
+void FieldSwap(const FieldTable& t, void* obj, int i, void* other) {
+  const FieldEntry& e = t.fields[i];
+  e.ops->swap(At(obj, e), other);
+}
+bool FieldIsSet(const FieldTable& t, const void* obj, int i) {
+  if (i < 0 || i >= t.count) return true;
+  const FieldEntry& e = t.fields[i];
+  return e.ops->isSet(At(obj, e));
+}
+void FieldUnset(const FieldTable& t, void* obj, int i) {
+  const FieldEntry& e = t.fields[i];
+  e.ops->unset(At(obj, e));
+}
+
+}  // namespace Zamli

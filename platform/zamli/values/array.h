@@ -1,0 +1,46 @@
+#pragma once
+// Arrays of plain values: int, long and string (enumeration arrays derive
+// from the int array).
+#include <zamli/types/accessors.h>
+#include <zamli/types/type.h>
+#include <zamli/values/collection.h>
+
+#include <string>
+#include <vector>
+
+namespace Zamli {
+
+template <class T>
+class Array : public Collection {
+ public:
+  Array() = default;
+  explicit Array(std::vector<T> values) : values_(std::move(values)) {}
+  Array(const Array& other) = default;
+
+  int GetCollectionLength() const override { return static_cast<int>(values_.size()); }
+  const std::vector<T>& GetValues() const { return values_; }
+  std::vector<T>& GetValues() { return values_; }
+  size_t GetLength() const { return values_.size(); }
+  const T& operator[](size_t index) const { return values_[index]; }
+  void Append(T value) { values_.push_back(std::move(value)); }
+
+  Type* _GetType() const override { return GetNoType<T>()->GetArrayType(); }
+  Any* _Clone() const override { return new Array(*this); }
+  // Equal to another array of the same family holding equal values in the
+  // same order; anything else is unequal, without an error.
+  bool _IsEqual(const Any* other, bool flag) const override;
+  // The whole array is one difference.
+  void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override {
+    if (!this->_IsEqual(other, false)) diffs.AddChanged(path);
+  }
+  void _Print(Printer& out) const override;
+
+ protected:
+  std::vector<T> values_;
+};
+
+extern template class ZAMLI_EXPORT Array<int>;
+extern template class ZAMLI_EXPORT Array<long>;
+extern template class ZAMLI_EXPORT Array<std::string>;
+
+}  // namespace Zamli

@@ -1,0 +1,60 @@
+#include <zamli/types/registry.h>
+#include <zamli/values/compare.h>
+#include <zamli/values/data_array.h>
+#include <zamli/values/printer.h>
+
+namespace Zamli {
+
+Collection::~Collection() = default;
+
+DataArrayBase::DataArrayBase(const DataArrayBase& other) : Collection(other) {
+  elements_.reserve(other.elements_.size());
+  for (const auto& e : other.elements_) elements_.emplace_back(e ? e->_Clone() : nullptr);
+}
+
+DataArrayBase::~DataArrayBase() = default;
+
+void DataArrayBase::AppendAny(Any* element) { Push(element); }
+
+void DataArrayBase::Push(Any* element) { elements_.emplace_back(element); }
+
+bool DataArrayBase::_IsEqual(const Any* other, bool flag) const {
+  auto* array = dynamic_cast<const DataArrayBase*>(other);
+  if (array == nullptr || array->elements_.size() != elements_.size()) return false;
+  for (size_t i = 0; i < elements_.size(); ++i) {
+    if (!AreEqualAnysInt(elements_[i].Get(), array->elements_[i].Get(), 0, flag)) return false;
+  }
+  return true;
+}
+
+void DataArrayBase::_DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const {
+  auto* array = dynamic_cast<const DataArrayBase*>(other);
+  if (array == nullptr || array->elements_.size() != elements_.size()) {
+    // Elements added or removed: the array changed as a whole.
+    diffs.AddChanged(path);
+    return;
+  }
+  for (size_t i = 0; i < elements_.size(); ++i) {
+    std::string index = "[";
+    index += std::to_string(i);
+    index += ']';
+    DiffAnyPropertiesInt(elements_[i].Get(), array->elements_[i].Get(), path, index.c_str(), 0, diffs);
+  }
+}
+
+void DataArrayBase::_Print(Printer& out) const {
+  Type* type = _GetType();
+  out.Open(type ? type->GetName() : "array", '[');
+  for (const auto& e : elements_) {
+    out.Element();
+    out.Value(e.Get());
+    out.EndMember();
+  }
+  out.Close(']');
+}
+
+Type* DynamicArray::_GetType() const { return TypeRegistry::Instance().FindByName("kettar.DynamicArray"); }
+
+Type* DynamicArray::_GetItemType() const { return GetNoType<Any>(); }
+
+}  // namespace Zamli

@@ -1,0 +1,81 @@
+#pragma once
+// Arrays of data objects (and of managed object references).
+#include <haldun/ref.h>
+#include <zamli/types/accessors.h>
+#include <zamli/types/type.h>
+#include <zamli/values/collection.h>
+#include <zamli/values/narrow.h>
+
+#include <type_traits>
+#include <vector>
+
+namespace Zamli {
+
+class MoRef;
+
+// Elements are held as counted references; an element may be null.
+class ZAMLI_EXPORT DataArrayBase : public Collection {
+ public:
+  DataArrayBase() = default;
+  // A new array of clones of the elements: copying a data object that holds
+  // the array copies the array deeply, as it does every nested object.
+  DataArrayBase(const DataArrayBase& other);
+  ~DataArrayBase() override;
+
+  int GetCollectionLength() const override { return static_cast<int>(elements_.size()); }
+  size_t GetLength() const { return elements_.size(); }
+  const std::vector<Haldun::Ref<Any>>& GetElements() const { return elements_; }
+  // Untyped append, for code that builds arrays through the records; the
+  // element must be of the item type (typed arrays check this).
+  virtual void AppendAny(Any* element);
+  void Clear() { elements_.clear(); }
+  void Reserve(size_t n) { elements_.reserve(n); }
+  virtual Type* _GetItemType() const = 0;
+  // Appends without a class test: what typed arrays call after theirs.
+  void Push(Any* element);
+
+  bool _IsEqual(const Any* other, bool flag) const override;
+  void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override;
+  void _Print(Printer& out) const override;
+
+ protected:
+  std::vector<Haldun::Ref<Any>> elements_;
+};
+
+template <class T>
+class DataArray : public DataArrayBase {
+ public:
+  DataArray() = default;
+  DataArray(const DataArray& other) = default;
+
+  T* Get(size_t index) const { return static_cast<T*>(elements_.at(index).Get()); }
+  T* operator[](size_t index) const { return static_cast<T*>(elements_[index].Get()); }
+  void Append(T* element) { Push(element); }
+  void Append(const Haldun::Ref<T>& element) { Push(element.Get()); }
+  void AppendAny(Any* element) override { Push(NarrowTo<T>(element)); }
+
+  Type* _GetType() const override { return ItemType()->GetArrayType(); }
+  Type* _GetItemType() const override { return ItemType(); }
+  Any* _Clone() const override { return new DataArray(*this); }
+
+ private:
+  static Type* ItemType() {
+    if constexpr (std::is_same_v<T, MoRef>) {
+      return GetNoType<MoRef>();
+    } else {
+      return GetDoType<T>();
+    }
+  }
+};
+
+// An array whose elements are not tied to one type (kettar.DynamicArray).
+class ZAMLI_EXPORT DynamicArray : public DataArrayBase {
+ public:
+  DynamicArray() = default;
+  DynamicArray(const DynamicArray& other) = default;
+  Type* _GetType() const override;
+  Type* _GetItemType() const override;
+  Any* _Clone() const override { return new DynamicArray(*this); }
+};
+
+}  // namespace Zamli

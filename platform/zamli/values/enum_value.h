@@ -1,0 +1,107 @@
+#pragma once
+// Enumeration values: held as 32-bit value indexes, travelling as their tags.
+// Boxes and arrays of an enumeration E, its five record functions, and the
+// typed way between a value and its tag.
+#include <zamli/types/accessors.h>
+#include <zamli/types/type.h>
+#include <zamli/values/array.h>
+#include <zamli/values/narrow.h>
+#include <zamli/values/primitive.h>
+#include <zamli/values/printer.h>
+
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace Zamli {
+
+template <class E>
+concept Enumeration = std::is_enum_v<E>;
+
+// A value's tag, or its index when it names no tag.
+ZAMLI_EXPORT void PrintEnumValue(Printer& out, const EnumType* type, int value);
+
+// One boxed value of E.
+template <Enumeration E>
+class Primitive<E> : public Any {
+ public:
+  explicit Primitive(E value) : value_(static_cast<int>(value)) {}
+  explicit Primitive(int index) : value_(index) {}
+  E GetValue() const { return static_cast<E>(value_); }
+  int GetIndex() const { return value_; }
+
+  Type* _GetType() const override { return GetEnumType<E>(); }
+  Any* _Clone() const override { return const_cast<Primitive*>(this); }
+  bool _IsEqual(const Any* other, bool) const override { return value_ == NarrowTo<Primitive>(other)->value_; }
+  void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override {
+    if (!_IsEqual(other, false)) diffs.AddChanged(path);
+  }
+  void _Print(Printer& out) const override { PrintEnumValue(out, GetEnumType<E>(), value_); }
+
+ private:
+  const int value_;
+};
+
+// An array of E: the value indexes of an int array, read through a pointer
+// to the int array whose storage it presents (itself, for every array made
+// here). It equals any int array of the same indexes.
+template <Enumeration E>
+class Array<E> : public Array<int> {
+ public:
+  Array() = default;
+  Array(const Array& other) : Array<int>(other) {}
+  Array<int>* GetPresentation() const { return presentation_; }
+  void Append(E value) { presentation_->Append(static_cast<int>(value)); }
+  E Get(size_t index) const { return static_cast<E>(presentation_->GetValues().at(index)); }
+
+  int GetCollectionLength() const override { return presentation_->Array<int>::GetCollectionLength(); }
+  Type* _GetType() const override { return GetEnumType<E>()->GetArrayType(); }
+  Any* _Clone() const override { return new Array(*this); }
+  bool _IsEqual(const Any* other, bool flag) const override { return presentation_->Array<int>::_IsEqual(other, flag); }
+  void _Print(Printer& out) const override {
+    out.Open(_GetType()->GetName(), '[');
+    for (int v : presentation_->GetValues()) {
+      out.Element();
+      PrintEnumValue(out, GetEnumType<E>(), v);
+      out.EndMember();
+    }
+    out.Close(']');
+  }
+
+ private:
+  Array<int>* const presentation_ = this;
+};
+
+// The five functions of E's record functions set.
+template <Enumeration E>
+struct EnumFunctions {
+  static int UnboxValue(const Any* value);
+  static Any* BoxValue(int index);
+  static void ArrayToTags(const Any* array, const EnumType* type, Haldun::Ref<Array<std::string>>& tags);
+  static Any* ArrayFromTags(const Array<std::string>* tags, const EnumType* type);
+  static Any* CreateArray();
+};
+
+template <Enumeration E>
+constexpr EnumFuncs MakeEnumFuncs() {
+  using F = EnumFunctions<E>;
+  return EnumFuncs{&F::UnboxValue, &F::BoxValue, &F::ArrayToTags, &F::ArrayFromTags, &F::CreateArray};
+}
+
+// E's type object, made from its record and its functions.
+template <Enumeration E>
+EnumType* CreateEnumType(const EnumTypeInfo* info);
+
+// The tag of a value (an index outside the enumeration: Haldun::OutOfRangeException).
+template <Enumeration E>
+const std::string& TagOf(E value) {
+  return GetEnumType<E>()->GetTag(static_cast<int>(value));
+}
+
+// The value of a tag (an unknown tag: Haldun::NotFoundException).
+template <Enumeration E>
+E EnumFromTag(const std::string& tag) {
+  return static_cast<E>(GetEnumType<E>()->GetValue(tag));
+}
+
+}  // namespace Zamli
