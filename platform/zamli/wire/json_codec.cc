@@ -192,7 +192,7 @@ class MemberCheck {
   }
 
   [[noreturn]] void Twice(std::string_view name) {
-    if (name != "_value") path_.Push(name);
+    if (name != "_value" && name != "_typeName") path_.Push(name);
     path_.Fail(Problem::kInvalidArgument, "given more than once");
   }
 
