@@ -331,6 +331,8 @@ std::vector<BadInput> BadInputs() {
        nullptr},
       {"ambiguous", "fault member given twice", fault, "", "", "\"fault\":", "\"fault\":{},\"fault\":", readFault, I,
        "fault"},
+      {"ambiguous", "more than a fault in a fault document", fault, "", "",
+       "\"faultstring\":", "\"_x\":1,\"faultstring\":", readFault, I, "_x"},
       {"ambiguous", "a result and a fault", response, "</soapenv:Body>", "<soapenv:Fault/></soapenv:Body>", "\\}$",
        ",\"fault\":{\"_typeName\":\"InvalidArgument\"}}", readResponse, I, nullptr},
       {"ambiguous", "a NUL byte after the value", pair, "", "", "\\}$", std::string("}\0{}", 4),
@@ -570,9 +572,11 @@ TEST_P(WireErrors, HostileShapesDecodeToWhatTheySay) {
   };
   const std::string many(n, 'a');
   if (xml()) {
-    EXPECT_EQ(text("<string>" + repeat("a<!---->", n) + "</string>"), many) << "comments";
-    EXPECT_EQ(text("<string>" + repeat("<![CDATA[a]]>", n) + "</string>"), many) << "CDATA sections";
-    EXPECT_EQ(text("<string>" + repeat("a<?p?>", n) + "</string>"), many) << "instructions";
+    // A reference after many sections: each must be passed once, not once
+    // per reference.
+    EXPECT_EQ(text("<string>" + repeat("a<!---->", n) + "&amp;</string>"), many + "&") << "comments";
+    EXPECT_EQ(text("<string>" + repeat("<![CDATA[a]]>", n) + "&amp;</string>"), many + "&") << "CDATA sections";
+    EXPECT_EQ(text("<string>" + repeat("a<?p?>", n) + "&amp;</string>"), many + "&") << "instructions";
     EXPECT_EQ(text("<string>" + repeat("a&amp;", n) + "</string>").size(), 2u * n) << "references";
     std::string attributes;
     for (int i = 0; i < n; ++i) attributes += " a" + std::to_string(i) + "=\"\"";

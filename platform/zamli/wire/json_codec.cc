@@ -245,7 +245,15 @@ const JsonValue& RequireObject(const JsonDocument& doc) {
   return doc;
 }
 
-Haldun::Ref<MethodFault> FaultOf(Decoder<JsonNode>& d, const JsonValue& fault) {
+// The fault of a fault document, which holds it and its text, no more.
+Haldun::Ref<MethodFault> FaultOf(Decoder<JsonNode>& d, const JsonValue& document, const JsonValue& fault) {
+  for (auto it = document.MemberBegin(); it != document.MemberEnd(); ++it) {
+    std::string_view name = JsonNode::View(it->name);
+    if (name == "returnval") Fail(Problem::kInvalidArgument, "", "a response holds a result or a fault, not both");
+    if (name != "fault" && name != "faultstring") {
+      Fail(Problem::kInvalidArgument, std::string(name), "not part of a fault document");
+    }
+  }
   d.GetPath().Push("fault");
   Haldun::Ref<Any> value = d.Object(JsonNode(&fault), &MethodFaultType());
   d.GetPath().Pop();
@@ -323,12 +331,7 @@ Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, c
   const JsonValue& response = RequireObject(doc);
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
-  if (const JsonValue* fault = MemberOf(response, "fault")) {
-    if (MemberOf(response, "returnval") != nullptr) {
-      Fail(Problem::kInvalidArgument, "", "a response holds a result or a fault, not both");
-    }
-    FaultOf(decoder, *fault)->ThrowInternal();
-  }
+  if (const JsonValue* fault = MemberOf(response, "fault")) FaultOf(decoder, response, *fault)->ThrowInternal();
   return DecodeResult(decoder, JsonNode(&response), info);
 }
 
@@ -349,7 +352,7 @@ Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view docume
   if (fault == nullptr) Fail(Problem::kInvalidArgument, "", "not a fault document");
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
-  return FaultOf(decoder, *fault);
+  return FaultOf(decoder, response, *fault);
 }
 
 }  // namespace Zamli::Wire::Json
