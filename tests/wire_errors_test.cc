@@ -9,6 +9,7 @@
 #include <wire_support.h>
 #include <zamli/values/enum_value.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -181,6 +182,14 @@ std::vector<BadInput> BadInputs() {
       },
       OptionType);
   const auto readRequest = [](const Codec& c, const std::string& d) { c.DecodeRequest(d); };
+  const auto response = [](const Codec& c) { return c.EncodeResponse(Reboot(), Zamli::Box(true).Get()); };
+  const auto readResponse = [](const Codec& c, const std::string& d) { c.DecodeResponse(d, Reboot()); };
+  const auto fault = [](const Codec& c) {
+    return c.EncodeFault(*Ref<Zamli::Fault::InvalidArgument>(new Zamli::Fault::InvalidArgument()));
+  };
+  const auto readFault = [](const Codec& c, const std::string& d) { c.DecodeFault(d); };
+  const std::string zeros(400, '0');
+  const std::string otherTarget = "<_this type=\"PelkZovClusterHealthSystem\">other</_this>";
   const auto I = Expect::kInvalidArgument;
   const auto T = Expect::kInvalidType;
   return {
@@ -283,6 +292,83 @@ std::vector<BadInput> BadInputs() {
        "\"id\":\"second\",\"id\":\"third\"", ReadAs<Result>(), I, "violatedPolicies[1].id"},
       {"duplicates", "duplicate parameter", RebootRequest, "", "", "\"scheduleTime\":300",
        "\"scheduleTime\":300,\"scheduleTime\":1", readRequest, I, "scheduleTime"},
+      // Numbers of any length: refused when out of range, never a crash.
+      {"numbers", "int with a long fraction", info, ">7<", ">7." + zeros + "1<", "\"timeThreshold\":7",
+       "\"timeThreshold\":7." + zeros + "1", ReadAs<Info>(), I, "timeThreshold"},
+      {"numbers", "long with many digits", compliance, ">5<", ">5" + zeros + "<", "\"operationProgress\":5",
+       "\"operationProgress\":5" + zeros, ReadAs<Result>(), I, "operationalStatus.operationProgress"},
+      {"numbers", "float with many digits", info, ">0.5<", ">1" + zeros + "<", "\"varianceThreshold\":0.5",
+       "\"varianceThreshold\":1" + zeros, ReadAs<Info>(), I, "varianceThreshold"},
+      {"numbers", "float with a huge exponent", info, ">0.5<", ">0.5e99999999999999999999<",
+       "\"varianceThreshold\":0.5", "\"varianceThreshold\":0.5e99999999999999999999", ReadAs<Info>(), I,
+       "varianceThreshold"},
+      {"numbers", "parameter with a long fraction", RebootRequest, ">300<", ">300." + zeros + "1<",
+       "\"scheduleTime\":300", "\"scheduleTime\":300." + zeros + "1", readRequest, I, "scheduleTime"},
+      {"numbers", "result with a long fraction", response, ">true<", ">0." + zeros + "1<", "\"returnval\":true",
+       "\"returnval\":0." + zeros + "1", readResponse, I, "returnval"},
+      // More strings that are not valid text.
+      {"strings", "lone low surrogate", pair, "", "", "\"v\"", "\"a\\udc00b\"", ReadAs<Qor::KeyValue>(), I, "value"},
+      {"strings", "surrogate in a member name", pair, "", "", "\"value\"", "\"\\udfff\"", ReadAs<Qor::KeyValue>(), I,
+       nullptr},
+      {"strings", "encoded surrogate", pair, ">v<", ">\xed\xa0\x80<", "\"v\"", "\"\xed\xa0\x80\"",
+       ReadAs<Qor::KeyValue>(), I, "value"},
+      {"dates", "no zone", info, "10:00:00Z", "10:00:00", "10:00:00Z", "10:00:00", ReadAs<Info>(), I, "startTs"},
+      {"dates", "no zone after a fraction", info, "10:00:00Z", "10:00:00.5", "10:00:00Z", "10:00:00.5", ReadAs<Info>(),
+       I, "startTs"},
+      // Ambiguous documents: refused, never resolved by position.
+      {"ambiguous", "type name given twice", option, "", "", "\"_typeName\":\"int\"",
+       "\"_typeName\":\"int\",\"_typeName\":\"long\"", ReadAs<OptionValue>(), I, "value"},
+      {"ambiguous", "boxed value given twice", option, "", "", "\"_value\":5", "\"_value\":5,\"_value\":6",
+       ReadAs<OptionValue>(), I, "value"},
+      {"ambiguous", "method given twice", RebootRequest, "", "",
+       "\"_method\":", "\"_method\":\"Destroy\",\"_method\":", readRequest, I, "_method"},
+      {"ambiguous", "target given twice", RebootRequest, "<cluster ", otherTarget + "<cluster ", ",\"cluster\":",
+       ",\"_this\":{\"_typeName\":\"ManagedObjectReference\",\"type\":\"PelkZovClusterHealthSystem\",\"value\":\"x\"}"
+       ",\"cluster\":",
+       readRequest, I, "_this"},
+      {"ambiguous", "unknown member that starts with _", RebootRequest, "<scheduleTime>",
+       "<_method>x</_method><scheduleTime>", "\"scheduleTime\":", "\"_bogus\":1,\"scheduleTime\":", readRequest, I,
+       nullptr},
+      {"ambiguous", "fault member given twice", fault, "", "", "\"fault\":", "\"fault\":{},\"fault\":", readFault, I,
+       "fault"},
+      {"ambiguous", "more than a fault in a fault document", fault, "", "",
+       "\"faultstring\":", "\"_x\":1,\"faultstring\":", readFault, I, "_x"},
+      {"ambiguous", "a result and a fault", response, "</soapenv:Body>", "<soapenv:Fault/></soapenv:Body>", "\\}$",
+       ",\"fault\":{\"_typeName\":\"InvalidArgument\"}}", readResponse, I, nullptr},
+      {"ambiguous", "a NUL byte after the value", pair, "", "", "\\}$", std::string("}\0{}", 4),
+       ReadAs<Qor::KeyValue>(), I, nullptr},
+      {"ambiguous", "a second value", pair, "", "", "\\}$", "}{}", ReadAs<Qor::KeyValue>(), I, nullptr},
+      {"ambiguous", "text before the root", pair, "<KeyValue", "x<KeyValue", "", "", ReadAs<Qor::KeyValue>(), I,
+       nullptr},
+      {"ambiguous", "text after the root", pair, "</KeyValue>", "</KeyValue>x", "", "", ReadAs<Qor::KeyValue>(), I,
+       nullptr},
+      {"ambiguous", "a second root", pair, "</KeyValue>", "</KeyValue><KeyValue/>", "", "", ReadAs<Qor::KeyValue>(), I,
+       nullptr},
+      {"ambiguous", "CDATA after the root", pair, "</KeyValue>", "</KeyValue><![CDATA[ ]]>", "", "",
+       ReadAs<Qor::KeyValue>(), I, nullptr},
+      {"ambiguous", "a declaration after the start", pair, "<KeyValue", "<?xml version=\"1.0\"?><KeyValue", "", "",
+       ReadAs<Qor::KeyValue>(), I, nullptr},
+      {"ambiguous", "a UTF-16 byte-order mark", pair, "^", "\xff\xfe", "", "", ReadAs<Qor::KeyValue>(), I, nullptr},
+      {"ambiguous", "a UTF-8 byte-order mark, UTF-16 declared", pair, "^<\\?xml version=\"1.0\" encoding=\"UTF-8\"",
+       "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-16\"", "", "", ReadAs<Qor::KeyValue>(), I, nullptr},
+      {"ambiguous", "an attribute given twice", pair, "<KeyValue ", "<KeyValue a=\"1\" a=\"2\" ", "", "",
+       ReadAs<Qor::KeyValue>(), I, nullptr},
+      {"ambiguous", "two xsi:type", option, "xsi:type=\"xsd:int\"", "xsi:type=\"xsd:int\" xsi:type=\"xsd:long\"", "",
+       "", ReadAs<OptionValue>(), I, nullptr},
+      {"ambiguous", "two xsi:type by namespace", option, "xsi:type=\"xsd:int\"",
+       "xsi:type=\"xsd:int\" i:type=\"xsd:long\" xmlns:i=\"http://www.w3.org/2001/XMLSchema-instance\"", "", "",
+       ReadAs<OptionValue>(), I, nullptr},
+      {"ambiguous", "xsi:type with xsi bound elsewhere", option, "xsi:type=\"xsd:int\"",
+       "xsi:type=\"xsd:int\" xmlns:xsi=\"urn:other\"", "", "", ReadAs<OptionValue>(), T, "value"},
+      {"ambiguous", "type with an undeclared prefix", option, "xsi:type=", "q:type=", "", "", ReadAs<OptionValue>(), I,
+       nullptr},
+      {"ambiguous", "a second call", RebootRequest, "</soapenv:Body>", "<Destroy/></soapenv:Body>", "", "", readRequest,
+       I, nullptr},
+      {"ambiguous", "more than a header and a body", RebootRequest, "</soapenv:Body>", "</soapenv:Body><Extra/>", "",
+       "", readRequest, I, nullptr},
+      {"ambiguous", "a header entry that must be understood", RebootRequest, "<soapenv:Body>",
+       "<soapenv:Header><x:Auth xmlns:x=\"urn:x\" soapenv:mustUnderstand=\"1\"/></soapenv:Header><soapenv:Body>", "",
+       "", readRequest, I, nullptr},
   };
 }
 
@@ -372,12 +458,227 @@ WIRE_BAD_INPUT_TEST(BadDateTimes, "dates")
 WIRE_BAD_INPUT_TEST(UnknownEnumerationTags, "enumerations")
 WIRE_BAD_INPUT_TEST(StringsThatAreNotValidText, "strings")
 WIRE_BAD_INPUT_TEST(DuplicateMembersAndElements, "duplicates")
+WIRE_BAD_INPUT_TEST(NumbersOfAnyLengthNeverCrash, "numbers")
+WIRE_BAD_INPUT_TEST(AmbiguousDocuments, "ambiguous")
 #undef WIRE_BAD_INPUT_TEST
 
 TEST(WireErrorsTable, EveryCaseBelongsToATestedClass) {
-  const std::set<std::string> groups = {"unknown", "type names", "kinds",        "required", "range",
-                                        "base64",  "dates",      "enumerations", "strings",  "duplicates"};
+  const std::set<std::string> groups = {"unknown", "type names",   "kinds",   "required",   "range",   "base64",
+                                        "dates",   "enumerations", "strings", "duplicates", "numbers", "ambiguous"};
   for (const BadInput& c : BadInputs()) EXPECT_TRUE(groups.count(c.group)) << c.name << " is in " << c.group;
+}
+
+TEST_P(WireErrors, NumbersOfAnyLengthReadAsTheNearestValue) {
+  using Info = Qor::Host::PelkProactiveRebalanceInfoEx;
+  const std::string zeros(400, '0');
+  struct Case {
+    const char* name;
+    std::string variance, time;  // the texts of a float and an int
+    float expectVariance;
+    bool xmlOnly;
+  };
+  const std::vector<Case> cases = {
+      {"a long fraction", "0.5" + zeros + "1", "7", 0.5f, false},
+      {"just past the middle of two floats", "1.00000005960464477539062500000000001", "7", std::nextafter(1.0f, 2.0f),
+       false},
+      {"the middle of two floats: to even", "1.000000059604644775390625", "7", 1.0f, false},
+      {"a long run of zeros and an exponent", "0." + zeros + "5e400", "7", 0.5f, false},
+      {"many digits and a negative exponent", "5" + zeros.substr(100) + "e-0000000301", "7", 0.5f, false},
+      {"too small for a float", "1e-50", "7", 0.0f, false},
+      {"an int with many leading zeros", "0.5", zeros + "7", 0.5f, true},
+  };
+  for (const Case& c : cases) {
+    if (c.xmlOnly && !xml()) continue;
+    std::string doc = codec.EncodeValue(RebalanceInfo().Get(), InfoType());
+    doc = xml() ? Spoiled(Spoiled(doc, ">0.5<", ">" + c.variance + "<"), ">7<", ">" + c.time + "<")
+                : Spoiled(Spoiled(doc, "\"varianceThreshold\":0.5", "\"varianceThreshold\":" + c.variance),
+                          "\"timeThreshold\":7", "\"timeThreshold\":" + c.time);
+    ASSERT_FALSE(doc.empty()) << c.name;
+    try {
+      Ref<Any> value = codec.DecodeValue(doc, InfoType());
+      const auto& info = static_cast<const Info&>(*value);
+      EXPECT_EQ(info.varianceThreshold.ValueOr(-1), c.expectVariance) << c.name;
+      EXPECT_EQ(info.timeThreshold.ValueOr(-1), 7) << c.name;
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << c.name << ": " << Explain(e);
+    }
+  }
+}
+
+TEST(WireXmlText, EveryValueJoinsTextSplitByMarkup) {
+  using Info = Qor::Host::PelkProactiveRebalanceInfoEx;
+  const Codec codec(Encoding::kXml, WireTest::Newest());
+  const auto request = [](const Codec& c, const std::string& d) { return c.DecodeRequest(d); };
+  const auto info = [](const Codec& c, const std::string& d) {
+    Ref<Any> value = c.DecodeValue(d, InfoType());
+    return static_cast<const Info&>(*value);
+  };
+  struct Case {
+    std::function<std::string(const Codec&)> document;
+    const char* from;
+    const char* to;
+    std::function<std::string(const std::string&)> read;
+    std::string expected;
+  };
+  const auto infoDocument = Encoded(RebalanceInfo, InfoType);
+  const std::vector<Case> cases = {
+      {RebootRequest, ">health-1<", ">health<!-- c -->-1<",
+       [&](const std::string& d) { return request(codec, d).target->GetId(); }, "health-1"},
+      {RebootRequest, ">health-1<", ">heal<![CDATA[th-1]]><",
+       [&](const std::string& d) { return request(codec, d).target->GetId(); }, "health-1"},
+      {RebootRequest, ">domain-c8<", ">domain-<?pi x?>c8<",
+       [&](const std::string& d) { return static_cast<Zamli::MoRef&>(*request(codec, d).args[0]).GetId(); },
+       "domain-c8"},
+      {RebootRequest, ">300<", ">3<!---->00<",
+       [&](const std::string& d) {
+         return std::to_string(static_cast<Zamli::Primitive<int>&>(*request(codec, d).args[1]).GetValue());
+       },
+       "300"},
+      {infoDocument, ">0.5<", ">0.<!---->5<",
+       [&](const std::string& d) { return std::to_string(info(codec, d).varianceThreshold.ValueOr(0)); }, "0.500000"},
+      {infoDocument, ">true<", ">tr<![CDATA[u]]>e<",
+       [&](const std::string& d) { return std::string(info(codec, d).running.ValueOr(false) ? "true" : "false"); },
+       "true"},
+      {infoDocument, "T10:00", "T1<!---->0:00",
+       [&](const std::string& d) { return info(codec, d).startTs.ValueOr({}).ToIso8601(); }, "2026-12-06T10:00:00Z"},
+  };
+  for (const Case& c : cases) {
+    const std::string document = Spoiled(c.document(codec), c.from, c.to);
+    ASSERT_FALSE(document.empty()) << c.from;
+    try {
+      EXPECT_EQ(c.read(document), c.expected) << document;
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << c.to << ": " << Explain(e);
+    }
+  }
+}
+
+// Shapes an attacker would choose: each decodes to what it says, in
+// passes that are linear in the document (the benchmarks time them).
+TEST_P(WireErrors, HostileShapesDecodeToWhatTheySay) {
+  const Zamli::Type& string = *Zamli::GetNoType<std::string>();
+  const Zamli::Type& ints = *Zamli::GetNoType<int>()->GetArrayType();
+  const int n = 50000;
+  const auto repeat = [](const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+  };
+  const auto text = [&](const std::string& document) {
+    return static_cast<Zamli::Primitive<std::string>&>(*codec.DecodeValue(document, string)).GetValue();
+  };
+  const auto count = [&](const std::string& document) {
+    return static_cast<Zamli::Array<int>&>(*codec.DecodeValue(document, ints)).GetLength();
+  };
+  const std::string many(n, 'a');
+  if (xml()) {
+    // A reference after many sections: each must be passed once, not once
+    // per reference.
+    EXPECT_EQ(text("<string>" + repeat("a<!---->", n) + "&amp;</string>"), many + "&") << "comments";
+    EXPECT_EQ(text("<string>" + repeat("<![CDATA[a]]>", n) + "&amp;</string>"), many + "&") << "CDATA sections";
+    EXPECT_EQ(text("<string>" + repeat("a<?p?>", n) + "&amp;</string>"), many + "&") << "instructions";
+    EXPECT_EQ(text("<string>" + repeat("a&amp;", n) + "</string>").size(), 2u * n) << "references";
+    std::string attributes;
+    for (int i = 0; i < n; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
+    EXPECT_EQ(text("<string" + attributes + ">a</string>"), "a") << "attributes";
+    EXPECT_EQ(count("<ArrayOfInt>" + repeat("<int>1</int><!---->", n) + "</ArrayOfInt>"), size_t(n)) << "items";
+  } else {
+    EXPECT_EQ(text("\"" + repeat("\\u0061", n) + "\""), many) << "escapes";
+    EXPECT_EQ(count("[" + repeat("1,", n - 1) + "1]"), size_t(n)) << "items";
+  }
+  // A long unknown name is refused, and the fault says so briefly.
+  const std::string name(n, 'n');
+  const std::string document = xml() ? "<KeyValue><" + name + "/></KeyValue>" : "{\"" + name + "\":1}";
+  auto fault = WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(document, PairType()); });
+  ASSERT_NE(fault, nullptr);
+  EXPECT_LT(Zamli::Wire::Describe(*fault).size(), 400u) << Zamli::Wire::Describe(*fault);
+}
+
+// A decode may take so much memory, however small the document's bytes.
+TEST_P(WireErrors, MemoryPastTheLimitIsRefused) {
+  const int n = 200000;
+  const auto repeat = [](const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::string document;
+    const Zamli::Type& type;
+  };
+  const Zamli::Type& ints = *Zamli::GetNoType<int>()->GetArrayType();
+  const Zamli::Type& strings = *Zamli::GetNoType<std::string>()->GetArrayType();
+  const std::vector<Case> cases =
+      xml()
+          ? std::vector<Case>{{"tiny items", "<ArrayOfInt>" + repeat("<int>1</int>", n) + "</ArrayOfInt>", ints},
+                              {"empty items", "<ArrayOfString>" + repeat("<string/>", n) + "</ArrayOfString>", strings}}
+          : std::vector<Case>{{"tiny items", "[" + repeat("1,", n) + "1]", ints},
+                              {"empty items", "[" + repeat("\"\",", n) + "\"\"]", strings}};
+  Zamli::Wire::Limits small;
+  small.maxDecodeBytes = size_t{2} << 20;
+  const Codec strict(GetParam(), WireTest::Newest(), small);
+  for (const Case& c : cases) {
+    EXPECT_NO_THROW(codec.DecodeValue(c.document, c.type)) << c.name << " within the default limit";
+    auto fault =
+        WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { strict.DecodeValue(c.document, c.type); }, c.name);
+    if (fault) {
+      EXPECT_NE(Zamli::Wire::Describe(*fault).find("memory"), std::string::npos) << Zamli::Wire::Describe(*fault);
+    }
+  }
+}
+
+// A fault that answers bad input can itself be sent back: names and values
+// that are not valid text are escaped, long ones cut, secrets never shown.
+TEST_P(WireErrors, FaultsForBadInputCanBeSentBack) {
+  const std::string longName(5000, 'n');
+  struct Case {
+    const char* name;
+    std::function<std::string(const Codec&)> document;
+    std::string xmlFrom, xmlTo, jsonFrom, jsonTo;
+    const Zamli::Type& (*type)();
+    const char* secret;  // never in the message; null: none
+  };
+  const auto account = [](const Codec& c) {
+    Ref<Dp::Ruv::Dr::ServiceAccountData> data(new Dp::Ruv::Dr::ServiceAccountData());
+    data->key = "k";
+    data->accountName = "n";
+    data->accountPassword = "pw";
+    return c.EncodeValue(data.Get(), DataType<Dp::Ruv::Dr::ServiceAccountData>());
+  };
+  const auto info = Encoded(RebalanceInfo, InfoType);
+  const std::vector<Case> cases = {
+      {"a name that is not UTF-8", info, "<hostname>", "<bo\xff\xfegus/><hostname>",
+       "\"hostname\":", "\"bo\\u0001gus\\u007f\":1,\"hostname\":", InfoType, nullptr},
+      {"a long name", info, "<hostname>", "<" + longName + "/><hostname>",
+       "\"hostname\":", "\"" + longName + "\":1,\"hostname\":", InfoType, nullptr},
+      {"a value that is not UTF-8", info, ">7<", ">\xff\x01\xc3<", "\"timeThreshold\":7",
+       "\"timeThreshold\":\"\\u0001\\u0000\\u001f\"", InfoType, nullptr},
+      {"a long value", info, ">7<", ">" + longName + "<", "\"timeThreshold\":7",
+       "\"timeThreshold\":\"" + longName + "\"", InfoType, nullptr},
+      {"a secret", account, ">pw<", ">pw-4711<b/><", "\"accountPassword\":\"pw\"", "\"accountPassword\":4711",
+       []() -> const Zamli::Type& { return DataType<Dp::Ruv::Dr::ServiceAccountData>(); }, "4711"},
+  };
+  const Codec xmlCodec(Encoding::kXml, WireTest::Newest()), jsonCodec(Encoding::kJson, WireTest::Newest());
+  for (const Case& c : cases) {
+    std::string bad = Spoiled(c.document(codec), xml() ? c.xmlFrom : c.jsonFrom, xml() ? c.xmlTo : c.jsonTo);
+    ASSERT_FALSE(bad.empty()) << c.name;
+    auto fault = WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(bad, c.type()); }, c.name);
+    if (!fault) continue;
+    const std::string line = Zamli::Wire::Describe(*fault);
+    EXPECT_LT(line.size(), 400u) << c.name << ": " << line;
+    if (c.secret != nullptr) {
+      EXPECT_EQ(line.find(c.secret), std::string::npos) << c.name << ": " << line;
+    }
+    for (const Codec* sender : {&xmlCodec, &jsonCodec}) {
+      try {
+        Ref<Zamli::MethodFault> back = sender->DecodeFault(sender->EncodeFault(*fault));
+        EXPECT_EQ(Zamli::Wire::Describe(*back), line) << c.name;
+      } catch (const std::exception& e) {
+        ADD_FAILURE() << c.name << ": the fault does not travel: " << Explain(e) << "\n" << line;
+      }
+    }
+  }
 }
 
 TEST_P(WireErrors, MalformedDocumentsAtEveryCut) {

@@ -319,6 +319,26 @@ void WriteSeeds(Writer& w, Encoding encoding) {
     w.Raw("broken-box", WireFuzz::Selector(2, 0, 0), "{\"_typeName\":\"int\",\"_value\":\"5\"}");
     w.Raw("broken-type", WireFuzz::Selector(12, 0, 0), "{\"_typeName\":\"NoSuchType\"}");
   }
+  // Hostile shapes (tests/fuzz/corpus/*/hostile-*): many pieces of one
+  // text, many attributes or members, long numbers, split references,
+  // duplicates, envelopes with more than one call; kept small, the fuzzer
+  // grows them.
+  std::string pieces, items;
+  for (int i = 0; i < 200; ++i) pieces += "a<!---->";
+  for (int i = 0; i < 300; ++i) items += encoding == Encoding::kXml ? "<int>1</int>" : "1,";
+  if (encoding == Encoding::kXml) {
+    w.Raw("hostile-comments", WireFuzz::Selector(16, 0, 0), "<string>" + pieces + "</string>");
+    w.Raw("hostile-items", WireFuzz::Selector(24, 0, 0), "<ArrayOfInt>" + items + "</ArrayOfInt>");
+    w.Raw("hostile-long-number", WireFuzz::Selector(20, 0, 0), "<float>0.5" + std::string(400, '0') + "1e-3</float>");
+    w.Raw("hostile-split-reference", WireFuzz::Selector(8, 0, 0),
+          "<ManagedObjectReference type=\"HostSystem\">host<!---->-<![CDATA[1]]></ManagedObjectReference>");
+  } else {
+    w.Raw("hostile-items", WireFuzz::Selector(24, 0, 0), "[" + items + "1]");
+    w.Raw("hostile-long-number", WireFuzz::Selector(20, 0, 0), "0.5" + std::string(400, '0') + "1e-3");
+    w.Raw("hostile-duplicate-type", WireFuzz::Selector(2, 0, 0),
+          "{\"_typeName\":\"int\",\"_typeName\":\"long\",\"_value\":1}");
+    w.Raw("hostile-surrogate", WireFuzz::Selector(16, 0, 0), "\"a\\udc00\"");
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <zamli/values/method_fault.h>
 #include <zamli/values/mo_ref.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -64,6 +65,30 @@ std::string FaultText(const Zamli::MethodFault::Exception& e) {
   return e.GetFault() == nullptr ? std::string(e.what()) : Zamli::Wire::Describe(*e.GetFault());
 }
 
+const Codec& CodecFor(Encoding encoding, size_t version);
+
+// A fault that answers bad input must reach the client: it encodes in both
+// encodings and reads back the same.
+void MustTravel(const char* what, const Zamli::MethodFault::Exception& e, std::string_view input) {
+  if (e.GetFault() == nullptr) Abort(std::string(what) + ": a fault exception without a fault");
+  const std::string text = FaultText(e);
+  for (Encoding encoding : {Encoding::kXml, Encoding::kJson}) {
+    const Codec& codec = CodecFor(encoding, 0);
+    try {
+      Haldun::Ref<Zamli::MethodFault> back = codec.DecodeFault(codec.EncodeFault(*e.GetFault()));
+      if (Zamli::Wire::Describe(*back) != text) {
+        Abort(std::string(what) + ": the fault changed on its way back: " + text +
+              "\nbecame: " + Zamli::Wire::Describe(*back) + "\ninput:\n" + Shown(input));
+      }
+    } catch (const std::exception& failure) {
+      std::string why = failure.what();
+      if (auto* f = dynamic_cast<const Zamli::MethodFault::Exception*>(&failure)) why = FaultText(*f);
+      Abort(std::string(what) + ": the fault it raised does not encode: " + text + "\nbecause: " + why + "\ninput:\n" +
+            Shown(input));
+    }
+  }
+}
+
 // Runs one decode of the input. True when it decoded; false when it answered
 // with an error the input deserves.
 template <class Decode>
@@ -74,6 +99,7 @@ bool Decoded(const char* what, std::string_view input, Decode&& decode) {
     return true;
   } catch (const Zamli::MethodFault::Exception& e) {
     if (Trace()) std::fprintf(stderr, "%s: %s\n", what, FaultText(e).c_str());
+    MustTravel(what, e, input);
     return false;
   } catch (const Haldun::Exception& e) {
     if (Strict())
@@ -255,15 +281,45 @@ uint8_t Selector(size_t type, size_t method, size_t version) {
   return static_cast<uint8_t>((type & 31) | (method & 3) << 5 | (version & 1) << 7);
 }
 
-void Run(Encoding encoding, const uint8_t* data, size_t size) {
-  if (size < 1) return;
-  const uint8_t selector = data[0];
-  std::string_view doc(reinterpret_cast<const char*>(data) + 1, size - 1);
+namespace {
+
+void RunOnce(Encoding encoding, uint8_t selector, std::string_view doc) {
   const Codec& codec = CodecFor(encoding, selector >> 7);
   TryValue(codec, doc, *Types()[(selector & 31) % Types().size()]);
   TryRequest(codec, doc);
   TryResponse(codec, doc, *Methods()[(selector >> 5) & 3]);
   TryFault(codec, doc);
+}
+
+// Decoding is linear in the document: an input may take a fixed time and a
+// time per byte (PELK_FUZZ_NS_PER_BYTE, default 2000, generous for
+// sanitized code). A document that scans the rest of itself for each of
+// its pieces takes far more once it has a few thousand of them.
+std::chrono::nanoseconds TimeBudget(size_t bytes) {
+  static const long perByte = [] {
+    const char* set = std::getenv("PELK_FUZZ_NS_PER_BYTE");
+    return set != nullptr ? std::atol(set) : 2000L;
+  }();
+  return std::chrono::milliseconds(100) + std::chrono::nanoseconds(perByte * static_cast<long>(bytes));
+}
+
+}  // namespace
+
+void Run(Encoding encoding, const uint8_t* data, size_t size) {
+  if (size < 1) return;
+  const uint8_t selector = data[0];
+  std::string_view doc(reinterpret_cast<const char*>(data) + 1, size - 1);
+  // Timed twice before it counts: the machine may have been busy once.
+  std::chrono::nanoseconds took{};
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const auto start = std::chrono::steady_clock::now();
+    RunOnce(encoding, selector, doc);
+    took = std::chrono::steady_clock::now() - start;
+    if (took <= TimeBudget(size)) return;
+  }
+  Abort("decoding took " + std::to_string(took.count() / 1000000) + " ms for " + std::to_string(size) +
+        " bytes, past the budget of " + std::to_string(TimeBudget(size).count() / 1000000) + " ms\ninput:\n" +
+        Shown(doc));
 }
 
 }  // namespace WireFuzz

@@ -1,8 +1,11 @@
 #include <haldun/exception.h>
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
+#include <zamli/wire/budget.h>
 #include <zamli/wire/formats.h>
 #include <zamli/wire/value_model.h>
+
+#include <new>
 
 namespace Zamli::Wire {
 
@@ -21,35 +24,44 @@ auto Guarded(F&& operation) -> decltype(operation()) {
     throw;
   } catch (const Haldun::Exception& e) {
     Fail(Problem::kInvalidArgument, "", e.what());
+  } catch (const BudgetExceeded&) {
+    DecodeBudget::Current()->Fail();
+  } catch (const std::bad_alloc&) {
+    Fail(Problem::kSystemError, "", "out of memory");
   }
 }
 }  // namespace
 
-// Each operation goes to the namespace of the codec's encoding.
+// Each operation goes to the namespace of the codec's encoding; a decode
+// runs on its budget.
 #define ZAMLI_WIRE_DISPATCH(call) return Guarded([&] { return encoding_ == Encoding::kXml ? Xml::call : Json::call; })
+#define ZAMLI_WIRE_DECODE(call)                \
+  DecodeBudget budget(limits_.maxDecodeBytes); \
+  ZAMLI_WIRE_DISPATCH(call)
 
 std::string Codec::EncodeValue(const Any* value, const Type& declared) const {
   ZAMLI_WIRE_DISPATCH(EncodeValue(*this, value, declared));
 }
 Haldun::Ref<Any> Codec::DecodeValue(std::string_view document, const Type& declared) const {
-  ZAMLI_WIRE_DISPATCH(DecodeValue(*this, document, declared));
+  ZAMLI_WIRE_DECODE(DecodeValue(*this, document, declared));
 }
 std::string Codec::EncodeRequest(const MoRef& target, const ManagedMethod& method,
                                  const std::vector<Haldun::Ref<Any>>& args) const {
   ZAMLI_WIRE_DISPATCH(EncodeRequest(*this, target, method, args));
 }
-Request Codec::DecodeRequest(std::string_view document) const { ZAMLI_WIRE_DISPATCH(DecodeRequest(*this, document)); }
+Request Codec::DecodeRequest(std::string_view document) const { ZAMLI_WIRE_DECODE(DecodeRequest(*this, document)); }
 std::string Codec::EncodeResponse(const ManagedMethod& method, const Any* result) const {
   ZAMLI_WIRE_DISPATCH(EncodeResponse(*this, method, result));
 }
 Haldun::Ref<Any> Codec::DecodeResponse(std::string_view document, const ManagedMethod& method) const {
-  ZAMLI_WIRE_DISPATCH(DecodeResponse(*this, document, method));
+  ZAMLI_WIRE_DECODE(DecodeResponse(*this, document, method));
 }
 std::string Codec::EncodeFault(const MethodFault& fault) const { ZAMLI_WIRE_DISPATCH(EncodeFault(*this, fault)); }
 Haldun::Ref<MethodFault> Codec::DecodeFault(std::string_view document) const {
-  ZAMLI_WIRE_DISPATCH(DecodeFault(*this, document));
+  ZAMLI_WIRE_DECODE(DecodeFault(*this, document));
 }
 
+#undef ZAMLI_WIRE_DECODE
 #undef ZAMLI_WIRE_DISPATCH
 
 void CheckSize(const Codec& codec, std::string_view document) {

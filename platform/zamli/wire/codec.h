@@ -26,6 +26,10 @@ enum class Encoding { kXml, kJson };
 struct Limits {
   size_t maxDocumentBytes = size_t{64} << 20;  // 64 MiB
   int maxDepth = 64;                           // values nested in values (objects, arrays, boxes)
+  // Memory one decode may take: the parser's and the decoded values'. A
+  // document of many tiny values needs many times its size; past this it is
+  // refused (kettar.fault.InvalidArgument) instead of taking the process's.
+  size_t maxDecodeBytes = size_t{512} << 20;  // 512 MiB: 8 times the document limit
 };
 
 // A call as a server receives it.

@@ -5,7 +5,8 @@
 //   bool ReadString(std::string_view&, std::string& scratch) const;  and
 //   ReadBool, ReadInteger, ReadFloat: false when the node does not hold such
 //   a value (text in pieces is joined in `scratch`)
-//   bool ReadReference(std::string_view& type, std::string_view& id) const;
+//   bool ReadReference(std::string_view& type, std::string_view& id,
+//                      std::string& scratch) const;
 //   std::string Excerpt() const;           the bad input, for messages
 //   N Boxed(Path&) const;                  the value inside an anyType box
 //   void ForEachMember(Path&, F) const;    F(name, N::Group): an object's members
@@ -15,6 +16,8 @@
 //   controls other than tab, line feed and carriage return
 //   static constexpr bool kValidatesUtf8: whether its parser refused
 //   malformed UTF-8 already
+//   static constexpr bool kMethodMember: whether a call names its method in
+//   a member ("_method") rather than by its own name
 // and N::Group (a member: one node, or the items of a repeated array):
 //   int Count() const; N First() const; void ForEach(Path&, F) const;
 #include <haldun/exception.h>
@@ -22,9 +25,10 @@
 #include <zamli/types/registry.h>
 #include <zamli/values/array.h>
 #include <zamli/values/data_array.h>
-#include <zamli/values/dynamic_data.h>
+#include <zamli/values/method_fault.h>
 #include <zamli/values/mo_ref.h>
 #include <zamli/values/primitive.h>
+#include <zamli/wire/budget.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/value_model.h>
@@ -65,6 +69,7 @@ class Decoder {
         type->GetDataTypeInfo()->createInstance != nullptr ? type->GetDataTypeInfo()->createInstance() : nullptr;
     if (created == nullptr) path_.Fail(Problem::kInvalidType, type->GetName() + " has no instances");
     Haldun::Ref<Any> result(created);
+    Charge(kObjectBytes + type->GetAllProperties().size() * kPropertyBytes);
     const std::vector<PropertyRef>& all = type->GetAllProperties();
     std::string seen(all.size(), '\0');
     size_t hint = 0;
@@ -77,6 +82,7 @@ class Decoder {
       hint = at + 1;
       const PropertyRef& p = all[at];
       if (!versions_.Includes(p.info->version)) NotInVersion("the property");
+      Secret secret(*this, p.info->flags);
       SetProperty(*created, p, group);
       path_.Pop();
     });
@@ -97,6 +103,17 @@ class Decoder {
     ValueKind kind;
     return PrimitiveKindOf(info.type, kind);
   }
+
+  // While it lives, the value being read is a secret's: never quoted.
+  class Secret {
+   public:
+    Secret(Decoder& d, uint32_t flags) : d_(d), was_(d.secret_) { d.secret_ = was_ || (flags & kSecretFlag) != 0; }
+    ~Secret() { d_.secret_ = was_; }
+
+   private:
+    Decoder& d_;
+    bool was_;
+  };
 
   [[noreturn]] void NotInVersion(const std::string& what) {
     path_.Fail(Problem::kNotSupported, what + " is not in " + versions_.GetVersion().GetName());
@@ -126,6 +143,16 @@ class Decoder {
     }
   }
   void Leave() { --depth_; }
+
+  // What decoded values hold, roughly, counted against the decode's budget
+  // with the parsers' memory.
+  static constexpr size_t kObjectBytes = 64;
+  static constexpr size_t kPropertyBytes = 16;
+  static constexpr size_t kValueBytes = 32;
+  void Charge(size_t bytes) {
+    DecodeBudget* budget = DecodeBudget::Current();
+    if (budget != nullptr && !budget->Take(bytes)) budget->Fail();
+  }
 
   static size_t Find(const std::vector<PropertyRef>& all, std::string_view name, size_t hint) {
     // Members usually come in record order: try the next one first.
@@ -217,6 +244,7 @@ class Decoder {
   }
 
   Haldun::Ref<Any> Box(const N& node, ValueKind kind) {
+    Charge(kValueBytes);
     switch (kind) {
       case ValueKind::kString:
         return Zamli::Box(std::string(ReadString(node)));
@@ -250,11 +278,12 @@ class Decoder {
 
   Haldun::Ref<Any> Reference(const N& node) {
     std::string_view type, id;
-    if (!node.ReadReference(type, id)) {
+    if (!node.ReadReference(type, id, scratch_)) {
       path_.Fail(Problem::kInvalidArgument, "not a managed object reference: " + node.Excerpt());
     }
     CheckText(type);
     CheckText(id);
+    Charge(kObjectBytes + type.size() + id.size());
     return Haldun::Ref<Any>(new MoRef(std::string(ReferenceTypeName(type)), std::string(id)));
   }
 
@@ -331,6 +360,7 @@ class Decoder {
     Builder builder(*this, d);
     int index = 0;
     forEach([&](const N& item) {
+      Charge(kValueBytes);
       path_.PushIndex(index++);
       builder.Add(item);
       path_.Pop();
@@ -415,6 +445,7 @@ class Decoder {
     std::string_view text;
     if (!node.ReadString(text, scratch_)) Bad("a string", node);
     CheckText(text);
+    Charge(kValueBytes + text.size());
     return text;
   }
 
@@ -453,18 +484,21 @@ class Decoder {
   std::vector<unsigned char> ReadBinary(const N& node) {
     std::string_view text;
     std::vector<unsigned char> v;
-    if (!node.ReadString(text, scratch_) || !ParseBase64(text, N::kBlanksInBase64, v)) Bad("base64", node);
+    if (!node.ReadString(text, scratch_)) Bad("base64", node);
+    Charge(kValueBytes + text.size() / 4 * 3);
+    if (!ParseBase64(text, N::kBlanksInBase64, v)) Bad("base64", node);
     return v;
   }
 
   [[noreturn]] void Bad(const std::string& expected, const N& node) {
-    path_.Fail(Problem::kInvalidArgument, "not " + expected + ": " + node.Excerpt());
+    path_.Fail(Problem::kInvalidArgument, "not " + expected + ": " + (secret_ ? "(a secret value)" : node.Excerpt()));
   }
 
   const VersionFilter& versions_;
   const Limits& limits_;
   Path path_;
   int depth_ = 0;
+  bool secret_ = false;
   std::string scratch_;
 };
 
@@ -492,8 +526,8 @@ const ManagedMethod& ResolveMethod(Decoder<N>& d, const MoRef& target, std::stri
   return *method;
 }
 
-// The arguments of a call: members named by the parameters; names that
-// start with '_' belong to the envelope.
+// The arguments of a call: members named by the parameters, and the
+// target, once.
 template <class N>
 void DecodeArguments(Decoder<N>& d, const N& call, const MethodInfo& method, std::vector<Haldun::Ref<Any>>& args) {
   std::vector<const PropertyInfo*> params;
@@ -501,8 +535,13 @@ void DecodeArguments(Decoder<N>& d, const N& call, const MethodInfo& method, std
   args.assign(params.size(), {});
   std::string seen(params.size(), '\0');
   Path& path = d.GetPath();
+  int targets = 0;
   call.ForEachMember(path, [&](std::string_view name, const typename N::Group& group) {
-    if (!name.empty() && name.front() == '_') return;
+    if (name == "_this") {
+      if (++targets > 1 || group.Count() != 1) Fail(Problem::kInvalidArgument, "_this", "given more than once");
+      return;
+    }
+    if (N::kMethodMember && name == "_method") return;
     size_t at = 0;
     while (at < params.size() && name != params[at]->name) ++at;
     path.Push(name);
@@ -511,6 +550,7 @@ void DecodeArguments(Decoder<N>& d, const N& call, const MethodInfo& method, std
     seen[at] = 1;
     const PropertyInfo& p = *params[at];
     if (!d.GetVersions().Includes(p.version)) d.NotInVersion("the parameter");
+    typename Decoder<N>::Secret secret(d, p.flags);
     args[at] = d.Member(group, DeclaredOf(p.type, p.flags & kArrayFlag));
     path.Pop();
   });

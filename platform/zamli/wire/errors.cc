@@ -3,6 +3,7 @@
 #include <zamli/values/data_array.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/errors.h>
+#include <zamli/wire/scalars.h>
 
 namespace Zamli::Wire {
 
@@ -32,9 +33,46 @@ void SetString(DynamicData& object, const DataObjectType& type, const char* name
   if (p != nullptr) p->owner->GetDataTypeInfo()->setProperty(&object, p->index, &value);
 }
 
+// Lengths past which names in paths and whole messages are cut.
+constexpr size_t kNameBytes = 64;
+constexpr size_t kMessageBytes = 512;
+
+// The length of the UTF-8 sequence at the start of `text` that encodes one
+// printable character, or 0.
+size_t PrintableCharacter(std::string_view text) {
+  auto c = static_cast<unsigned char>(text[0]);
+  if (c < 0x80) return c < 0x20 || c == 0x7f ? 0 : 1;
+  size_t n = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc0 ? 2 : 0;
+  return n != 0 && n <= text.size() && IsValidUtf8(text.substr(0, n)) ? n : 0;
+}
+
 }  // namespace
 
-void Fail(Problem problem, const std::string& path, const std::string& message) {
+std::string Printable(std::string_view text, size_t max) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  size_t i = 0;
+  while (i < text.size() && out.size() < max) {
+    size_t n = PrintableCharacter(text.substr(i));
+    if (n == 0) {
+      auto c = static_cast<unsigned char>(text[i]);
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+      n = 1;
+    } else {
+      out.append(text, i, n);
+    }
+    i += n;
+  }
+  if (i < text.size()) out += "...";
+  return out;
+}
+
+void Fail(Problem problem, const std::string& rawPath, const std::string& rawMessage) {
+  // Whatever went into them, path and message are text a fault can carry.
+  const std::string path = Printable(rawPath, kMessageBytes);
+  const std::string message = Printable(rawMessage, kMessageBytes);
   std::string text = path.empty() ? message : path + ": " + message;
   FaultShape shape = ShapeOf(problem);
   auto* type = dynamic_cast<DataObjectType*>(TypeRegistry::Instance().FindByName(shape.typeName));
@@ -64,22 +102,13 @@ std::string Path::ToString() const {
       out += ']';
     } else {
       if (!out.empty()) out += '.';
-      out += f.name;
+      out += Printable(f.name, kNameBytes);
     }
   }
   return out;
 }
 
-std::string Quote(std::string_view text) {
-  std::string out = "\"";
-  size_t n = std::min<size_t>(text.size(), 40);
-  for (size_t i = 0; i < n; ++i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
-  }
-  out += text.size() > n ? "...\"" : "\"";
-  return out;
-}
+std::string Quote(std::string_view text) { return "\"" + Printable(text, kNameBytes) + "\""; }
 
 std::string Describe(const MethodFault& fault) {
   std::string out = fault._GetType() ? fault._GetType()->GetName() : "kettar.MethodFault";

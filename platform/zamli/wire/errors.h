@@ -38,8 +38,12 @@ class Path {
   std::vector<Frame> frames_;
 };
 
-// A quoted excerpt of bad input for messages: at most 40 bytes, control
-// characters shown as '?'.
+// Bad input as a message may show it: a fault must itself travel, so bytes
+// that are not valid UTF-8 and control characters are shown as \xNN, and
+// text past `max` bytes is cut ("...").
+std::string Printable(std::string_view text, size_t max);
+
+// A quoted excerpt of bad input for messages (Printable, 64 bytes).
 std::string Quote(std::string_view text);
 
 }  // namespace Zamli::Wire

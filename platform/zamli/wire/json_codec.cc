@@ -10,6 +10,9 @@
 #include <zamli/wire/json_reader.h>
 #include <zamli/wire/json_writer.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace Zamli::Wire::Json {
 
 namespace {
@@ -17,19 +20,30 @@ namespace {
 // Forwards the parser's events to the document, refusing nesting beyond a
 // bound: RapidJSON frees documents recursively, so depth must be bounded
 // before a document is built, not after.
+// True unless an escape made a lone surrogate, which the parser lets by:
+// text must stay valid UTF-8 to travel again. Surrogates encode as 0xED.
+bool GoodText(const char* s, rapidjson::SizeType n) {
+  return std::memchr(s, 0xed, n) == nullptr || IsValidUtf8(std::string_view(s, n));
+}
+
 class BoundedHandler {
  public:
-  BoundedHandler(rapidjson::Document& doc, int maxNesting) : doc_(doc), maxNesting_(maxNesting) {}
+  BoundedHandler(JsonDocument& doc, int maxNesting) : doc_(doc), maxNesting_(maxNesting) {}
   bool Null() { return doc_.Null(); }
   bool Bool(bool b) { return doc_.Bool(b); }
-  bool Int(int i) { return doc_.Int(i); }
-  bool Uint(unsigned u) { return doc_.Uint(u); }
-  bool Int64(int64_t i) { return doc_.Int64(i); }
-  bool Uint64(uint64_t u) { return doc_.Uint64(u); }
-  bool Double(double d) { return doc_.Double(d); }
-  bool RawNumber(const char* s, rapidjson::SizeType n, bool copy) { return doc_.RawNumber(s, n, copy); }
-  bool String(const char* s, rapidjson::SizeType n, bool copy) { return doc_.String(s, n, copy); }
-  bool Key(const char* s, rapidjson::SizeType n, bool copy) { return doc_.Key(s, n, copy); }
+  // Numbers arrive as text (kParseNumbersAsStringsFlag), kept marked.
+  bool Int(int) { return false; }
+  bool Uint(unsigned) { return false; }
+  bool Int64(int64_t) { return false; }
+  bool Uint64(uint64_t) { return false; }
+  bool Double(double) { return false; }
+  bool RawNumber(const char* s, rapidjson::SizeType n, bool) {
+    number_.assign(1, kNumberMark);
+    number_.append(s, n);
+    return doc_.String(number_.data(), n + 1, true);
+  }
+  bool String(const char* s, rapidjson::SizeType n, bool copy) { return Checked(s, n) && doc_.String(s, n, copy); }
+  bool Key(const char* s, rapidjson::SizeType n, bool copy) { return Checked(s, n) && doc_.Key(s, n, copy); }
   bool StartObject() { return Deeper() && doc_.StartObject(); }
   bool EndObject(rapidjson::SizeType n) {
     --depth_;
@@ -41,17 +55,24 @@ class BoundedHandler {
     return doc_.EndArray(n);
   }
   bool TooDeep() const { return tooDeep_; }
+  bool BadText() const { return badText_; }
 
  private:
+  bool Checked(const char* s, rapidjson::SizeType n) {
+    badText_ = !GoodText(s, n);
+    return !badText_;
+  }
   bool Deeper() {
     if (++depth_ <= maxNesting_) return true;
     tooDeep_ = true;
     return false;
   }
-  rapidjson::Document& doc_;
+  JsonDocument& doc_;
   int maxNesting_;
   int depth_ = 0;
   bool tooDeep_ = false;
+  bool badText_ = false;
+  std::string number_;
 };
 
 // Follows the structure of a document up to where its parser stopped, to
@@ -64,7 +85,11 @@ class PathTracker : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, PathT
   }
   bool Key(const char* name, rapidjson::SizeType length, bool) {
     frames_.back().key.assign(name, length);
-    return true;
+    return GoodText(name, length);
+  }
+  bool String(const char* text, rapidjson::SizeType length, bool) {
+    Started();
+    return GoodText(text, length);
   }
   bool StartObject() { return Open(false); }
   bool StartArray() { return Open(true); }
@@ -109,29 +134,89 @@ class PathTracker : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, PathT
 };
 
 constexpr unsigned kParseFlags =
-    rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
+    rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+
+using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, CountingAllocator>;
 
 // Where in the document the parser stopped, as a path.
 std::string ErrorPath(std::string_view document) {
   rapidjson::MemoryStream bytes(document.data(), document.size());
   rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(bytes);
   PathTracker tracker;
-  rapidjson::Reader().Parse<kParseFlags>(input, tracker);
+  Reader().Parse<kParseFlags>(input, tracker);
   return tracker.ToString();
 }
 
-void Parse(const Codec& codec, std::string_view document, rapidjson::Document& doc) {
+// Refuses an object that names a member twice, anywhere in the document:
+// which of the two counts would be a guess.
+class MemberCheck {
+ public:
+  void Check(const JsonValue& value) {
+    if (value.IsArray()) {
+      for (rapidjson::SizeType i = 0; i < value.Size(); ++i) {
+        path_.PushIndex(static_cast<int>(i));
+        Check(value[i]);
+        path_.Pop();
+      }
+    } else if (value.IsObject()) {
+      Unique(value);
+      for (auto it = value.MemberBegin(); it != value.MemberEnd(); ++it) {
+        std::string_view name = JsonNode::View(it->name);
+        // A box's value has the path of the box.
+        bool named = name != "_value";
+        if (named) path_.Push(name);
+        Check(it->value);
+        if (named) path_.Pop();
+      }
+    }
+  }
+
+ private:
+  void Unique(const JsonValue& object) {
+    const rapidjson::SizeType n = object.MemberCount();
+    auto name = [&](rapidjson::SizeType i) { return JsonNode::View((object.MemberBegin() + i)->name); };
+    if (n <= 16) {
+      for (rapidjson::SizeType i = 1; i < n; ++i) {
+        for (rapidjson::SizeType j = 0; j < i; ++j) {
+          if (name(i) == name(j)) Twice(name(i));
+        }
+      }
+      return;
+    }
+    order_.resize(n);
+    for (rapidjson::SizeType i = 0; i < n; ++i) order_[i] = i;
+    std::sort(order_.begin(), order_.end(), [&](auto a, auto b) { return name(a) < name(b); });
+    for (rapidjson::SizeType i = 1; i < n; ++i) {
+      if (name(order_[i]) == name(order_[i - 1])) Twice(name(order_[i]));
+    }
+  }
+
+  [[noreturn]] void Twice(std::string_view name) {
+    if (name != "_value" && name != "_typeName") path_.Push(name);
+    path_.Fail(Problem::kInvalidArgument, "given more than once");
+  }
+
+  Path path_;
+  std::vector<rapidjson::SizeType> order_;
+};
+
+void Parse(const Codec& codec, std::string_view document, JsonDocument& doc) {
   CheckSize(codec, document);
+  // The parser takes U+0000 for the end of its input: nothing could follow.
+  if (size_t nul = document.find('\0'); nul != std::string_view::npos) {
+    Fail(Problem::kInvalidArgument, "", "malformed JSON at byte " + std::to_string(nul) + ": a NUL byte");
+  }
   // Every value level costs at most two levels of JSON (a box and its value).
   int maxNesting = 2 * codec.GetLimits().maxDepth + 4;
-  rapidjson::Reader reader;
-  bool tooDeep = false;
-  auto generate = [&](rapidjson::Document& target) {
+  Reader reader;
+  bool tooDeep = false, badText = false;
+  auto generate = [&](JsonDocument& target) {
     rapidjson::MemoryStream bytes(document.data(), document.size());
     rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(bytes);
     BoundedHandler handler(target, maxNesting);
     bool ok = !reader.Parse<kParseFlags>(input, handler).IsError();
     tooDeep = handler.TooDeep();
+    badText = handler.BadText();
     return ok;
   };
   doc.Populate(generate);
@@ -139,24 +224,36 @@ void Parse(const Codec& codec, std::string_view document, rapidjson::Document& d
     Fail(Problem::kInvalidArgument, "",
          "JSON nested deeper than the limit of " + std::to_string(codec.GetLimits().maxDepth) + " values");
   }
+  if (badText) {
+    Fail(Problem::kInvalidArgument, ErrorPath(document), "not valid UTF-8: an escape makes a lone surrogate");
+  }
   if (reader.HasParseError()) {
     Fail(Problem::kInvalidArgument, ErrorPath(document),
          "malformed JSON at byte " + std::to_string(reader.GetErrorOffset()) + ": " +
              rapidjson::GetParseError_En(reader.GetParseErrorCode()));
   }
+  MemberCheck().Check(doc);
 }
 
-const rapidjson::Value* MemberOf(const rapidjson::Value& object, const char* name) {
+const JsonValue* MemberOf(const JsonValue& object, const char* name) {
   auto it = object.FindMember(name);
   return it == object.MemberEnd() ? nullptr : &it->value;
 }
 
-const rapidjson::Value& RequireObject(const rapidjson::Document& doc) {
+const JsonValue& RequireObject(const JsonDocument& doc) {
   if (!doc.IsObject()) Fail(Problem::kInvalidArgument, "", "expected a JSON object");
   return doc;
 }
 
-Haldun::Ref<MethodFault> FaultOf(Decoder<JsonNode>& d, const rapidjson::Value& fault) {
+// The fault of a fault document, which holds it and its text, no more.
+Haldun::Ref<MethodFault> FaultOf(Decoder<JsonNode>& d, const JsonValue& document, const JsonValue& fault) {
+  for (auto it = document.MemberBegin(); it != document.MemberEnd(); ++it) {
+    std::string_view name = JsonNode::View(it->name);
+    if (name == "returnval") Fail(Problem::kInvalidArgument, "", "a response holds a result or a fault, not both");
+    if (name != "fault" && name != "faultstring") {
+      Fail(Problem::kInvalidArgument, std::string(name), "not part of a fault document");
+    }
+  }
   d.GetPath().Push("fault");
   Haldun::Ref<Any> value = d.Object(JsonNode(&fault), &MethodFaultType());
   d.GetPath().Pop();
@@ -191,7 +288,7 @@ std::string EncodeValue(const Codec& codec, const Any* value, const Type& declar
 
 Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared) {
   Declared d = DeclaredOf(declared);
-  rapidjson::Document doc;
+  JsonDocument doc;
   Parse(codec, document, doc);
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
@@ -208,16 +305,16 @@ std::string EncodeRequest(const Codec& codec, const MoRef& target, const Managed
 }
 
 Request DecodeRequest(const Codec& codec, std::string_view document) {
-  rapidjson::Document doc;
+  JsonDocument doc;
   Parse(codec, document, doc);
-  const rapidjson::Value& call = RequireObject(doc);
+  const JsonValue& call = RequireObject(doc);
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
-  const rapidjson::Value* methodName = MemberOf(call, "_method");
-  if (methodName == nullptr || !methodName->IsString()) {
+  const JsonValue* methodName = MemberOf(call, "_method");
+  if (methodName == nullptr || !JsonNode::IsText(*methodName)) {
     Fail(Problem::kInvalidArgument, "_method", "the call names no method");
   }
-  const rapidjson::Value* self = MemberOf(call, "_this");
+  const JsonValue* self = MemberOf(call, "_this");
   JsonNode target(self);
   return DecodeCall(decoder, JsonNode(&call), self ? &target : nullptr, JsonNode::View(*methodName));
 }
@@ -229,12 +326,12 @@ std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, cons
 
 Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
   const MethodInfo& info = CallableMethod(codec, method);
-  rapidjson::Document doc;
+  JsonDocument doc;
   Parse(codec, document, doc);
-  const rapidjson::Value& response = RequireObject(doc);
+  const JsonValue& response = RequireObject(doc);
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
-  if (const rapidjson::Value* fault = MemberOf(response, "fault")) FaultOf(decoder, *fault)->ThrowInternal();
+  if (const JsonValue* fault = MemberOf(response, "fault")) FaultOf(decoder, response, *fault)->ThrowInternal();
   return DecodeResult(decoder, JsonNode(&response), info);
 }
 
@@ -248,14 +345,14 @@ std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
 }
 
 Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document) {
-  rapidjson::Document doc;
+  JsonDocument doc;
   Parse(codec, document, doc);
-  const rapidjson::Value& response = RequireObject(doc);
-  const rapidjson::Value* fault = MemberOf(response, "fault");
+  const JsonValue& response = RequireObject(doc);
+  const JsonValue* fault = MemberOf(response, "fault");
   if (fault == nullptr) Fail(Problem::kInvalidArgument, "", "not a fault document");
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
-  return FaultOf(decoder, *fault);
+  return FaultOf(decoder, response, *fault);
 }
 
 }  // namespace Zamli::Wire::Json

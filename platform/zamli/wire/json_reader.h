@@ -1,6 +1,7 @@
 #pragma once
 // The decoder's view of a RapidJSON value.
 #include <rapidjson/document.h>
+#include <zamli/wire/budget.h>
 #include <zamli/wire/errors.h>
 #include <zamli/wire/scalars.h>
 
@@ -9,17 +10,28 @@
 
 namespace Zamli::Wire {
 
+// Documents whose memory counts against the decode's budget.
+using JsonAllocator = rapidjson::MemoryPoolAllocator<CountingAllocator>;
+using JsonValue = rapidjson::GenericValue<rapidjson::UTF8<>, JsonAllocator>;
+using JsonDocument = rapidjson::GenericDocument<rapidjson::UTF8<>, JsonAllocator, CountingAllocator>;
+
+// Numbers are kept as their text, read exactly when their type is known.
+// They are stored as strings behind a byte that valid UTF-8, and so any JSON
+// string, never holds.
+inline constexpr char kNumberMark = '\xff';
+
 class JsonNode {
  public:
   static constexpr bool kBlanksInBase64 = false;
   static constexpr bool kValidatesUtf8 = true;
   static constexpr bool kControlCharacters = true;
-  explicit JsonNode(const rapidjson::Value* value) : value_(value) {}
+  static constexpr bool kMethodMember = true;
+  explicit JsonNode(const JsonValue* value) : value_(value) {}
 
   // A member is one value; an array member's items are its elements.
   class Group {
    public:
-    explicit Group(const rapidjson::Value* value) : value_(value) {}
+    explicit Group(const JsonValue* value) : value_(value) {}
     int Count() const { return 1; }
     JsonNode First() const { return JsonNode(value_); }
     template <class F>
@@ -28,7 +40,7 @@ class JsonNode {
     }
 
    private:
-    const rapidjson::Value* value_;
+    const JsonValue* value_;
   };
 
   bool IsNull() const { return value_->IsNull(); }
@@ -38,7 +50,7 @@ class JsonNode {
     auto it = value_->FindMember("_typeName");
     if (it == value_->MemberEnd()) return {};
     // A name that is not a string names no type there is.
-    return it->value.IsString() ? View(it->value) : std::string_view("?");
+    return IsText(it->value) ? View(it->value) : std::string_view("?");
   }
 
   // JSON strings come whole: `scratch` is never needed.
@@ -49,26 +61,24 @@ class JsonNode {
     return true;
   }
   bool ReadInteger(int64_t min, int64_t max, int64_t& v) const {
-    if (!value_->IsInt64()) return false;
-    v = value_->GetInt64();
-    return v >= min && v <= max;
+    return IsNumber(*value_) && ParseInteger(NumberText(*value_), min, max, v);
   }
   bool ReadFloat(float& v) const {
-    if (value_->IsNumber()) return FloatFromDouble(value_->GetDouble(), v);
+    if (IsNumber(*value_)) return ParseFloat(NumberText(*value_), v);
     std::string_view text;
     return String(text) && (text == "NaN" || text == "INF" || text == "-INF") && ParseFloat(text, v);
   }
-  bool ReadReference(std::string_view& type, std::string_view& id) const {
+  bool ReadReference(std::string_view& type, std::string_view& id, std::string& /*scratch*/) const {
     if (!value_->IsObject()) return false;
     bool haveType = false, haveId = false;
     for (auto it = value_->MemberBegin(); it != value_->MemberEnd(); ++it) {
       std::string_view name = View(it->name);
       if (name == "_typeName") {
-        if (!it->value.IsString() || View(it->value) != "ManagedObjectReference") return false;
-      } else if (name == "type" && it->value.IsString() && !haveType) {
+        if (!IsText(it->value) || View(it->value) != "ManagedObjectReference") return false;
+      } else if (name == "type" && IsText(it->value) && !haveType) {
         type = View(it->value);
         haveType = true;
-      } else if (name == "value" && it->value.IsString() && !haveId) {
+      } else if (name == "value" && IsText(it->value) && !haveId) {
         id = View(it->value);
         haveId = true;
       } else {
@@ -79,6 +89,7 @@ class JsonNode {
   }
 
   std::string Excerpt() const {
+    if (IsNumber(*value_)) return Printable(NumberText(*value_), 64);
     if (value_->IsString()) return Quote(View(*value_));
     if (value_->IsObject()) return "an object";
     if (value_->IsArray()) return "an array";
@@ -89,7 +100,7 @@ class JsonNode {
 
   JsonNode Boxed(Path& path) const {
     if (!value_->IsObject()) path.Fail(Problem::kInvalidArgument, "not a boxed value: " + Excerpt());
-    const rapidjson::Value* inner = nullptr;
+    const JsonValue* inner = nullptr;
     for (auto it = value_->MemberBegin(); it != value_->MemberEnd(); ++it) {
       std::string_view name = View(it->name);
       if (name == "_value" && inner == nullptr) {
@@ -118,16 +129,21 @@ class JsonNode {
     for (auto it = value_->Begin(); it != value_->End(); ++it) f(JsonNode(&*it));
   }
 
-  static std::string_view View(const rapidjson::Value& v) { return {v.GetString(), v.GetStringLength()}; }
+  static std::string_view View(const JsonValue& v) { return {v.GetString(), v.GetStringLength()}; }
+  static bool IsNumber(const JsonValue& v) {
+    return v.IsString() && v.GetStringLength() > 0 && v.GetString()[0] == kNumberMark;
+  }
+  static bool IsText(const JsonValue& v) { return v.IsString() && !IsNumber(v); }
+  static std::string_view NumberText(const JsonValue& v) { return View(v).substr(1); }
 
  private:
   bool String(std::string_view& text) const {
-    if (!value_->IsString()) return false;
+    if (!IsText(*value_)) return false;
     text = View(*value_);
     return true;
   }
 
-  const rapidjson::Value* value_;
+  const JsonValue* value_;
 };
 
 }  // namespace Zamli::Wire

@@ -33,21 +33,19 @@ bool ParseFloat(std::string_view text, float& value) {
     return true;
   }
   if (text.empty() || text.front() == '+') return false;
-  // Read as a double and narrowed: the shortest float text is exact this way
-  // too, and it tells an out-of-range value from a small one.
+  // Read as a float: through a double, a text near the middle of two floats
+  // could round twice and land on the wrong one.
+  const char* end = text.data() + text.size();
+  auto result = std::from_chars(text.data(), end, value);
+  if (result.ptr != end) return false;
+  if (result.ec == std::errc()) return true;
+  if (result.ec != std::errc::result_out_of_range) return false;
+  // Out of range: too small for a float is read as the nearest one (zero or
+  // the smallest), too large is refused.
   double d = 0;
-  auto result = std::from_chars(text.data(), text.data() + text.size(), d);
-  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return false;
-  return FloatFromDouble(d, value);
-}
-
-bool FloatFromDouble(double d, float& value) {
-  // Texts up to half a unit past the largest float still round to it.
-  constexpr double kMax = std::numeric_limits<float>::max();
-  constexpr double kHalfUnit = 0x1p103;
-  if (!std::isfinite(d) || std::fabs(d) >= kMax + kHalfUnit) return false;
-  value = std::fabs(d) > kMax ? std::copysign(std::numeric_limits<float>::max(), static_cast<float>(d))
-                              : static_cast<float>(d);
+  result = std::from_chars(text.data(), end, d);
+  if (result.ec != std::errc() || result.ptr != end || std::fabs(d) >= 1) return false;
+  value = static_cast<float>(d);
   return true;
 }
 
@@ -153,6 +151,10 @@ bool FormatDateTime(const Haldun::System::DateTime& value, std::string& out) {
 }
 
 bool ParseDateTime(std::string_view text, Haldun::System::DateTime& value) {
+  // Always with a zone: a local time names no instant.
+  bool zoned =
+      text.ends_with('Z') || (text.size() > 6 && (text[text.size() - 6] == '+' || text[text.size() - 6] == '-'));
+  if (!zoned) return false;
   try {
     value = Haldun::System::DateTime::ParseIso8601(text);
     return true;

@@ -13,9 +13,9 @@ namespace Zamli::Wire {
 
 // Shortest text that reads back as the same float; "NaN", "INF", "-INF".
 void AppendFloat(std::string& out, float value);
+// Exact: the float nearest to the text, whatever its length; too large is
+// refused, too small reads as zero or the smallest float.
 bool ParseFloat(std::string_view text, float& value);
-// Also used by JSON, whose parser hands numbers over as doubles.
-bool FloatFromDouble(double d, float& value);
 
 void AppendInteger(std::string& out, int64_t value);
 bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t& value);

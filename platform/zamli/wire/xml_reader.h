@@ -34,6 +34,7 @@ class XmlNode {
   static constexpr bool kBlanksInBase64 = true;
   static constexpr bool kValidatesUtf8 = false;
   static constexpr bool kControlCharacters = false;
+  static constexpr bool kMethodMember = false;
   explicit XmlNode(pugi::xml_node node) : node_(node) {}
   pugi::xml_node Get() const { return node_; }
 
@@ -64,21 +65,23 @@ class XmlNode {
   }
 
   // The element's text: its text and CDATA pieces, joined in `scratch` when
-  // markup the parser drops (a comment, an instruction) splits them.
+  // markup the parser drops (a comment, an instruction) splits them. Text
+  // that comes first is kept in the element itself (parse_embed_pcdata).
   bool ReadString(std::string_view& text, std::string& scratch) const {
-    int pieces = 0;
+    text = node_.value();
+    bool joined = false;
     for (pugi::xml_node n = node_.first_child(); n; n = n.next_sibling()) {
       if (n.type() == pugi::node_element) return false;
       if (n.type() != pugi::node_pcdata && n.type() != pugi::node_cdata) continue;
-      if (++pieces == 1) {
+      if (text.empty()) {
         text = n.value();
-      } else {
-        if (pieces == 2) scratch.assign(text);
-        scratch += n.value();
+        continue;
       }
+      if (!joined) scratch.assign(text);
+      joined = true;
+      scratch += n.value();
     }
-    if (pieces == 0) text = {};
-    if (pieces > 1) text = scratch;
+    if (joined) text = scratch;
     return true;
   }
   bool ReadBool(bool& v) const {
@@ -96,40 +99,47 @@ class XmlNode {
     std::string_view text;
     return ReadString(text, scratch) && ParseFloat(text, v);
   }
-  bool ReadReference(std::string_view& type, std::string_view& id) const {
+  bool ReadReference(std::string_view& type, std::string_view& id, std::string& scratch) const {
     pugi::xml_attribute attribute = node_.attribute("type");
-    if (!attribute || FirstElement(node_)) return false;
-    // Ids are single text nodes as every writer writes them.
-    id = node_.text().get();
+    if (!attribute || !ReadString(id, scratch)) return false;
     type = attribute.value();
     return true;
   }
 
   std::string Excerpt() const {
-    if (FirstElement(node_)) return "an element with child elements";
-    return Quote(node_.text().get());
+    std::string scratch;
+    std::string_view text;
+    if (!ReadString(text, scratch)) return "an element with child elements";
+    return Quote(text);
   }
 
   XmlNode Boxed(Path&) const { return *this; }
+
+  static void Blank(std::string_view text, Path& path) {
+    if (text.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+      path.Fail(Problem::kInvalidArgument, "text where elements belong: " + Quote(text));
+    }
+  }
 
   // The element at or after `n`; text on the way is an error, where only
   // elements belong.
   static pugi::xml_node Element(pugi::xml_node n, Path& path) {
     for (; n && n.type() != pugi::node_element; n = n.next_sibling()) {
-      if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) {
-        std::string_view text = n.value();
-        if (text.find_first_not_of(" \t\r\n") != std::string_view::npos) {
-          path.Fail(Problem::kInvalidArgument, "text where elements belong: " + Quote(text));
-        }
-      }
+      if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) Blank(n.value(), path);
     }
     return n;
+  }
+
+  // The first child element of this one, which holds elements only.
+  pugi::xml_node FirstOfElements(Path& path) const {
+    Blank(node_.value(), path);
+    return Element(node_.first_child(), path);
   }
 
   // Elements next to each other with the same name make one member.
   template <class F>
   void ForEachMember(Path& path, F&& f) const {
-    pugi::xml_node n = Element(node_.first_child(), path);
+    pugi::xml_node n = FirstOfElements(path);
     while (n) {
       std::string_view name = LocalName(n.name());
       pugi::xml_node first = n;
@@ -145,7 +155,7 @@ class XmlNode {
 
   template <class F>
   void ForEachItem(Path& path, std::string_view itemName, F&& f) const {
-    for (pugi::xml_node n = Element(node_.first_child(), path); n; n = Element(n.next_sibling(), path)) {
+    for (pugi::xml_node n = FirstOfElements(path); n; n = Element(n.next_sibling(), path)) {
       if (LocalName(n.name()) != itemName) {
         path.Fail(Problem::kInvalidArgument, "the items of this array are <" + std::string(itemName) + ">, not <" +
                                                  std::string(LocalName(n.name())) + ">");
