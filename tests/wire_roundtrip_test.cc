@@ -15,6 +15,8 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -428,6 +430,7 @@ class HealthServer : public Qor::Cluster::PelkZovClusterHealthSystemServer {
       fault->ThrowInternal();
     }
     if (db == "error") throw Haldun::InvalidStateException("not a fault");
+    if (db == "plain") throw std::runtime_error("not one of ours");
     return db == "ok";
   }
   std::string GetClusterStatus(Zamli::MoRef* cluster, const Haldun::Optional<std::string>& feature) override {
@@ -469,11 +472,16 @@ TEST_P(LoopbackFixture, FaultsArriveAsTheirOwnClasses) {
     EXPECT_EQ(e.GetFault()->faultMessage->Get(0)->message.ValueOr(""), "the service is down");
   }
   EXPECT_THROW(stub->QueryPelkClusterHealthCheckInterval(nullptr), Zamli::Fault::NotImplemented::Exception);
-  try {
-    stub->UploadHclDb("error");
-    FAIL() << "no fault";
-  } catch (const Zamli::Fault::SystemError::Exception& e) {
-    EXPECT_EQ(typeid(e), typeid(Zamli::Fault::SystemError::Exception));
+  // Errors that are not faults, the runtime's and a plain std::exception,
+  // arrive as the system error, the error's message as its reason.
+  for (const auto& [db, reason] : {std::pair{"error", "not a fault"}, std::pair{"plain", "not one of ours"}}) {
+    try {
+      stub->UploadHclDb(db);
+      ADD_FAILURE() << db << ": no fault";
+    } catch (const Zamli::Fault::SystemError::Exception& e) {
+      EXPECT_EQ(typeid(e), typeid(Zamli::Fault::SystemError::Exception)) << db;
+      EXPECT_EQ(e.GetFault()->reason, reason) << db;
+    }
   }
 }
 
@@ -484,14 +492,15 @@ TEST_P(LoopbackFixture, AnUnknownObjectIsAFaultNotACrash) {
 }
 
 TEST_P(LoopbackFixture, AsynchronousCallsReportThroughTheCallback) {
-  int results = 0, faults = 0;
-  for (const char* db : {"ok", "fault"}) {
+  int results = 0, faults = 0, systemErrors = 0;
+  for (const char* db : {"ok", "fault", "plain"}) {
     Ref<Haldun::System::ScheduledItem> item;
     stub->UploadHclDb(
         db,
         [&](Haldun::System::ScheduledItem*, Haldun::Exception* error, Any* result) {
           if (error != nullptr) {
             faults += dynamic_cast<Dp::Ruv::Fault::WexdServiceDown::Exception*>(error) != nullptr;
+            systemErrors += dynamic_cast<Zamli::Fault::SystemError::Exception*>(error) != nullptr;
           } else if (auto* box = dynamic_cast<Zamli::Primitive<bool>*>(result); box && box->GetValue()) {
             ++results;
           }
@@ -501,6 +510,7 @@ TEST_P(LoopbackFixture, AsynchronousCallsReportThroughTheCallback) {
   }
   EXPECT_EQ(results, 1);
   EXPECT_EQ(faults, 1);
+  EXPECT_EQ(systemErrors, 1);
 }
 
 // ---------------------------------------------------------------------------
