@@ -9,6 +9,7 @@
 #include <zamli/calls/call.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/values/enum_value.h>
+#include <zamli/wire/format.h>
 #include <zamli/wire/loopback.h>
 
 #include <cfloat>
@@ -511,6 +512,67 @@ TEST_P(LoopbackFixture, AsynchronousCallsReportThroughTheCallback) {
   EXPECT_EQ(results, 1);
   EXPECT_EQ(faults, 1);
   EXPECT_EQ(systemErrors, 1);
+}
+
+// ---------------------------------------------------------------------------
+// Encodings are found by name; a third one is one registration.
+
+// JSON under another name, registered as a third encoding would be.
+class JsonAgain : public Zamli::Wire::Format {
+ public:
+  std::string_view Name() const override { return "json-again"; }
+  std::string EncodeValue(const Codec& c, const Any* value, const Zamli::Type& declared) const override {
+    return json_.EncodeValue(c, value, declared);
+  }
+  Ref<Any> DecodeValue(const Codec& c, std::string_view document, const Zamli::Type& declared) const override {
+    return json_.DecodeValue(c, document, declared);
+  }
+  std::string EncodeRequest(const Codec& c, const Zamli::MoRef& target, const Zamli::ManagedMethod& method,
+                            const Args& args) const override {
+    return json_.EncodeRequest(c, target, method, args);
+  }
+  Zamli::Wire::Request DecodeRequest(const Codec& c, std::string_view document) const override {
+    return json_.DecodeRequest(c, document);
+  }
+  std::string EncodeResponse(const Codec& c, const Zamli::ManagedMethod& method, const Any* result) const override {
+    return json_.EncodeResponse(c, method, result);
+  }
+  Ref<Any> DecodeResponse(const Codec& c, std::string_view document,
+                          const Zamli::ManagedMethod& method) const override {
+    return json_.DecodeResponse(c, document, method);
+  }
+  std::string EncodeFault(const Codec& c, const Zamli::MethodFault& fault) const override {
+    return json_.EncodeFault(c, fault);
+  }
+  Ref<Zamli::MethodFault> DecodeFault(const Codec& c, std::string_view document) const override {
+    return json_.DecodeFault(c, document);
+  }
+
+ private:
+  const Zamli::Wire::Format& json_ = Zamli::Wire::FindFormat("json");
+};
+
+TEST(WireFormats, FoundByNameAndAThirdIsOneRegistration) {
+  const Zamli::Version& newest = WireTest::Newest();
+  EXPECT_EQ(&Codec("xml", newest).GetFormat(), &Codec(Encoding::kXml, newest).GetFormat());
+  EXPECT_EQ(Codec(Encoding::kJson, newest).GetFormat().Name(), "json");
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { Codec("yaml", newest); }, "an unknown name");
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { Codec(static_cast<Encoding>(2), newest); },
+                                                  "a value outside the enumeration");
+
+  static const JsonAgain format;
+  Zamli::Wire::RegisterFormat(format);
+  EXPECT_EQ(Zamli::Wire::FormatNames(), (std::vector<std::string>{"json", "json-again", "xml"}));
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([] { Zamli::Wire::RegisterFormat(format); }, "a name taken");
+  const Codec codec("json-again", newest);
+  Zamli::LocalAdapter objects(1);
+  Zamli::Wire::LoopbackAdapter wire(codec, objects);
+  objects.Register(new HealthServer("health-1"));
+  Qor::Cluster::PelkZovClusterHealthSystemStub stub(
+      new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &wire, nullptr);
+  EXPECT_TRUE(stub.UploadHclDb("ok"));
+  EXPECT_EQ(wire.LastResponse(), "{\"returnval\":true}");
+  EXPECT_THROW(stub.UploadHclDb("fault"), Dp::Ruv::Fault::WexdServiceDown::Exception);
 }
 
 // ---------------------------------------------------------------------------
