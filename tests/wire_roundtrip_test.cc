@@ -432,6 +432,11 @@ class HealthServer : public Qor::Cluster::PelkZovClusterHealthSystemServer {
     }
     if (db == "error") throw Haldun::InvalidStateException("not a fault");
     if (db == "plain") throw std::runtime_error("not one of ours");
+    if (db == "unencodable") {
+      Ref<Dp::Ruv::Fault::WexdServiceDown> fault(new Dp::Ruv::Fault::WexdServiceDown());
+      fault->hostname = std::string("host\0", 5);  // XML cannot carry U+0000
+      fault->ThrowInternal();
+    }
     return db == "ok";
   }
   std::string GetClusterStatus(Zamli::MoRef* cluster, const Haldun::Optional<std::string>& feature) override {
@@ -483,6 +488,20 @@ TEST_P(LoopbackFixture, FaultsArriveAsTheirOwnClasses) {
       EXPECT_EQ(typeid(e), typeid(Zamli::Fault::SystemError::Exception)) << db;
       EXPECT_EQ(e.GetFault()->reason, reason) << db;
     }
+  }
+}
+
+TEST_P(LoopbackFixture, AFaultTheEncodingCannotCarryIsStillAnswered) {
+  try {
+    stub->UploadHclDb("unencodable");
+    ADD_FAILURE() << "no fault";
+  } catch (const Dp::Ruv::Fault::WexdServiceDown::Exception& e) {
+    EXPECT_EQ(GetParam(), Encoding::kJson);
+    EXPECT_EQ(e.GetFault()->hostname, std::string("host\0", 5));
+  } catch (const Zamli::Fault::SystemError::Exception& e) {
+    EXPECT_EQ(GetParam(), Encoding::kXml);
+    EXPECT_EQ(e.GetFault()->reason.rfind("the fault cannot be encoded: kettar.fault.InvalidArgument", 0), 0u)
+        << e.GetFault()->reason;
   }
 }
 
