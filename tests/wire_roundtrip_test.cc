@@ -9,12 +9,15 @@
 #include <zamli/calls/call.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/values/enum_value.h>
+#include <zamli/wire/format.h>
 #include <zamli/wire/loopback.h>
 
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -428,6 +431,12 @@ class HealthServer : public Qor::Cluster::PelkZovClusterHealthSystemServer {
       fault->ThrowInternal();
     }
     if (db == "error") throw Haldun::InvalidStateException("not a fault");
+    if (db == "plain") throw std::runtime_error("not one of ours");
+    if (db == "unencodable") {
+      Ref<Dp::Ruv::Fault::WexdServiceDown> fault(new Dp::Ruv::Fault::WexdServiceDown());
+      fault->hostname = std::string("host\0", 5);  // XML cannot carry U+0000
+      fault->ThrowInternal();
+    }
     return db == "ok";
   }
   std::string GetClusterStatus(Zamli::MoRef* cluster, const Haldun::Optional<std::string>& feature) override {
@@ -469,11 +478,30 @@ TEST_P(LoopbackFixture, FaultsArriveAsTheirOwnClasses) {
     EXPECT_EQ(e.GetFault()->faultMessage->Get(0)->message.ValueOr(""), "the service is down");
   }
   EXPECT_THROW(stub->QueryPelkClusterHealthCheckInterval(nullptr), Zamli::Fault::NotImplemented::Exception);
+  // Errors that are not faults, the runtime's and a plain std::exception,
+  // arrive as the system error, the error's message as its reason.
+  for (const auto& [db, reason] : {std::pair{"error", "not a fault"}, std::pair{"plain", "not one of ours"}}) {
+    try {
+      stub->UploadHclDb(db);
+      ADD_FAILURE() << db << ": no fault";
+    } catch (const Zamli::Fault::SystemError::Exception& e) {
+      EXPECT_EQ(typeid(e), typeid(Zamli::Fault::SystemError::Exception)) << db;
+      EXPECT_EQ(e.GetFault()->reason, reason) << db;
+    }
+  }
+}
+
+TEST_P(LoopbackFixture, AFaultTheEncodingCannotCarryIsStillAnswered) {
   try {
-    stub->UploadHclDb("error");
-    FAIL() << "no fault";
+    stub->UploadHclDb("unencodable");
+    ADD_FAILURE() << "no fault";
+  } catch (const Dp::Ruv::Fault::WexdServiceDown::Exception& e) {
+    EXPECT_EQ(GetParam(), Encoding::kJson);
+    EXPECT_EQ(e.GetFault()->hostname, std::string("host\0", 5));
   } catch (const Zamli::Fault::SystemError::Exception& e) {
-    EXPECT_EQ(typeid(e), typeid(Zamli::Fault::SystemError::Exception));
+    EXPECT_EQ(GetParam(), Encoding::kXml);
+    EXPECT_EQ(e.GetFault()->reason.rfind("the fault cannot be encoded: kettar.fault.InvalidArgument", 0), 0u)
+        << e.GetFault()->reason;
   }
 }
 
@@ -484,14 +512,15 @@ TEST_P(LoopbackFixture, AnUnknownObjectIsAFaultNotACrash) {
 }
 
 TEST_P(LoopbackFixture, AsynchronousCallsReportThroughTheCallback) {
-  int results = 0, faults = 0;
-  for (const char* db : {"ok", "fault"}) {
+  int results = 0, faults = 0, systemErrors = 0;
+  for (const char* db : {"ok", "fault", "plain"}) {
     Ref<Haldun::System::ScheduledItem> item;
     stub->UploadHclDb(
         db,
         [&](Haldun::System::ScheduledItem*, Haldun::Exception* error, Any* result) {
           if (error != nullptr) {
             faults += dynamic_cast<Dp::Ruv::Fault::WexdServiceDown::Exception*>(error) != nullptr;
+            systemErrors += dynamic_cast<Zamli::Fault::SystemError::Exception*>(error) != nullptr;
           } else if (auto* box = dynamic_cast<Zamli::Primitive<bool>*>(result); box && box->GetValue()) {
             ++results;
           }
@@ -501,6 +530,68 @@ TEST_P(LoopbackFixture, AsynchronousCallsReportThroughTheCallback) {
   }
   EXPECT_EQ(results, 1);
   EXPECT_EQ(faults, 1);
+  EXPECT_EQ(systemErrors, 1);
+}
+
+// ---------------------------------------------------------------------------
+// Encodings are found by name; a third one is one registration.
+
+// JSON under another name, registered as a third encoding would be.
+class JsonAgain : public Zamli::Wire::Format {
+ public:
+  std::string_view Name() const override { return "json-again"; }
+  std::string EncodeValue(const Codec& c, const Any* value, const Zamli::Type& declared) const override {
+    return json_.EncodeValue(c, value, declared);
+  }
+  Ref<Any> DecodeValue(const Codec& c, std::string_view document, const Zamli::Type& declared) const override {
+    return json_.DecodeValue(c, document, declared);
+  }
+  std::string EncodeRequest(const Codec& c, const Zamli::MoRef& target, const Zamli::ManagedMethod& method,
+                            const Args& args) const override {
+    return json_.EncodeRequest(c, target, method, args);
+  }
+  Zamli::Wire::Request DecodeRequest(const Codec& c, std::string_view document) const override {
+    return json_.DecodeRequest(c, document);
+  }
+  std::string EncodeResponse(const Codec& c, const Zamli::ManagedMethod& method, const Any* result) const override {
+    return json_.EncodeResponse(c, method, result);
+  }
+  Ref<Any> DecodeResponse(const Codec& c, std::string_view document,
+                          const Zamli::ManagedMethod& method) const override {
+    return json_.DecodeResponse(c, document, method);
+  }
+  std::string EncodeFault(const Codec& c, const Zamli::MethodFault& fault) const override {
+    return json_.EncodeFault(c, fault);
+  }
+  Ref<Zamli::MethodFault> DecodeFault(const Codec& c, std::string_view document) const override {
+    return json_.DecodeFault(c, document);
+  }
+
+ private:
+  const Zamli::Wire::Format& json_ = Zamli::Wire::FindFormat("json");
+};
+
+TEST(WireFormats, FoundByNameAndAThirdIsOneRegistration) {
+  const Zamli::Version& newest = WireTest::Newest();
+  EXPECT_EQ(&Codec("xml", newest).GetFormat(), &Codec(Encoding::kXml, newest).GetFormat());
+  EXPECT_EQ(Codec(Encoding::kJson, newest).GetFormat().Name(), "json");
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { Codec("yaml", newest); }, "an unknown name");
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { Codec(static_cast<Encoding>(2), newest); },
+                                                  "a value outside the enumeration");
+
+  static const JsonAgain format;
+  Zamli::Wire::RegisterFormat(format);
+  EXPECT_EQ(Zamli::Wire::FormatNames(), (std::vector<std::string>{"json", "json-again", "xml"}));
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([] { Zamli::Wire::RegisterFormat(format); }, "a name taken");
+  const Codec codec("json-again", newest);
+  Zamli::LocalAdapter objects(1);
+  Zamli::Wire::LoopbackAdapter wire(codec, objects);
+  objects.Register(new HealthServer("health-1"));
+  Qor::Cluster::PelkZovClusterHealthSystemStub stub(
+      new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &wire, nullptr);
+  EXPECT_TRUE(stub.UploadHclDb("ok"));
+  EXPECT_EQ(wire.LastResponse(), "{\"returnval\":true}");
+  EXPECT_THROW(stub.UploadHclDb("fault"), Dp::Ruv::Fault::WexdServiceDown::Exception);
 }
 
 // ---------------------------------------------------------------------------

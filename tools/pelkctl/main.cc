@@ -1,6 +1,7 @@
 // pelkctl: looks at the types this library registers with the runtime, and
 // turns wire documents from one encoding into the other.
 #include <zamli/wire/codec.h>
+#include <zamli/wire/format.h>
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -52,10 +53,10 @@ CLI::App* AddTranscode(CLI::App& app, const char* name, const char* description,
   sub->add_option("--version", command.version, "Version of the encodings (default: the newest of pelk)");
   sub->add_option("--from", command.from, "Encoding read from standard input")
       ->capture_default_str()
-      ->check(CLI::IsMember({"xml", "json"}));
+      ->check(CLI::IsMember(Zamli::Wire::FormatNames()));
   sub->add_option("--to", command.to, "Encoding written to standard output")
       ->capture_default_str()
-      ->check(CLI::IsMember({"xml", "json"}));
+      ->check(CLI::IsMember(Zamli::Wire::FormatNames()));
   return sub;
 }
 
@@ -67,8 +68,7 @@ int RunTranscode(const TranscodeCommand& command) {
   }
   const Zamli::Version& version =
       command.version.empty() ? Pelkctl::NewestVersion() : Zamli::Wire::FindVersion(command.version);
-  Pelkctl::Transcode(std::cin, std::cout, *type, version, Pelkctl::EncodingNamed(command.from),
-                     Pelkctl::EncodingNamed(command.to));
+  Pelkctl::Transcode(std::cin, std::cout, *type, version, command.from, command.to);
   return 0;
 }
 

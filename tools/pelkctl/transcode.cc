@@ -20,12 +20,6 @@ const Zamli::Type* FindValueType(const std::string& name) {
   return FindType(name);
 }
 
-Zamli::Wire::Encoding EncodingNamed(const std::string& name) {
-  if (name == "xml") return Zamli::Wire::Encoding::kXml;
-  if (name == "json") return Zamli::Wire::Encoding::kJson;
-  throw std::invalid_argument("no encoding named \"" + name + "\" (xml or json)");
-}
-
 const Zamli::Version& NewestVersion() {
   const Zamli::Namespace* ns = Zamli::TypeRegistry::Instance().FindNamespace("pelk");
   if (ns == nullptr || ns->GetVersions().empty()) throw std::runtime_error("the pelk namespace is not registered");
@@ -33,7 +27,7 @@ const Zamli::Version& NewestVersion() {
 }
 
 void Transcode(std::istream& in, std::ostream& out, const Zamli::Type& type, const Zamli::Version& version,
-               Zamli::Wire::Encoding from, Zamli::Wire::Encoding to) {
+               std::string_view from, std::string_view to) {
   const std::string document{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   const Zamli::Wire::Codec reader(from, version);
   const Zamli::Wire::Codec writer(to, version);

@@ -8,6 +8,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace Pelkctl {
 
@@ -15,17 +16,15 @@ namespace Pelkctl {
 // with a trailing "[]" for the array type of it; null when none matches.
 const Zamli::Type* FindValueType(const std::string& name);
 
-// "xml" or "json"; anything else raises std::invalid_argument.
-Zamli::Wire::Encoding EncodingNamed(const std::string& name);
-
 // The newest version of the pelk namespace: what the commands use unless told.
 const Zamli::Version& NewestVersion();
 
-// Reads all of `in` as one value document of `type` in `from`, and writes
-// the value in `to` to `out`, followed by a line feed. Both codecs are for
-// `version`. Bad input raises the codec's fault (see Zamli::Wire::Describe);
-// nothing is written then.
+// Reads all of `in` as one value document of `type` in the encoding named
+// `from`, and writes the value in the one named `to` to `out`, followed by a
+// line feed. Both codecs are for `version`. Bad input, or an encoding no
+// codec knows (see Zamli::Wire::FormatNames), raises the codec's fault (see
+// Zamli::Wire::Describe); nothing is written then.
 void Transcode(std::istream& in, std::ostream& out, const Zamli::Type& type, const Zamli::Version& version,
-               Zamli::Wire::Encoding from, Zamli::Wire::Encoding to);
+               std::string_view from, std::string_view to);
 
 }  // namespace Pelkctl

@@ -1,5 +1,5 @@
+#include <zamli/calls/completion.h>
 #include <zamli/calls/local_adapter.h>
-#include <zamli/types/type.h>
 
 namespace Zamli {
 
@@ -40,14 +40,7 @@ void LocalAdapter::Invoke(MoRef* target, ManagedMethod* method, std::vector<Hald
   if (target == nullptr || method == nullptr) {
     throw Haldun::InvalidArgumentException("a call needs a target and a method");
   }
-  Haldun::Ref<ManagedObject> object = Find(target->GetId());
-  if (!object) {
-    throw Haldun::NotFoundException("no object is served as " + target->GetTypeName() + " " + target->GetId());
-  }
-  const ManagedTypeInfo* info = method->GetOwner()->GetManagedTypeInfo();
-  Haldun::Ref<Any> value;
-  info->dispatch(object.Get(), method->GetMemberIndex(), args, value);
-  result = std::move(value);
+  result = Dispatch(*target, *method, args);
 }
 
 void LocalAdapter::StartInvoke(MoRef* target, ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,
@@ -58,22 +51,7 @@ void LocalAdapter::StartInvoke(MoRef* target, ManagedMethod* method, const std::
   Haldun::Ref<MoRef> ref(target);
   Haldun::Ref<RequestContext> ctx(context);
   auto work = [this, ref, method, args = std::vector<Haldun::Ref<Any>>(args), ctx, callback, pending]() mutable {
-    Haldun::Ref<Any> result;
-    try {
-      Invoke(ref.Get(), method, args, result, ctx.Get());
-    } catch (const Haldun::Exception& e) {
-      std::unique_ptr<Haldun::Throwable> copy(e.Clone());
-      if (callback) callback(pending.Get(), static_cast<Haldun::Exception*>(copy.get()), nullptr);
-      pending->MarkDone();
-      return;
-    } catch (const std::exception& e) {
-      Haldun::Exception wrapped(e.what());
-      if (callback) callback(pending.Get(), &wrapped, nullptr);
-      pending->MarkDone();
-      return;
-    }
-    if (callback) callback(pending.Get(), nullptr, result.Get());
-    pending->MarkDone();
+    InvokeToCompletion(*this, ref.Get(), method, args, ctx.Get(), *pending, callback);
   };
   {
     std::lock_guard lock(queueMutex_);

@@ -1,9 +1,10 @@
 #pragma once
-// The in-process adapter: a registry of server objects, and calls from stubs
-// carried straight to the managed type's dispatch function. Faults raised by
-// an implementation reach the caller as their own exception classes.
-// Asynchronous calls run on a pool of worker threads.
+// The in-process adapter: a directory of server objects, and calls from
+// stubs carried straight to the managed type's dispatch function. Faults
+// raised by an implementation reach the caller as their own exception
+// classes. Asynchronous calls run on a pool of worker threads.
 #include <zamli/calls/managed_object.h>
+#include <zamli/calls/object_directory.h>
 
 #include <condition_variable>
 #include <deque>
@@ -14,7 +15,7 @@
 
 namespace Zamli {
 
-class ZAMLI_EXPORT LocalAdapter : public StubAdapter {
+class ZAMLI_EXPORT LocalAdapter : public StubAdapter, public ObjectDirectory {
  public:
   explicit LocalAdapter(int workers = 2);
   // Waits for the calls already started, then stops the workers.
@@ -27,6 +28,7 @@ class ZAMLI_EXPORT LocalAdapter : public StubAdapter {
   void Register(ManagedObject* object);
   void Unregister(const std::string& id);
   Haldun::Ref<ManagedObject> Find(const std::string& id) const;
+  Haldun::Ref<ManagedObject> Find(const MoRef& ref) const override { return Find(ref.GetId()); }
 
   void Invoke(MoRef* target, ManagedMethod* method, std::vector<Haldun::Ref<Any>>& args, Haldun::Ref<Any>& result,
               RequestContext* context) override;

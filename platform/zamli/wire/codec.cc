@@ -2,6 +2,7 @@
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
 #include <zamli/wire/budget.h>
+#include <zamli/wire/format.h>
 #include <zamli/wire/formats.h>
 #include <zamli/wire/value_model.h>
 
@@ -9,10 +10,18 @@
 
 namespace Zamli::Wire {
 
-Codec::Codec(Encoding encoding, const Version& version, Limits limits)
-    : encoding_(encoding), version_(&version), limits_(limits) {}
-
 namespace {
+
+const Format& BuiltIn(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kXml:
+      return FindFormat("xml");
+    case Encoding::kJson:
+      return FindFormat("json");
+  }
+  Fail(Problem::kInvalidArgument, "", "no encoding numbered " + std::to_string(static_cast<int>(encoding)));
+}
+
 // The codecs raise faults; an error of the runtime that escapes them (a
 // value the records cannot hold, say) becomes a fault too, so that callers
 // handle one kind of error.
@@ -32,37 +41,41 @@ auto Guarded(F&& operation) -> decltype(operation()) {
 }
 }  // namespace
 
-// Each operation goes to the namespace of the codec's encoding; a decode
-// runs on its budget.
-#define ZAMLI_WIRE_DISPATCH(call) return Guarded([&] { return encoding_ == Encoding::kXml ? Xml::call : Json::call; })
-#define ZAMLI_WIRE_DECODE(call)                \
-  DecodeBudget budget(limits_.maxDecodeBytes); \
-  ZAMLI_WIRE_DISPATCH(call)
+Codec::Codec(const Format& format, const Version& version, Limits limits)
+    : format_(&format), version_(&version), limits_(limits) {}
+Codec::Codec(std::string_view encoding, const Version& version, Limits limits)
+    : Codec(FindFormat(encoding), version, limits) {}
+Codec::Codec(Encoding encoding, const Version& version, Limits limits) : Codec(BuiltIn(encoding), version, limits) {}
 
 std::string Codec::EncodeValue(const Any* value, const Type& declared) const {
-  ZAMLI_WIRE_DISPATCH(EncodeValue(*this, value, declared));
+  return Guarded([&] { return format_->EncodeValue(*this, value, declared); });
 }
 Haldun::Ref<Any> Codec::DecodeValue(std::string_view document, const Type& declared) const {
-  ZAMLI_WIRE_DECODE(DecodeValue(*this, document, declared));
+  DecodeBudget budget(limits_.maxDecodeBytes);
+  return Guarded([&] { return format_->DecodeValue(*this, document, declared); });
 }
 std::string Codec::EncodeRequest(const MoRef& target, const ManagedMethod& method,
                                  const std::vector<Haldun::Ref<Any>>& args) const {
-  ZAMLI_WIRE_DISPATCH(EncodeRequest(*this, target, method, args));
+  return Guarded([&] { return format_->EncodeRequest(*this, target, method, args); });
 }
-Request Codec::DecodeRequest(std::string_view document) const { ZAMLI_WIRE_DECODE(DecodeRequest(*this, document)); }
+Request Codec::DecodeRequest(std::string_view document) const {
+  DecodeBudget budget(limits_.maxDecodeBytes);
+  return Guarded([&] { return format_->DecodeRequest(*this, document); });
+}
 std::string Codec::EncodeResponse(const ManagedMethod& method, const Any* result) const {
-  ZAMLI_WIRE_DISPATCH(EncodeResponse(*this, method, result));
+  return Guarded([&] { return format_->EncodeResponse(*this, method, result); });
 }
 Haldun::Ref<Any> Codec::DecodeResponse(std::string_view document, const ManagedMethod& method) const {
-  ZAMLI_WIRE_DECODE(DecodeResponse(*this, document, method));
+  DecodeBudget budget(limits_.maxDecodeBytes);
+  return Guarded([&] { return format_->DecodeResponse(*this, document, method); });
 }
-std::string Codec::EncodeFault(const MethodFault& fault) const { ZAMLI_WIRE_DISPATCH(EncodeFault(*this, fault)); }
+std::string Codec::EncodeFault(const MethodFault& fault) const {
+  return Guarded([&] { return format_->EncodeFault(*this, fault); });
+}
 Haldun::Ref<MethodFault> Codec::DecodeFault(std::string_view document) const {
-  ZAMLI_WIRE_DECODE(DecodeFault(*this, document));
+  DecodeBudget budget(limits_.maxDecodeBytes);
+  return Guarded([&] { return format_->DecodeFault(*this, document); });
 }
-
-#undef ZAMLI_WIRE_DECODE
-#undef ZAMLI_WIRE_DISPATCH
 
 void CheckSize(const Codec& codec, std::string_view document) {
   if (document.size() > codec.GetLimits().maxDocumentBytes) {

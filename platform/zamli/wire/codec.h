@@ -19,7 +19,11 @@
 
 namespace Zamli::Wire {
 
+// The built-in encodings, for Codec's convenience; any registered encoding
+// can be had by name (format.h).
 enum class Encoding { kXml, kJson };
+
+class Format;
 
 // What a decoder accepts at most; larger or deeper documents are refused
 // before or while they are read, never half-decoded.
@@ -54,9 +58,14 @@ struct Request {
 // threads at once.
 class ZAMLI_WIRE_EXPORT Codec {
  public:
+  Codec(const Format& format, const Version& version, Limits limits = {});
+  // The encoding registered under that name ("xml", "json"); an unknown name
+  // raises kettar.fault.InvalidArgument.
+  Codec(std::string_view encoding, const Version& version, Limits limits = {});
+  // A value outside the enumeration raises kettar.fault.InvalidArgument.
   Codec(Encoding encoding, const Version& version, Limits limits = {});
 
-  Encoding GetEncoding() const { return encoding_; }
+  const Format& GetFormat() const { return *format_; }
   const Version& GetVersion() const { return *version_; }
   const Limits& GetLimits() const { return limits_; }
 
@@ -87,7 +96,7 @@ class ZAMLI_WIRE_EXPORT Codec {
   Haldun::Ref<MethodFault> DecodeFault(std::string_view document) const;
 
  private:
-  Encoding encoding_;
+  const Format* format_;
   const Version* version_;
   Limits limits_;
 };

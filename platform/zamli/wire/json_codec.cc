@@ -275,7 +275,23 @@ std::string InObject(const Codec& codec, Content&& content) {
 
 }  // namespace
 
-std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared) {
+// The entry points Codec calls, registered as "json".
+class JsonFormat final : public Format {
+ public:
+  std::string_view Name() const override { return "json"; }
+  std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared) const override;
+  Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared) const override;
+  std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method,
+                            const Args& args) const override;
+  Request DecodeRequest(const Codec& codec, std::string_view document) const override;
+  std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) const override;
+  Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document,
+                                  const ManagedMethod& method) const override;
+  std::string EncodeFault(const Codec& codec, const MethodFault& fault) const override;
+  Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document) const override;
+};
+
+std::string JsonFormat::EncodeValue(const Codec& codec, const Any* value, const Type& declared) const {
   Declared d = DeclaredOf(declared);
   std::string out;
   if (value == nullptr) return "null";
@@ -286,7 +302,7 @@ std::string EncodeValue(const Codec& codec, const Any* value, const Type& declar
   return out;
 }
 
-Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared) {
+Haldun::Ref<Any> JsonFormat::DecodeValue(const Codec& codec, std::string_view document, const Type& declared) const {
   Declared d = DeclaredOf(declared);
   JsonDocument doc;
   Parse(codec, document, doc);
@@ -295,7 +311,8 @@ Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, cons
   return decoder.Value(JsonNode(&doc), d);
 }
 
-std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method, const Args& args) {
+std::string JsonFormat::EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method,
+                                      const Args& args) const {
   const MethodInfo& info = CallableMethod(codec, method);
   return InObject(codec, [&](JsonWriter& writer, Encoder<JsonWriter>& encoder) {
     writer.String("_method", info.wsdlName, TypeTag{});
@@ -304,7 +321,7 @@ std::string EncodeRequest(const Codec& codec, const MoRef& target, const Managed
   });
 }
 
-Request DecodeRequest(const Codec& codec, std::string_view document) {
+Request JsonFormat::DecodeRequest(const Codec& codec, std::string_view document) const {
   JsonDocument doc;
   Parse(codec, document, doc);
   const JsonValue& call = RequireObject(doc);
@@ -319,12 +336,13 @@ Request DecodeRequest(const Codec& codec, std::string_view document) {
   return DecodeCall(decoder, JsonNode(&call), self ? &target : nullptr, JsonNode::View(*methodName));
 }
 
-std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) {
+std::string JsonFormat::EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) const {
   const MethodInfo& info = CallableMethod(codec, method);
   return InObject(codec, [&](JsonWriter&, Encoder<JsonWriter>& encoder) { EncodeResult(encoder, info, result); });
 }
 
-Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
+Haldun::Ref<Any> JsonFormat::DecodeResponse(const Codec& codec, std::string_view document,
+                                            const ManagedMethod& method) const {
   const MethodInfo& info = CallableMethod(codec, method);
   JsonDocument doc;
   Parse(codec, document, doc);
@@ -335,7 +353,7 @@ Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, c
   return DecodeResult(decoder, JsonNode(&response), info);
 }
 
-std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
+std::string JsonFormat::EncodeFault(const Codec& codec, const MethodFault& fault) const {
   const DataObjectType& type = FaultTypeFor(VersionFilter(codec.GetVersion()), fault);
   return InObject(codec, [&](JsonWriter& writer, Encoder<JsonWriter>& encoder) {
     // Named by its class even where the declaration would imply it.
@@ -344,7 +362,7 @@ std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
   });
 }
 
-Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document) {
+Haldun::Ref<MethodFault> JsonFormat::DecodeFault(const Codec& codec, std::string_view document) const {
   JsonDocument doc;
   Parse(codec, document, doc);
   const JsonValue& response = RequireObject(doc);
@@ -354,5 +372,8 @@ Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view docume
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
   return FaultOf(decoder, response, *fault);
 }
+
+const JsonFormat kJsonFormat;
+const FormatRegistration kRegistration(kJsonFormat);
 
 }  // namespace Zamli::Wire::Json

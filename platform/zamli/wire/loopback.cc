@@ -1,27 +1,7 @@
-#include <zamli/calls/managed_object.h>
-#include <zamli/wire/errors.h>
+#include <zamli/calls/completion.h>
 #include <zamli/wire/loopback.h>
 
-#include <memory>
-
 namespace Zamli::Wire {
-
-std::string Serve(const Codec& codec, LocalAdapter& objects, std::string_view requestDocument) {
-  try {
-    try {
-      Request request = codec.DecodeRequest(requestDocument);
-      Haldun::Ref<Any> result;
-      objects.Invoke(request.target.Get(), const_cast<ManagedMethod*>(request.method), request.args, result, nullptr);
-      return codec.EncodeResponse(*request.method, result.Get());
-    } catch (const MethodFault::Exception&) {
-      throw;
-    } catch (const Haldun::Exception& e) {
-      Fail(Problem::kSystemError, "", e.what());
-    }
-  } catch (const MethodFault::Exception& e) {
-    return codec.EncodeFault(*e.GetFault());
-  }
-}
 
 void LoopbackAdapter::Invoke(MoRef* target, ManagedMethod* method, std::vector<Haldun::Ref<Any>>& args,
                              Haldun::Ref<Any>& result, RequestContext*) {
@@ -51,19 +31,10 @@ std::string LoopbackAdapter::LastResponse() const {
 void LoopbackAdapter::StartInvoke(MoRef* target, ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,
                                   RequestContext* context, const CompletionCallback& callback,
                                   Haldun::Ref<Haldun::System::ScheduledItem>& item) {
-  item = Haldun::Ref<Haldun::System::ScheduledItem>(new Haldun::System::ScheduledItem());
+  Haldun::Ref<Haldun::System::ScheduledItem> pending(new Haldun::System::ScheduledItem());
+  item = pending;
   std::vector<Haldun::Ref<Any>> copy = args;
-  Haldun::Ref<Any> result;
-  try {
-    Invoke(target, method, copy, result, context);
-  } catch (const Haldun::Exception& e) {
-    std::unique_ptr<Haldun::Throwable> error(e.Clone());
-    if (callback) callback(item.Get(), static_cast<Haldun::Exception*>(error.get()), nullptr);
-    item->MarkDone();
-    return;
-  }
-  if (callback) callback(item.Get(), nullptr, result.Get());
-  item->MarkDone();
+  InvokeToCompletion(*this, target, method, copy, context, *pending, callback);
 }
 
 }  // namespace Zamli::Wire

@@ -1,24 +1,20 @@
 #pragma once
 // Calls through the wire in one process: the client half encodes each call,
-// the server half decodes it, dispatches it to an object served by a
-// LocalAdapter and encodes the answer or the fault, and the client half
-// decodes that. What a network transport would do, minus the network.
-#include <zamli/calls/local_adapter.h>
+// the server half (Serve) decodes it, dispatches it to an object of a
+// directory and encodes the answer or the fault, and the client half decodes
+// that. What a network transport would do, minus the network.
+#include <zamli/calls/object_directory.h>
 #include <zamli/wire/codec.h>
+#include <zamli/wire/serve.h>
 
 #include <mutex>
 #include <string>
 
 namespace Zamli::Wire {
 
-// The server half: one request document in, one response or fault document
-// out. Faults raised while decoding or by the implementation become fault
-// documents; other errors become kettar.fault.SystemError.
-ZAMLI_WIRE_EXPORT std::string Serve(const Codec& codec, LocalAdapter& objects, std::string_view request);
-
 class ZAMLI_WIRE_EXPORT LoopbackAdapter : public StubAdapter {
  public:
-  LoopbackAdapter(const Codec& codec, LocalAdapter& objects) : codec_(codec), objects_(objects) {}
+  LoopbackAdapter(const Codec& codec, ObjectDirectory& objects) : codec_(codec), objects_(objects) {}
 
   void Invoke(MoRef* target, ManagedMethod* method, std::vector<Haldun::Ref<Any>>& args, Haldun::Ref<Any>& result,
               RequestContext* context) override;
@@ -33,7 +29,7 @@ class ZAMLI_WIRE_EXPORT LoopbackAdapter : public StubAdapter {
 
  private:
   const Codec& codec_;
-  LocalAdapter& objects_;
+  ObjectDirectory& objects_;
   mutable std::mutex lastMutex_;  // calls may come from any thread
   std::string lastRequest_;
   std::string lastResponse_;

@@ -447,7 +447,23 @@ std::string InEnvelope(const Codec& codec, std::string_view name, Content&& cont
 
 }  // namespace
 
-std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared) {
+// The entry points Codec calls, registered as "xml".
+class XmlFormat final : public Format {
+ public:
+  std::string_view Name() const override { return "xml"; }
+  std::string EncodeValue(const Codec& codec, const Any* value, const Type& declared) const override;
+  Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared) const override;
+  std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method,
+                            const Args& args) const override;
+  Request DecodeRequest(const Codec& codec, std::string_view document) const override;
+  std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) const override;
+  Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document,
+                                  const ManagedMethod& method) const override;
+  std::string EncodeFault(const Codec& codec, const MethodFault& fault) const override;
+  Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document) const override;
+};
+
+std::string XmlFormat::EncodeValue(const Codec& codec, const Any* value, const Type& declared) const {
   Declared d = DeclaredOf(declared);
   std::string name = RootName(d);
   std::string attributes = DefaultNamespace(codec) + std::string(kSchemaNamespaces);
@@ -464,7 +480,7 @@ std::string EncodeValue(const Codec& codec, const Any* value, const Type& declar
   return out;
 }
 
-Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, const Type& declared) {
+Haldun::Ref<Any> XmlFormat::DecodeValue(const Codec& codec, std::string_view document, const Type& declared) const {
   Declared d = DeclaredOf(declared);
   pugi::xml_document doc;
   Parse(codec, document, doc);
@@ -478,7 +494,8 @@ Haldun::Ref<Any> DecodeValue(const Codec& codec, std::string_view document, cons
   return decoder.Value(XmlNode(root), d);
 }
 
-std::string EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method, const Args& args) {
+std::string XmlFormat::EncodeRequest(const Codec& codec, const MoRef& target, const ManagedMethod& method,
+                                     const Args& args) const {
   const MethodInfo& info = CallableMethod(codec, method);
   return InEnvelope(codec, info.wsdlName, [&](Encoder<XmlWriter>& encoder) {
     encoder.Value("_this", &target, Declared{ValueKind::kMoRef, nullptr, false}, ArrayStyle::kRepeated, true);
@@ -486,7 +503,7 @@ std::string EncodeRequest(const Codec& codec, const MoRef& target, const Managed
   });
 }
 
-Request DecodeRequest(const Codec& codec, std::string_view document) {
+Request XmlFormat::DecodeRequest(const Codec& codec, std::string_view document) const {
   pugi::xml_document doc;
   Parse(codec, document, doc);
   pugi::xml_node call = BodyContent(doc);
@@ -497,13 +514,14 @@ Request DecodeRequest(const Codec& codec, std::string_view document) {
   return DecodeCall(decoder, XmlNode(call), self ? &target : nullptr, LocalName(call.name()));
 }
 
-std::string EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) {
+std::string XmlFormat::EncodeResponse(const Codec& codec, const ManagedMethod& method, const Any* result) const {
   const MethodInfo& info = CallableMethod(codec, method);
   return InEnvelope(codec, std::string(info.wsdlName) + "Response",
                     [&](Encoder<XmlWriter>& encoder) { EncodeResult(encoder, info, result); });
 }
 
-Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, const ManagedMethod& method) {
+Haldun::Ref<Any> XmlFormat::DecodeResponse(const Codec& codec, std::string_view document,
+                                           const ManagedMethod& method) const {
   const MethodInfo& info = CallableMethod(codec, method);
   pugi::xml_document doc;
   Parse(codec, document, doc);
@@ -517,7 +535,7 @@ Haldun::Ref<Any> DecodeResponse(const Codec& codec, std::string_view document, c
   return DecodeResult(decoder, XmlNode(content), info);
 }
 
-std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
+std::string XmlFormat::EncodeFault(const Codec& codec, const MethodFault& fault) const {
   VersionFilter versions(codec.GetVersion());
   const DataObjectType& type = FaultTypeFor(versions, fault);
   std::string attributes = DefaultNamespace(codec);
@@ -539,7 +557,7 @@ std::string EncodeFault(const Codec& codec, const MethodFault& fault) {
   return out;
 }
 
-Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view document) {
+Haldun::Ref<MethodFault> XmlFormat::DecodeFault(const Codec& codec, std::string_view document) const {
   pugi::xml_document doc;
   Parse(codec, document, doc);
   pugi::xml_node content = BodyContent(doc);
@@ -548,5 +566,8 @@ Haldun::Ref<MethodFault> DecodeFault(const Codec& codec, std::string_view docume
   Decoder<XmlNode> decoder(versions, codec.GetLimits());
   return FaultOf(decoder, content);
 }
+
+const XmlFormat kXmlFormat;
+const FormatRegistration kRegistration(kXmlFormat);
 
 }  // namespace Zamli::Wire::Xml
