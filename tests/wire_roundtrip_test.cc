@@ -284,29 +284,18 @@ TEST_P(WireRoundTrip, ScalarsAtTheirEdges) {
   }
 }
 
-TEST_P(WireRoundTrip, DateTimesKeepTheirInstantAndFloatsTheirBits) {
+// Equality cannot tell a float's sign of zero or NaN; its bits can.
+TEST_P(WireRoundTrip, FloatsKeepTheirBits) {
   const Codec codec(GetParam(), WireTest::Newest());
-  using Haldun::System::DateTime;
-  const DateTime written = DateTime::ParseIso8601("2026-12-06T10:00:00.5+01:00");
-  Ref<Any> back = codec.DecodeValue(codec.EncodeValue(Zamli::Box(written).Get(), *Zamli::GetNoType<DateTime>()),
-                                    *Zamli::GetNoType<DateTime>());
-  auto* time = dynamic_cast<Zamli::Primitive<DateTime>*>(back.Get());
-  ASSERT_NE(time, nullptr);
-  EXPECT_EQ(time->GetValue().GetMicroseconds(), written.GetMicroseconds());
-  for (float f : {0.1f, -0.0f, 1e-45f, 3.4028235e38f, 1.17549435e-38f, 123456.789f}) {
-    Ref<Any> decoded = codec.DecodeValue(codec.EncodeValue(Zamli::Box(f).Get(), *Zamli::GetNoType<float>()),
-                                         *Zamli::GetNoType<float>());
+  const Zamli::Type& real = *Zamli::GetNoType<float>();
+  for (float f :
+       {0.1f, -0.0f, 1e-45f, 3.4028235e38f, 1.17549435e-38f, 123456.789f, std::numeric_limits<float>::quiet_NaN()}) {
+    Ref<Any> decoded = codec.DecodeValue(codec.EncodeValue(Zamli::Box(f).Get(), real), real);
     auto* box = dynamic_cast<Zamli::Primitive<float>*>(decoded.Get());
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(std::signbit(box->GetValue()), std::signbit(f)) << f;
-    EXPECT_EQ(box->GetValue(), f);
+    EXPECT_TRUE(box->GetValue() == f || (std::isnan(f) && std::isnan(box->GetValue()))) << f;
   }
-  Ref<Any> nan = codec.DecodeValue(
-      codec.EncodeValue(Zamli::Box(std::numeric_limits<float>::quiet_NaN()).Get(), *Zamli::GetNoType<float>()),
-      *Zamli::GetNoType<float>());
-  auto* box = dynamic_cast<Zamli::Primitive<float>*>(nan.Get());
-  ASSERT_NE(box, nullptr);
-  EXPECT_TRUE(std::isnan(box->GetValue()));
 }
 
 // Boxes and arrays of every kind inside anyType: they come back as the

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <regex>
-#include <set>
 
 namespace {
 
@@ -67,83 +66,44 @@ Ref<Zamli::DynamicData> AsSeenBy(const Zamli::DynamicData& source, const Zamli::
 
 class WireVersions : public ::testing::TestWithParam<Encoding> {};
 
-// A property a later version added, with the type and the oldest version
-// that includes the type but not the property.
-struct LaterProperty {
-  const Zamli::DataObjectType* type = nullptr;
-  const Zamli::PropertyRef* property = nullptr;
-  const Zamli::Version* version = nullptr;
-};
-
-LaterProperty FirstLaterOptionalValueProperty() {
-  for (const Zamli::DataObjectType* type : WireTest::DataTypesOf("pelk")) {
-    const Zamli::Version* version = OldestIncluding(*type);
-    if (version == nullptr) continue;
-    for (const Zamli::PropertyRef& p : type->GetAllProperties()) {
-      if ((p.info->flags & Zamli::kOptionalFlag) && IsValueKind(*p.info) && !Includes(*version, p.info->version)) {
-        return {type, &p, version};
-      }
-    }
-  }
-  return {};
-}
-
-TEST_P(WireVersions, AnOptionalPropertyTheVersionDoesNotIncludeIsLeftOutAndRefusedWhenRead) {
-  LaterProperty later = FirstLaterOptionalValueProperty();
-  ASSERT_NE(later.type, nullptr) << "the schema has no property added after its type";
-  const Zamli::DataObjectType& type = *later.type;
-  const Zamli::Version& version = *later.version;
-  const std::string what = type.GetName() + "." + later.property->info->name + " at " + version.GetName();
-  const Codec old(GetParam(), version), newest(GetParam(), WireTest::Newest());
-  // Value-kind properties only: every one of them is set.
-  Ref<Zamli::DynamicData> value = WireTest::Filled(type, 0);
-  std::set<std::string> leftOut;
-  for (const Zamli::PropertyRef& p : type.GetAllProperties()) {
-    if (p.owner->GetDataTypeInfo()->isPropertySet(value.Get(), p.index) && !Includes(version, p.info->version)) {
-      leftOut.insert(p.info->name);
-    }
-  }
-  ASSERT_TRUE(leftOut.count(later.property->info->name)) << what;
-  try {
-    std::string document = old.EncodeValue(value.Get(), type);
-    // Read by the newest version, exactly the properties the old one does not include are missing.
-    Ref<Any> back = newest.DecodeValue(document, type);
-    ASSERT_NE(back, nullptr) << what;
-    std::vector<std::string> diffs = Zamli::ListDifferences(*value, *back);
-    EXPECT_EQ(std::set<std::string>(diffs.begin(), diffs.end()), leftOut) << what << "\n" << document;
-    // The old version reads its own document to the same value.
-    EXPECT_TRUE(Zamli::AreEqual(back.Get(), old.DecodeValue(document, type).Get())) << what;
-  } catch (const std::exception& e) {
-    ADD_FAILURE() << what << ": " << Explain(e);
-  }
-  // What the newest version writes names the property: the old one refuses it.
-  std::string current = newest.EncodeValue(value.Get(), type);
-  WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.DecodeValue(current, type); }, what);
-}
-
+// Over the whole schema: a value with only value-kind properties set travels
+// to the oldest version of its type without what that version does not
+// include, the newest version reads it the same, and the old version refuses
+// what the newest writes.
 TEST_P(WireVersions, EveryPropertyAddedLaterIsLeftOutForTheVersionBefore) {
-  // Over the whole schema: a value with only value-kind properties set
-  // travels to the oldest version of its type without what it does not include.
+  const Codec newest(GetParam(), WireTest::Newest());
   int types = 0;
   for (const Zamli::DataObjectType* type : WireTest::DataTypesOf("pelk")) {
     const Zamli::Version* version = OldestIncluding(*type);
     if (version == nullptr || version == &WireTest::Newest()) continue;
-    bool later = false;
-    for (const Zamli::PropertyRef& p : type->GetAllProperties()) later |= !Includes(*version, p.info->version);
-    if (!later) continue;
-    ++types;
-    const Codec old(GetParam(), *version);
     Ref<Zamli::DynamicData> value = WireTest::Filled(*type, 0);
+    bool leftOut = false;
+    for (const Zamli::PropertyRef& p : type->GetAllProperties()) {
+      leftOut |=
+          p.owner->GetDataTypeInfo()->isPropertySet(value.Get(), p.index) && !Includes(*version, p.info->version);
+    }
+    if (!leftOut) continue;
+    ++types;
+    const std::string what = type->GetName() + " at " + version->GetName();
+    const Codec old(GetParam(), *version);
     try {
-      Ref<Any> back = old.DecodeValue(old.EncodeValue(value.Get(), *type), *type);
-      ASSERT_NE(back, nullptr) << type->GetName();
-      EXPECT_TRUE(Zamli::AreEqual(back.Get(), AsSeenBy(*value, *type, *version).Get()))
-          << type->GetName() << " at " << version->GetName();
+      const std::string document = old.EncodeValue(value.Get(), *type);
+      Ref<Zamli::DynamicData> expected = AsSeenBy(*value, *type, *version);
+      for (const Codec* reader : {&old, &newest}) {
+        Ref<Any> back = reader->DecodeValue(document, *type);
+        EXPECT_TRUE(Zamli::AreEqual(expected.Get(), back.Get()))
+            << what << " read at " << reader->GetVersion().GetName() << ": "
+            << WireTest::Differences(expected.Get(), back.Get()) << "\n"
+            << document;
+      }
+      const std::string current = newest.EncodeValue(value.Get(), *type);
+      WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.DecodeValue(current, *type); }, what);
     } catch (const std::exception& e) {
-      ADD_FAILURE() << type->GetName() << " at " << version->GetName() << ": " << Explain(e);
+      ADD_FAILURE() << what << ": " << Explain(e);
     }
   }
-  EXPECT_GT(types, 50);
+  RecordProperty("types", types);
+  EXPECT_GT(types, 0) << "the schema has no property added after its type";
 }
 
 // The production schema has no required property added after its type; the
