@@ -13,7 +13,6 @@
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 
-
 namespace {
 
 using Haldun::Ref;
