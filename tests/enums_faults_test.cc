@@ -6,8 +6,6 @@
 #include <zamli/values/compare.h>
 #include <zamli/values/enum_value.h>
 
-#include <set>
-
 namespace {
 
 using Haldun::Ref;
@@ -19,9 +17,11 @@ void CheckEnumerationType(const Zamli::EnumType* type, const std::type_info& arr
   const Zamli::EnumFuncs& f = type->GetFuncs();
   const int n = type->GetTagCount();
   Ref<Zamli::Array<std::string>> tags(new Zamli::Array<std::string>());
+  ASSERT_GT(n, 0) << type->GetName();
   for (int i = 0; i < n; ++i) {
     const std::string& tag = type->GetTag(i);
     EXPECT_EQ(type->GetValue(tag), i) << type->GetName();
+    EXPECT_STREQ(type->GetEnumTypeInfo()->tags[i], tag.c_str());
     Ref<Zamli::Any> box(f.BoxValue(i));
     EXPECT_EQ(f.UnboxValue(box.Get()), i);
     EXPECT_EQ(box->_GetType(), type);
@@ -50,7 +50,10 @@ void CheckEnumerationType(const Zamli::EnumType* type, const std::type_info& arr
   EXPECT_THROW(f.UnboxValue(Zamli::Box(1).Get()), Haldun::TypeMismatchException);
   Ref<Zamli::Array<std::string>> unknown(new Zamli::Array<std::string>({"no-such-tag"}));
   EXPECT_THROW(Ref<Zamli::Any>(f.ArrayFromTags(unknown.Get(), type)), Haldun::NotFoundException);
+  EXPECT_EQ(type->GetEnumTypeInfo()->tags[n], nullptr);
   EXPECT_THROW(type->GetTag(n), Haldun::OutOfRangeException);
+  EXPECT_THROW(type->GetTag(-1), Haldun::OutOfRangeException);
+  EXPECT_THROW(type->GetValue("not a tag"), Haldun::NotFoundException);
 }
 
 template <class E>
@@ -66,12 +69,8 @@ void CheckEnumeration() {
 }
 
 TEST(Enumerations, EveryTagRoundTrips) {
-  int count = 0;
-#define ZAMLI_TEST_ENUM(E) \
-  CheckEnumeration<E>();   \
-  ++count;
+#define ZAMLI_TEST_ENUM(E) CheckEnumeration<E>();
 #include <pelk/type_list.inc>
-  EXPECT_EQ(count, 143);
 }
 
 TEST(Enumerations, ArraysOfDifferentEnumerationsWithTheSameIndexes) {
@@ -92,12 +91,16 @@ TEST(Enumerations, ArraysOfDifferentEnumerationsWithTheSameIndexes) {
   EXPECT_EQ(diffs.GetChanged(), std::vector<std::string>{"p.types"});
   EXPECT_EQ(Zamli::EnumFromTag<Dp::Ruv::MigrationType>(Dp::Ruv::MIGRATIONTYPE_COLDMIGRATION),
             Zamli::EnumFromTag<Dp::Ruv::MigrationType>("coldMigration"));
+  // Tags are case-sensitive, and each has its exported constant.
   EXPECT_THROW(Zamli::EnumFromTag<Dp::Ruv::MigrationType>("ColdMigration"), Haldun::NotFoundException);
+  EXPECT_EQ(Zamli::GetEnumType<Dp::Ruv::MigrationType>()->FindValue("ColdMigration"), -1);
+  EXPECT_STREQ(Dp::Ruv::MIGRATIONTYPE_MIGRATIONTYPEUNKNOWN, "migrationTypeUnknown");
 }
 
 // The copies of a fault's exception share the fault, and release it.
 void CheckExceptionCopies(const Zamli::MethodFault& fault, const std::type_info& exceptionClass) {
   const int base = fault.GetRefCount();
+  bool rethrown = false;
   try {
     fault.ThrowFault();  // through the root class, the dynamic class still decides
   } catch (const Zamli::MethodFault::Exception& e) {
@@ -111,8 +114,10 @@ void CheckExceptionCopies(const Zamli::MethodFault& fault, const std::type_info&
       EXPECT_EQ(typeid(again), exceptionClass);
       EXPECT_EQ(again.GetFault(), &fault);
       EXPECT_EQ(fault.GetRefCount(), base + 2);
+      rethrown = true;
     }
   }
+  EXPECT_TRUE(rethrown) << "nothing thrown";
   std::unique_ptr<Zamli::MethodFault::Exception> created(fault.CreateException());
   const Zamli::MethodFault::Exception& createdRef = *created;
   EXPECT_EQ(typeid(createdRef), exceptionClass);
@@ -136,6 +141,7 @@ void CheckFault() {
   auto catchAs = [&]<class B>() {
     try {
       fault->ThrowInternal();
+      ADD_FAILURE() << "nothing thrown";
     } catch (const typename B::Exception& e) {
       EXPECT_EQ(e.GetFault(), fault.Get()) << typeid(B).name();
     }
@@ -146,26 +152,21 @@ void CheckFault() {
 }
 
 TEST(Faults, EachIsCaughtThroughEveryClassOfItsChain) {
-  int count = 0;
-#define ZAMLI_TEST_FAULT(F, Chain)                                                                 \
-  [&]<class... C>(void (*)(C...)) { CheckFault<F, C...>(); }(static_cast<void(*) Chain>(nullptr)); \
-  ++count;
+#define ZAMLI_TEST_FAULT(F, Chain) \
+  [&]<class... C>(void (*)(C...)) { CheckFault<F, C...>(); }(static_cast<void(*) Chain>(nullptr));
 #include <pelk/type_list.inc>
-  EXPECT_EQ(count, 54);
 }
 
 TEST(Faults, AFaultIsOnlyCaughtByItsOwnFamily) {
   Ref<Dp::Ruv::Fault::WexdServiceDown> fault(new Dp::Ruv::Fault::WexdServiceDown());
-  bool caughtWrongFamily = false, caught = false;
   try {
     fault->ThrowInternal();
+    ADD_FAILURE() << "nothing thrown";
   } catch (const Qor::Fault::DwlFault::Exception&) {
-    caughtWrongFamily = true;
+    ADD_FAILURE() << "caught by another family";
   } catch (const Dp::Ruv::Fault::WexdConnectionLost::Exception& e) {
-    caught = e.GetFault() == fault.Get();
+    EXPECT_EQ(e.GetFault(), fault.Get());
   }
-  EXPECT_FALSE(caughtWrongFamily);
-  EXPECT_TRUE(caught);
 }
 
 }  // namespace

@@ -246,6 +246,7 @@ TYPED_TEST(ThrowableTest, KeepsDynamicClass) {
 
   try {
     clone->Throw();
+    ADD_FAILURE() << "nothing thrown";
   } catch (const TypeParam& e) {
     EXPECT_EQ(typeid(e), typeid(TypeParam));
     EXPECT_STREQ(e.what(), sample.what());

@@ -1,33 +1,23 @@
 // Remote service interfaces in one process: every member of every managed
 // type called through its typed stub, carried by the in-process adapter,
 // dispatched to a server object and answered; plus the refusals and faults.
+#include <filled.h>
 #include <gtest/gtest.h>
+#include <health_calls.h>
 #include <member_calls.h>
 #include <pelk/all.h>
 #include <qor/all.h>
-#include <value_filler.h>
 #include <zamli/calls/call.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 
-#include <atomic>
-#include <thread>
-
 namespace {
 
 using Haldun::Ref;
 using Zamli::Any;
 using Zamli::Call::Args;
-
-Ref<Zamli::DynamicData> FilledObject(const Zamli::DataObjectType& type) {
-  PelkTest::FillOptions options;
-  options.maxDepth = 1;
-  options.arrayLength = [](int) { return 1; };
-  options.onlyOwnNamespace = false;
-  return PelkTest::ValueFiller(options).Build(type);
-}
 
 using PelkTest::Fixture;
 using PelkTest::Record;
@@ -38,32 +28,27 @@ template <class I, class Operation>
 void CheckMemberOf(Zamli::LocalAdapter& adapter, Operation operation, int index, const char* name) {
   Record record;
   const std::string id = std::string("object-") + name;
-  adapter.Register(new RecordingServer<typename Fixture<I>::Server>(id, Zamli::GetMoType<I>(), &record, &FilledObject));
+  adapter.Register(
+      new RecordingServer<typename Fixture<I>::Server>(id, Zamli::GetMoType<I>(), &record, &PelkTest::FilledShallow));
   Ref<typename Fixture<I>::Stub> stub(
       new typename Fixture<I>::Stub(new Zamli::MoRef(Zamli::GetMoType<I>()->GetName(), id), &adapter, nullptr));
-  PelkTest::CheckMember<I>(*stub, operation, index, record, name, &FilledObject);
+  PelkTest::CheckMember<I>(*stub, operation, index, record, name, &PelkTest::FilledShallow);
   adapter.Unregister(id);
 }
 
 TEST(Managed, EveryMemberOfEveryTypeRoundTrips) {
   Zamli::LocalAdapter adapter(1);
-  int types = 0, members = 0;
-#define ZAMLI_TEST_MANAGED(I, Stub, Server) ++types;
-#define ZAMLI_TEST_MEMBER(I, Operation, Index) \
-  ++members;                                   \
-  CheckMemberOf<I>(adapter, &I::Operation, Index, #I "::" #Operation);
+#define ZAMLI_TEST_MEMBER(I, Operation, Index) CheckMemberOf<I>(adapter, &I::Operation, Index, #I "::" #Operation);
 #include <pelk/type_list.inc>
-  EXPECT_EQ(types, 59);
-  EXPECT_EQ(members, 663);
 }
 
 TEST(Managed, PropertyReadersFollowTheMethods) {
   Zamli::LocalAdapter adapter(1);
   Record debug, usage;
   adapter.Register(new RecordingServer<Qor::Pelk::PelkDebugSystemServer>(
-      "debug", Zamli::GetMoType<Qor::Pelk::PelkDebugSystem>(), &debug, &FilledObject));
+      "debug", Zamli::GetMoType<Qor::Pelk::PelkDebugSystem>(), &debug, &PelkTest::FilledShallow));
   adapter.Register(new RecordingServer<Qor::Pelk::PelkForbSpaceUsageServer>(
-      "usage", Zamli::GetMoType<Qor::Pelk::PelkForbSpaceUsage>(), &usage, &FilledObject));
+      "usage", Zamli::GetMoType<Qor::Pelk::PelkForbSpaceUsage>(), &usage, &PelkTest::FilledShallow));
   Qor::Pelk::PelkDebugSystemStub debugStub(new Zamli::MoRef("qor.pelk.PelkDebugSystem", "debug"), &adapter, nullptr);
   Ref<Zamli::DataArray<Zamli::MoRef>> entities;
   debugStub.GetEntity(entities);
@@ -86,28 +71,7 @@ TEST(Managed, PropertyReadersFollowTheMethods) {
   }
 }
 
-// A server that implements a few members of the cluster health system.
-class HealthServer : public Qor::Cluster::PelkZovClusterHealthSystemServer {
- public:
-  using PelkZovClusterHealthSystemServer::PelkZovClusterHealthSystemServer;
-  bool UploadHclDb(const std::string& db) override {
-    if (db == "fail") {
-      Ref<Dp::Ruv::Fault::WexdServiceDown> fault(new Dp::Ruv::Fault::WexdServiceDown());
-      fault->hostname = "host-9";
-      fault->ThrowInternal();
-    }
-    ++uploads;
-    return db == "ok";
-  }
-  std::string GetClusterStatus(Zamli::MoRef* cluster, const Haldun::Optional<std::string>& feature) override {
-    return (cluster ? cluster->GetId() : "none") + "/" + feature.ValueOr("all");
-  }
-  void QueryPhysicalDiskHealthSummary(Zamli::MoRef*,
-                                      Ref<Zamli::DataArray<Qor::Host::PelkPhysicalDiskHealthSummary>>&) override {
-    // Answers with no array at all.
-  }
-  std::atomic<int> uploads{0};
-};
+using PelkTest::HealthServer;
 
 struct HealthFixture : ::testing::Test {
   Zamli::LocalAdapter adapter{2};
@@ -120,61 +84,15 @@ struct HealthFixture : ::testing::Test {
   }
 };
 
-TEST_F(HealthFixture, ImplementedMembersAnswerAndOthersAreNotImplemented) {
-  EXPECT_TRUE(stub->UploadHclDb("ok"));
-  EXPECT_FALSE(stub->UploadHclDb("other"));
-  Ref<Zamli::MoRef> cluster(new Zamli::MoRef("qor.ClusterComputeResource", "c-1"));
-  EXPECT_EQ(stub->GetClusterStatus(cluster.Get(), Haldun::Optional<std::string>()), "c-1/all");
-  EXPECT_EQ(stub->GetClusterStatus(nullptr, std::string("vsan")), "none/vsan");
-  Ref<Zamli::DataArray<Qor::Host::PelkPhysicalDiskHealthSummary>> disks;
-  stub->QueryPhysicalDiskHealthSummary(cluster.Get(), disks);
-  ASSERT_NE(disks, nullptr) << "no array comes back as an empty one";
-  EXPECT_EQ(disks->GetLength(), 0u);
-  EXPECT_THROW(stub->QueryPelkClusterHealthCheckInterval(cluster.Get()), Zamli::Fault::NotImplemented::Exception);
+TEST_F(HealthFixture, AnswersFaultsAndUnimplementedMembers) {
+  PelkTest::CheckHealthCalls(*stub);
   EXPECT_STREQ(Qor::Pelk::Migration::PelkMigrationSystem::METHOD_CANCELMIGRATIONTASK,
                "qor.pelk.migration.PelkMigrationSystem.cancelMigrationTask");
 }
 
-TEST_F(HealthFixture, FaultsReachTheCallerAsTheirOwnClasses) {
-  try {
-    stub->UploadHclDb("fail");
-    FAIL() << "no fault";
-  } catch (const Qor::Fault::QorFault::Exception& e) {
-    auto* fault = dynamic_cast<Dp::Ruv::Fault::WexdServiceDown*>(e.GetFault());
-    ASSERT_NE(fault, nullptr);
-    EXPECT_EQ(fault->hostname, "host-9");
-    EXPECT_EQ(typeid(e), typeid(Dp::Ruv::Fault::WexdServiceDown::Exception));
-  }
-}
-
 TEST_F(HealthFixture, SynchronousAndAsynchronousCallsFromManyThreads) {
-  std::atomic<int> completed{0}, failed{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      std::vector<Ref<Haldun::System::ScheduledItem>> items;
-      for (int i = 0; i < 25; ++i) {
-        EXPECT_TRUE(stub->UploadHclDb("ok"));
-        Ref<Haldun::System::ScheduledItem> item;
-        stub->UploadHclDb(
-            t % 2 ? "ok" : "fail",
-            [&](Haldun::System::ScheduledItem*, Haldun::Exception* error, Zamli::Any* result) {
-              if (error != nullptr) {
-                failed += dynamic_cast<Dp::Ruv::Fault::WexdServiceDown::Exception*>(error) != nullptr;
-              } else if (auto* box = dynamic_cast<Zamli::Primitive<bool>*>(result); box && box->GetValue()) {
-                ++completed;
-              }
-            },
-            item);
-        items.push_back(item);
-      }
-      for (auto& item : items) item->Wait();
-    });
-  }
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(completed.load(), 50);
-  EXPECT_EQ(failed.load(), 50);
-  EXPECT_EQ(server->uploads.load(), 100 + 50);
+  PelkTest::CheckCallsFromThreads(*stub, 4, 25);
+  EXPECT_EQ(server->uploads.load(), 4 * 25 + 2 * 25);
 }
 
 // Hands back a fixed result for every call, whatever the member.

@@ -2,7 +2,7 @@
 // that both commands run, against what the codecs write themselves.
 #include <gtest/gtest.h>
 #include <transcode.h>
-#include <value_filler.h>
+#include <wire_support.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/data_array.h>
@@ -17,12 +17,7 @@ using Zamli::Wire::Codec;
 using Zamli::Wire::Encoding;
 
 // The workload's root, smaller: objects two levels down, arrays of two.
-Haldun::Ref<Zamli::DynamicData> Summary() {
-  PelkTest::FillOptions options;
-  options.maxDepth = 2;
-  options.arrayLength = [](int) { return 2; };
-  return PelkTest::ValueFiller(options).Build(PelkTest::WorkloadRootType());
-}
+Haldun::Ref<Zamli::DynamicData> Summary() { return WireTest::Filled(PelkTest::WorkloadRootType()); }
 
 std::string Transcoded(const std::string& document, const Zamli::Type& type, const char* from, const char* to,
                        const Zamli::Version& version = Pelkctl::NewestVersion()) {

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 
 namespace {
 
@@ -27,17 +28,28 @@ TEST(SchemaDump, EqualsTheModelOfTheSchemaFiles) {
   }
 }
 
+// The interface's counts, checked here only: the other suites walk the
+// registry or the generated type list and trust them.
 TEST(SchemaDump, CountsOfTheInterface) {
   std::map<std::string, int> kinds;
-  int dataProperties = 0, methods = 0, tags = 0, managedProperties = 0;
+  int dataProperties = 0, methods = 0, tags = 0, managedProperties = 0, tasks = 0, aux = 0, privilegedParams = 0;
+  std::multiset<std::string> secrets;
   for (const Json& t : Dump()["types"]) {
     std::string kind = t["kind"];
     ++kinds[kind];
-    if (kind == "data" || kind == "fault") dataProperties += static_cast<int>(t["properties"].size());
     if (kind == "enum") tags += static_cast<int>(t["tags"].size());
-    if (kind == "managed") {
-      methods += static_cast<int>(t["methods"].size());
-      managedProperties += static_cast<int>(t["properties"].size());
+    if (kind != "managed") dataProperties += static_cast<int>(t.value("properties", Json::array()).size());
+    for (const Json& p : t.value("properties", Json::array())) {
+      if (p["flags"].get<uint32_t>() & Zamli::kSecretFlag) secrets.insert(p["name"].get<std::string>());
+    }
+    if (kind != "managed") continue;
+    managedProperties += static_cast<int>(t["properties"].size());
+    for (const Json& m : t["methods"]) {
+      ++methods;
+      tasks += m["isTask"].get<bool>();
+      aux += m["auxFlag"].get<bool>();
+      EXPECT_EQ(m["isTask"].get<bool>(), m["wsdlName"].get<std::string>().ends_with("_Task")) << m["name"];
+      for (const Json& p : m["params"]) privilegedParams += !p["privilege"].is_null();
     }
   }
   EXPECT_EQ(Dump()["types"].size(), 1006u);
@@ -46,6 +58,22 @@ TEST(SchemaDump, CountsOfTheInterface) {
   EXPECT_EQ(methods, 653);
   EXPECT_EQ(tags, 1010);
   EXPECT_EQ(managedProperties, 10);
+  EXPECT_EQ(tasks, 14);
+  EXPECT_EQ(aux, 345);
+  EXPECT_EQ(privilegedParams, 280);
+  EXPECT_EQ(secrets.size(), 14u);
+  EXPECT_EQ(std::set<std::string>(secrets.begin(), secrets.end()),
+            (std::set<std::string>{"password", "accountPassword", "accessKeyId", "secretAccessKey", "sessionToken",
+                                   "authToken", "keyDerivationKey", "clientKey", "cookie", "objectStoreAccessKey",
+                                   "objectStoreSecretKey"}));
+  // The generated list the suites iterate names the same types and members.
+  int enums = 0, faults = 0, managed = 0, members = 0;
+#define ZAMLI_TEST_ENUM(E) ++enums;
+#define ZAMLI_TEST_FAULT(F, Chain) ++faults;
+#define ZAMLI_TEST_MANAGED(I, Stub, Server) ++managed;
+#define ZAMLI_TEST_MEMBER(I, Operation, Index) ++members;
+#include <pelk/type_list.inc>
+  EXPECT_EQ(std::vector<int>({enums, faults, managed, members}), std::vector<int>({143, 54, 59, 663}));
 }
 
 TEST(SchemaDump, ShapeOfOneMethod) {

@@ -87,8 +87,7 @@ TEST(Versions, InclusionFollowsTheParentsTransitively) {
 
 TEST(Versions, EveryVersionNamedByTheSchemaIsKnown) {
   // Types, properties, parameters and methods name versions of all three
-  // namespaces; registration reports any it cannot resolve.
-  EXPECT_TRUE(TypeRegistry::Instance().GetLoadProblems().empty());
+  // namespaces; registration reports any it cannot resolve (see Registration).
   for (const char* name : {"qor.version.version1", "qor.version.version2", "qor.version.version5",
                            "qor.version.version9", "qor.version.version13", "kettar.version.version0",
                            "kettar.version.version1", "kettar.query.version.version1"}) {
