@@ -4,7 +4,8 @@
 // dispatched, answer encoded and decoded).
 #include <benchmark/benchmark.h>
 #include <pelk/qor/cluster/PelkClusterHealthSummary.h>
-#include <pelk/qor/cluster/PelkZovClusterHealthSystem.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemServer.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemStub.h>
 #include <value_filler.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/values/compare.h>

@@ -2,7 +2,8 @@
 // decoding and calls at the same time give what they give on one thread.
 // Run under the thread sanitizer.
 #include <gtest/gtest.h>
-#include <pelk/qor/cluster/PelkZovClusterHealthSystem.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemServer.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemStub.h>
 #include <wire_support.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/wire/loopback.h>
