@@ -5,7 +5,8 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <pelk/qor/cluster/PelkClusterHealthSummary.h>
-#include <pelk/qor/cluster/PelkZovClusterHealthSystem.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemServer.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemStub.h>
 #include <value_filler.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/types/registry.h>

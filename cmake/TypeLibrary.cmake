@@ -1,8 +1,10 @@
 # pelk_type_library(<target> OUTPUT_NAME <name> SCHEMAS <files...> [IMPORTS <files...>] [LINK <targets...>])
 #
 # Runs the generator over the schema files at build time and builds the
-# shared type library from what it writes into the build tree.
+# shared type library from what it writes into the build tree. Every library
+# imports the runtime's own schema.
 set(PELK_GENERATOR_DIR ${PROJECT_SOURCE_DIR}/generator)
+set(PELK_RUNTIME_SCHEMA ${PROJECT_SOURCE_DIR}/interface/base/kettar.schema)
 file(GLOB PELK_GENERATOR_SOURCES CONFIGURE_DEPENDS ${PELK_GENERATOR_DIR}/pelkgen/*.py)
 
 function(pelk_type_library target)
@@ -18,14 +20,14 @@ function(pelk_type_library target)
     list(APPEND sources ${gen_dir}/records_${stem}.cc)
   endforeach()
   set(import_args)
-  foreach(imported IN LISTS ARG_IMPORTS)
+  foreach(imported IN LISTS PELK_RUNTIME_SCHEMA ARG_IMPORTS)
     list(APPEND import_args --import ${imported})
   endforeach()
   add_custom_command(
     OUTPUT ${outputs}
     COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${PELK_GENERATOR_DIR}
             ${Python3_EXECUTABLE} -m pelkgen --out ${gen_root} ${import_args} ${ARG_SCHEMAS}
-    DEPENDS ${ARG_SCHEMAS} ${ARG_IMPORTS} ${PELK_GENERATOR_SOURCES}
+    DEPENDS ${ARG_SCHEMAS} ${PELK_RUNTIME_SCHEMA} ${ARG_IMPORTS} ${PELK_GENERATOR_SOURCES}
     COMMENT "Generating the ${ARG_NAMESPACE} type library"
     VERBATIM)
   add_library(${target} SHARED ${sources} ${ARG_SOURCES})
@@ -34,4 +36,23 @@ function(pelk_type_library target)
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
   target_link_options(${target} PRIVATE -Wl,--no-undefined)
   set_property(TARGET ${target} PROPERTY PELK_SCHEMA_MODEL ${gen_dir}/schema_model.json)
+endfunction()
+
+# pelk_runtime_records_check(<target> LINK <runtime>)
+#
+# Builds the check of the runtime's hand-written records against the runtime's
+# schema, and runs it as soon as it is built: a difference fails the build.
+function(pelk_runtime_records_check target)
+  cmake_parse_arguments(ARG "" "LINK" "" ${ARGN})
+  set(source ${CMAKE_BINARY_DIR}/gen/kettar/runtime_records_check.cc)
+  add_custom_command(
+    OUTPUT ${source}
+    COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${PELK_GENERATOR_DIR}
+            ${Python3_EXECUTABLE} -m pelkgen --out ${CMAKE_BINARY_DIR}/gen ${PELK_RUNTIME_SCHEMA}
+    DEPENDS ${PELK_RUNTIME_SCHEMA} ${PELK_GENERATOR_SOURCES}
+    COMMENT "Generating the check of the runtime's records"
+    VERBATIM)
+  add_executable(${target} ${source})
+  target_link_libraries(${target} PRIVATE ${ARG_LINK})
+  add_custom_command(TARGET ${target} POST_BUILD COMMAND ${target} VERBATIM)
 endfunction()

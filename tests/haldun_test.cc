@@ -5,6 +5,7 @@
 #include <haldun/object_impl.h>
 #include <haldun/optional.h>
 #include <haldun/ref.h>
+#include <haldun/ref_hash.h>
 
 #include <atomic>
 #include <climits>

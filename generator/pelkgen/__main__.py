@@ -3,12 +3,17 @@
     python3 -m pelkgen --out DIR [--import FILE]... FILE...
 
 Writes DIR/<namespace>/... and leaves files whose content did not change
-untouched, so that a schema edit rebuilds only what it touches."""
+untouched, so that a schema edit rebuilds only what it touches. Given the
+runtime's own schema (kettar.schema), writes the check of the runtime's
+records against it instead."""
 import argparse
 import os
 import sys
 
-from . import emit, model, parse
+from . import emit_data, emit_enums, emit_library, emit_managed, emit_records, emit_runtime_check, model, parse
+
+DEFINITIONS = {"data": emit_data.definitions, "fault": emit_data.definitions,
+               "enum": lambda t, lib: emit_enums.definitions(t), "managed": emit_managed.definitions}
 
 
 def write_if_changed(path, text):
@@ -23,8 +28,25 @@ def write_if_changed(path, text):
         f.write(text)
 
 
-def stem(path):
-    return os.path.splitext(os.path.basename(path))[0]
+def library_files(lib):
+    """Every file of the library, by path below the output folder."""
+    ns = lib.namespace
+    files = {f"{ns}/type_infos.h": emit_records.type_infos_h(lib), f"{ns}/fwd.h": emit_library.fwd_h(lib),
+             f"{ns}/all.h": emit_library.all_h(lib), f"{ns}/type_list.inc": emit_library.type_list_inc(lib)}
+    for t in lib.classes:
+        if t.kind == "managed":
+            files[t.header] = emit_managed.header(t, lib)
+            files[t.stub_header] = emit_managed.stub_header(t, lib)
+            files[t.server_header] = emit_managed.server_header(t, lib)
+        else:
+            files[t.header] = emit_data.header(t, lib)
+    files[f"{ns}/tables.h"] = emit_records.tables_h(lib)
+    files[f"{ns}/registration.cc"] = emit_library.registration_cc(lib)
+    files[f"{ns}/schema_model.json"] = emit_library.model_json(lib)
+    for area in lib.areas:
+        definitions = [line for t in area.types for line in DEFINITIONS[t.kind](t, lib)]
+        files[f"{ns}/records_{area.stem}.cc"] = emit_records.records_cc(area, lib, definitions)
+    return files
 
 
 def main(argv=None):
@@ -42,19 +64,13 @@ def main(argv=None):
     except parse.SchemaError as e:
         print(e, file=sys.stderr)
         return 1
-    em = emit.Emitter(lib, sorted({sf.namespace for sf in imported}))
-    base = os.path.join(args.out, lib.namespace)
-    write_if_changed(os.path.join(base, "type_infos.h"), em.type_infos_h())
-    write_if_changed(os.path.join(base, "fwd.h"), em.classes.fwd_h())
-    write_if_changed(os.path.join(base, "all.h"), em.classes.all_h())
-    write_if_changed(os.path.join(base, "type_list.inc"), em.classes.type_list_inc())
-    for t in em.classes.classes():
-        write_if_changed(os.path.join(args.out, emit.header_path(t)), em.classes.class_h(t))
-    write_if_changed(os.path.join(base, "tables.h"), em.tables_h())
-    write_if_changed(os.path.join(base, "registration.cc"), em.registration_cc())
-    write_if_changed(os.path.join(base, "schema_model.json"), em.model_json())
-    for sf in own:
-        write_if_changed(os.path.join(base, f"records_{stem(sf.path)}.cc"), em.records_cc(sf))
+    if lib.is_runtime:
+        files = {f"{lib.namespace}/runtime_records_check.cc":
+                 emit_runtime_check.check_cc(lib, model.source_name(args.files[0]))}
+    else:
+        files = library_files(lib)
+    for path, text in files.items():
+        write_if_changed(os.path.join(args.out, path), text)
     return 0
 
 

@@ -59,6 +59,8 @@ class TypeDecl:
     cls: str | None = None
     base: str | None = None
     since: str | None = None
+    record: str | None = None  # the runtime's own types: the record's C++ name
+    flags: set = field(default_factory=set)  # primitives: object, array
     properties: list = field(default_factory=list)
     tags: list = field(default_factory=list)  # (Where, tag)
     methods: list = field(default_factory=list)
@@ -76,6 +78,7 @@ class VersionDecl:
 class SchemaFile:
     path: str
     namespace: str
+    runtime: bool = False  # the runtime's own namespace: its records are written by hand
     requires: list = field(default_factory=list)
     types: list = field(default_factory=list)
     versions: list = field(default_factory=list)
@@ -83,6 +86,7 @@ class SchemaFile:
 
 
 TYPE_KINDS = ("data", "fault", "enum", "managed")
+RUNTIME_KINDS = TYPE_KINDS + ("primitive",)
 
 
 def _attrs(where, tokens, keys, flags):
@@ -158,6 +162,8 @@ def parse_file(path, text=None):
                 raise SchemaError(where, "the first line must be 'namespace NAME'")
             schema = SchemaFile(path, tokens[1])
             rest = tokens[2:]
+            if rest[:1] == ["runtime"]:
+                schema.runtime, rest = True, rest[1:]
             if rest:
                 if rest[0] != "requires" or len(rest) < 2:
                     raise SchemaError(where, "expected 'requires NAMESPACE...'")
@@ -185,21 +191,24 @@ def parse_file(path, text=None):
                 schema.register_before.append((where, tokens[1], tokens[3]))
                 current = None
                 continue
-            if head not in TYPE_KINDS:
+            if head not in (RUNTIME_KINDS if schema.runtime else TYPE_KINDS):
                 raise SchemaError(where, f"unknown declaration '{head}'")
             if len(tokens) < 2:
                 raise SchemaError(where, f"'{head}' needs a type name")
-            keys = {"wire", "class", "since"} | ({"base"} if head in ("data", "fault") else set())
-            values, _ = _attrs(where, tokens[2:], keys, set())
+            keys = {"wire", "class", "since"} | ({"base"} if head in ("data", "fault") else set()) \
+                | ({"record"} if schema.runtime else set())
+            values, flags = _attrs(where, tokens[2:], keys, {"object", "array"} if head == "primitive" else set())
             if "since" not in values:
                 raise SchemaError(where, f"type '{tokens[1]}' has no 'since' version")
             current = TypeDecl(where, head, tokens[1], values.get("wire"), values.get("class"),
-                               values.get("base"), values["since"])
+                               values.get("base"), values["since"], values.get("record"), flags)
             schema.types.append(current)
         elif indent == 2:
             method = None
             if current is None:
                 raise SchemaError(where, "member outside a type declaration")
+            if current.kind == "primitive":
+                raise SchemaError(where, "a primitive has no members")
             if current.kind in ("data", "fault"):
                 current.properties.append(_member(where, tokens, {"since", "optional", "secret"}))
             elif current.kind == "enum":

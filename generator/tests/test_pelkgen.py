@@ -1,5 +1,6 @@
 """Tests of the schema generator: what it rejects (and where it says so), the
 model it derives, and the output of the real interface schema."""
+import collections
 import glob
 import os
 import subprocess
@@ -7,11 +8,12 @@ import sys
 import tempfile
 import unittest
 
-from pelkgen import model, parse
+from pelkgen import model, parse, printer
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # The CLI runs the same package the tests import.
 GENERATOR_DIR = os.path.dirname(os.path.dirname(os.path.abspath(parse.__file__)))
+KETTAR = os.path.join(ROOT, "interface", "base", "kettar.schema")
 
 # A tiny imported library: versions, a data type, a fault, an enum and a managed type.
 BASE = """\
@@ -47,7 +49,7 @@ def build(area_lines):
     """Builds the app library from its namespace file plus one area file."""
     text = "\n".join(area_lines) + "\n"
     own = [parse.parse_file("app_ns.schema", APP_NS), parse.parse_file("area.schema", text)]
-    imported = [parse.parse_file("base.schema", BASE)]
+    imported = [parse.parse_file(KETTAR), parse.parse_file("base.schema", BASE)]
     return model.build(own, imported, [o for sf in own for o in sf.register_before])
 
 
@@ -202,6 +204,11 @@ ERRORS = [
     ("task method without _Task", [NS, M, "  method go wire Go task"], 3,
      "task method 'go' needs a wire name ending in '_Task'"),
     ("malformed register line", [NS, "register app.E app.F"], 2, "expected 'register TYPE before TYPE'"),
+    ("primitive outside the runtime", [NS, "primitive app.P class int since app.version.v1"], 2,
+     "unknown declaration 'primitive'"),
+    ("record symbol outside the runtime", [NS, "data app.A record gX since app.version.v1"], 2,
+     "unknown flag or attribute 'record'"),
+    ("second namespace in one library", ["namespace other"], 1, "one library fills one namespace: 'other' here"),
     ("register of an unknown type", [NS, "enum app.E since app.version.v1", "  red", "register app.Nope before app.E"],
      4, "unknown type 'app.Nope' in a registration order line"),
 ]
@@ -217,10 +224,16 @@ class RejectTest(unittest.TestCase):
                 self.assertTrue(msg.startswith(f"area.schema:{line}: error: "), msg)
                 self.assertIn(fragment, msg)
 
-    def test_second_namespace_in_one_library(self):
+    def test_runtime_schema_is_required(self):
         with self.assertRaises(parse.SchemaError) as cm:
-            build(["namespace other", "data other.A since app.version.v1"])
-        self.assertIn("one library fills one namespace: 'other' here", str(cm.exception))
+            model.build([parse.parse_file("app_ns.schema", APP_NS)])
+        self.assertIn("app_ns.schema:1: error: the runtime's own schema", str(cm.exception))
+
+    def test_template_holes_and_values_must_match(self):
+        self.assertEqual(printer.render("$a::${b}c", a="X", b="Y"), "X::Yc")
+        for values in ({"a": 1}, {"a": 1, "b": 2, "c": 3}):  # a hole without a value, a value without a hole
+            with self.subTest(values), self.assertRaises(printer.TemplateError):
+                printer.render("$a $b", **values)
 
     def test_cli_reports_file_and_line_and_writes_nothing(self):
         with tempfile.TemporaryDirectory() as tmp:
@@ -230,7 +243,7 @@ class RejectTest(unittest.TestCase):
                     f.write(text)
             out = os.path.join(tmp, "out")
             area = os.path.join(tmp, "area.schema")
-            r = run_cli(["--out", out, "--import", os.path.join(tmp, "base.schema"),
+            r = run_cli(["--out", out, "--import", KETTAR, "--import", os.path.join(tmp, "base.schema"),
                          os.path.join(tmp, "app_ns.schema"), area], timeout=60)
             self.assertEqual(r.returncode, 1)
             self.assertEqual(r.stderr, f"{area}:3: error: unknown type 'base.Nope' in property 'x' of 'app.A'\n")
@@ -246,15 +259,11 @@ class RejectTest(unittest.TestCase):
                         "data app.A base app.B since app.version.v1\n"
                         "data app.B base app.A since app.version.v1\n")
             try:
-                r = run_cli(["--out", os.path.join(tmp, "out"), path], timeout=5)
+                r = run_cli(["--out", os.path.join(tmp, "out"), "--import", KETTAR, path], timeout=5)
             except subprocess.TimeoutExpired:
                 self.fail("the generator hangs on a base cycle")
             self.assertEqual(r.returncode, 1)
             self.assertRegex(r.stderr, rf"^{path}:[34]: error: base cycle through 'app\.[AB]'\n$")
-
-
-def names(types):
-    return [t.name for t in types]
 
 
 class ModelTest(unittest.TestCase):
@@ -274,11 +283,11 @@ class ModelTest(unittest.TestCase):
             "managed app.b since app.version.v1",
             "managed app.M since app.version.v1",
         ])
-        self.assertEqual(names(lib.data_order), ["app.B", "app.C", "app.E", "app.F", "app.Z", "app.x", "app.Y",
-                                                 "app.A"])
+        self.assertEqual([t.name for t in lib.data_order],
+                         ["app.B", "app.C", "app.E", "app.F", "app.Z", "app.x", "app.Y", "app.A"])
         self.assertEqual(lib.record_walks, [6, 1, 1])
-        self.assertEqual(names(lib.enum_order), ["app.Zeta", "app.alpha"])
-        self.assertEqual(names(lib.managed_order), ["app.M", "app.b"])
+        self.assertEqual([t.name for t in lib.enum_order], ["app.Zeta", "app.alpha"])
+        self.assertEqual([t.name for t in lib.managed_order], ["app.M", "app.b"])
         self.assertEqual([t.slot for t in lib.type_list], list(range(12)))
         self.assertEqual(lib.types_by_name["app.A"].slot, 7)
         self.assertEqual(lib.types_by_name["app.Zeta"].slot, 8)
@@ -293,24 +302,8 @@ class ModelTest(unittest.TestCase):
         ]:
             with self.subTest(case):
                 lib = build(enums + extra)
-                self.assertEqual(names(lib.enum_order), order)
+                self.assertEqual([t.name for t in lib.enum_order], order)
                 self.assertEqual([t.slot for t in lib.enum_order], [0, 1, 2])
-
-    def test_class_and_wire_names(self):
-        lib = build([
-            NS,
-            "data app.sub.lowerName since app.version.v1",
-            "data app.Outer since app.version.v1",
-            "data app.Outer.Inner wire OuterInner since app.version.v1",
-            "data app.Custom class Other::Named wire Renamed since app.version.v1",
-        ])
-        got = {t.name: (t.cls, t.wire) for t in lib.own_types}
-        self.assertEqual(got, {
-            "app.sub.lowerName": ("App::Sub::lowerName", "lowerName"),
-            "app.Outer": ("App::Outer", "Outer"),
-            "app.Outer.Inner": ("App::Outer::Inner", "OuterInner"),
-            "app.Custom": ("Other::Named", "Renamed"),
-        })
 
     def test_flags_and_privileges(self):
         lib = build([
@@ -337,6 +330,25 @@ class ModelTest(unittest.TestCase):
             "a": (0x2, "Host.Config"), "b": (0x1, None),
         })
         self.assertEqual(go.result.flags, 0x3)
+
+    def test_names_and_member_indexes(self):
+        lib = build([NS, "data app.sub.lowerName since app.version.v1",
+                     "data app.Custom class Other::Named wire R since app.version.v1",
+                     "data app.A wire W since app.version.v1", "  operator string", "  list int[]",
+                     "enum app.A.Mode since app.version.v1", "  fast",
+                     M, "  property name string", GO, "    param delete base.Info", "    result int"])
+        self.assertEqual({t.name: (t.cls, t.wire, t.header) for t in lib.own_types if t.kind == "data"}, {
+            "app.sub.lowerName": ("App::Sub::lowerName", "lowerName", "app/app/sub/lowerName.h"),
+            "app.Custom": ("Other::Named", "R", "app/app/Custom.h"), "app.A": ("App::A", "W", "app/app/A.h")})
+        a, mode, m = (lib.types_by_name[n] for n in ("app.A", "app.A.Mode", "app.M"))
+        self.assertEqual([(p.cpp_name, p.getter, p.field_cpp) for p in a.properties], [
+            ("operator_", "GetOperator", "std::string"), ("list", "GetList", "Haldun::Ref<Zamli::Array<int>>")])
+        self.assertEqual((mode.cls, mode.enclosing, a.nested, mode.tag_constants),
+                         ("App::A::Mode", a, [mode], ["MODE_FAST"]))
+        # Methods take the first member indexes, getters follow; the interface declares getters first.
+        self.assertEqual([(mem.name, mem.index, mem.params_decl) for mem in m.members],
+                         [("GetName", 1, ""), ("Go", 0, "Base::Info* delete_")])
+        self.assertEqual((m.stub_header, m.server_header), ("app/app/MStub.h", "app/app/MServer.h"))
 
     def test_member_versions(self):
         lib = build([
@@ -369,9 +381,8 @@ class ModelTest(unittest.TestCase):
         self.assertEqual({n: mm.result_version for n, mm in methods.items()}, {
             "a": "kettar.version.version0", "b": "base.version.v2", "c": "kettar.version.version0",
             "d": "app.version.v1"})
-        self.assertEqual(methods["d"].result.version, "app.version.v1")
-        self.assertIsNone(methods["c"].result)
-        self.assertTrue(methods["c"].is_task)
+        self.assertEqual((methods["c"].result, methods["c"].is_task, methods["d"].result.version),
+                         (None, True, "app.version.v1"))
 
 
 class RealSchemaTest(unittest.TestCase):
@@ -380,7 +391,8 @@ class RealSchemaTest(unittest.TestCase):
         cls.own_paths = sorted(glob.glob(os.path.join(ROOT, "interface", "*.schema")))
         cls.import_path = os.path.join(ROOT, "interface", "base", "qor.schema")
         own = [parse.parse_file(p) for p in cls.own_paths]
-        cls.lib = model.build(own, [parse.parse_file(cls.import_path)], [o for sf in own for o in sf.register_before])
+        imported = [parse.parse_file(KETTAR), parse.parse_file(cls.import_path)]
+        cls.lib = model.build(own, imported, [o for sf in own for o in sf.register_before])
 
     def test_record_walks(self):
         # The interface's counts and slots are checked on the registered
@@ -389,7 +401,7 @@ class RealSchemaTest(unittest.TestCase):
 
     def test_cli_is_deterministic_and_keeps_unchanged_files(self):
         with tempfile.TemporaryDirectory() as out:
-            args = ["--out", out, "--import", self.import_path, *self.own_paths]
+            args = ["--out", out, "--import", KETTAR, "--import", self.import_path, *self.own_paths]
             # Different hash seeds: set iteration order must not reach the output.
             r = run_cli(args, env={"PYTHONHASHSEED": "1"}, timeout=300)
             self.assertEqual(r.returncode, 0, r.stderr)
@@ -399,6 +411,7 @@ class RealSchemaTest(unittest.TestCase):
             self.assertEqual({n for n in os.listdir(gen) if os.path.isfile(os.path.join(gen, n))}, top)
             # One header per class, at its interface name.
             expected = top | {"qor/cluster/PelkClusterHealthSummary.h", "dp/ruv/ProtectionService.h",
+                              "dp/ruv/ProtectionServiceStub.h", "dp/ruv/ProtectionServiceServer.h",
                               "qor/cluster/PelkPerfMetricId.h"}
             first = {}
             old = 1_000_000_000  # far in the past, so a rewrite cannot keep it

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <concepts>
 #include <cstddef>
-#include <functional>
 #include <utility>
 
 namespace Haldun {
@@ -110,8 +109,3 @@ Ref<T> MakeRef(A&&... args) {
 }
 
 }  // namespace Haldun
-
-template <class T>
-struct std::hash<Haldun::Ref<T>> {
-  size_t operator()(const Haldun::Ref<T>& ref) const noexcept { return std::hash<T*>()(ref.Get()); }
-};

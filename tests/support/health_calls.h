@@ -3,6 +3,7 @@
 // must come back, whichever way the calls travel (in process or encoded).
 #include <gtest/gtest.h>
 #include <health_server.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemStub.h>
 #include <pelk/qor/host/PelkPhysicalDiskHealthSummary.h>
 #include <qor/kettar/fault/NotImplemented.h>
 #include <qor/qor/fault/QorFault.h>

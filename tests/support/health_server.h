@@ -3,7 +3,7 @@
 // for the suites that call it in process, over the loopback and from threads.
 #include <haldun/exception.h>
 #include <pelk/dp/ruv/fault/WexdServiceDown.h>
-#include <pelk/qor/cluster/PelkZovClusterHealthSystem.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemServer.h>
 #include <zamli/values/localizable_message.h>
 
 #include <atomic>
