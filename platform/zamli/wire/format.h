@@ -2,7 +2,7 @@
 // An encoding of the wire documents, behind Codec: its entry points for
 // values, calls, results and faults, and the registry that finds encodings
 // by name. An encoding is a Format registered once: the built-in ones
-// register themselves when this library loads (xml_codec.cc, json_codec.cc);
+// register themselves when this library loads (xml/xml_format.cc, json/json_format.cc);
 // another one registers its instance the same way, or by calling
 // RegisterFormat before its first codec is made.
 #include <zamli/wire/codec.h>

@@ -1,4 +1,4 @@
-#include <zamli/wire/json_writer.h>
+#include <zamli/wire/json/json_writer.h>
 #include <zamli/wire/scalars.h>
 
 #include <cmath>

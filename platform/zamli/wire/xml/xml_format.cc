@@ -4,8 +4,8 @@
 #include <zamli/wire/decoder.h>
 #include <zamli/wire/encoder.h>
 #include <zamli/wire/formats.h>
-#include <zamli/wire/xml_reader.h>
-#include <zamli/wire/xml_writer.h>
+#include <zamli/wire/xml/xml_reader.h>
+#include <zamli/wire/xml/xml_writer.h>
 
 #include <algorithm>
 #include <cctype>

@@ -7,8 +7,8 @@
 #include <zamli/wire/decoder.h>
 #include <zamli/wire/encoder.h>
 #include <zamli/wire/formats.h>
-#include <zamli/wire/json_reader.h>
-#include <zamli/wire/json_writer.h>
+#include <zamli/wire/json/json_reader.h>
+#include <zamli/wire/json/json_writer.h>
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 #include <zamli/wire/scalars.h>
-#include <zamli/wire/xml_writer.h>
+#include <zamli/wire/xml/xml_writer.h>
 
 namespace Zamli::Wire {
 
