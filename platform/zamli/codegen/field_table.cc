@@ -173,10 +173,6 @@ void FieldGet(const FieldTable& t, void* obj, int i, void* out) {
   const FieldEntry& e = t.fields[i];
   e.ops->get(At(obj, e), out, e);
 }
-const void* FieldAddr(const FieldTable& t, const void* obj, int i) {
-  const FieldEntry& e = t.fields[i];
-  return e.ops->addr(At(obj, e));
-}
 void FieldSet(const FieldTable& t, void* obj, int i, const void* in) {
   const FieldEntry& e = t.fields[i];
   e.ops->set(At(obj, e), in, e);

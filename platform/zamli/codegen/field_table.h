@@ -197,7 +197,11 @@ ZAMLI_EXPORT bool EqualFields(const FieldTable& table, const void* a, const void
 
 // The record functions, for property `index` of the table.
 ZAMLI_EXPORT void FieldGet(const FieldTable& table, void* obj, int index, void* out);
-ZAMLI_EXPORT const void* FieldAddr(const FieldTable& table, const void* obj, int index);
+// Inline: generic code reads every property through it.
+inline const void* FieldAddr(const FieldTable& table, const void* obj, int index) {
+  const FieldEntry& e = table.fields[index];
+  return e.ops->addr(static_cast<const char*>(obj) + e.offset);
+}
 ZAMLI_EXPORT void FieldSet(const FieldTable& table, void* obj, int index, const void* in);
 ZAMLI_EXPORT void FieldSwap(const FieldTable& table, void* obj, int index, void* other);
 ZAMLI_EXPORT bool FieldIsSet(const FieldTable& table, const void* obj, int index);
