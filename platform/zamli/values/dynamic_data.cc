@@ -77,6 +77,7 @@ void DynamicData::_DiffProperties(const Any* other, const std::string& path, Pro
     const void* a = addressOf(self, p.index);
     const void* b = addressOf(that, p.index);
     if (!p.IsInline()) {
+      if (a == b) continue;  // the same value, or none on either side
       DiffPropertyValues(p, static_cast<const Any*>(a), static_cast<const Any*>(b), path,
                          DottedName(p.info->name).Get(), diffs);
     } else if (!SameValue(p, a, b)) {
