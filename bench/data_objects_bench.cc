@@ -2,7 +2,6 @@
 // clone, compare, diff, and single-property access through the records.
 #include <benchmark/benchmark.h>
 #include <value_filler.h>
-#include <zamli/types/field_kind.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/data_array.h>
 
@@ -30,8 +29,7 @@ size_t WalkObject(const Zamli::DynamicData* object) {
   for (const Zamli::PropertyRef& p : object->_GetDataType()->GetAllProperties()) {
     const void* addr = p.owner->GetDataTypeInfo()->getPropertyAddr(self, p.index);
     if (addr == nullptr) continue;
-    Zamli::FieldKind kind = Zamli::KindOf(*p.info);
-    if (kind == Zamli::FieldKind::kReference || kind == Zamli::FieldKind::kArray) {
+    if (!p.IsInline()) {
       sum += Walk(static_cast<const Zamli::Any*>(addr));
     } else {
       sum += *static_cast<const unsigned char*>(addr);

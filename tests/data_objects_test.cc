@@ -10,7 +10,6 @@
 #include <pelktest/pelktest/Item.h>
 #include <property_slot.h>
 #include <value_filler.h>
-#include <zamli/types/field_kind.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/primitive.h>
@@ -23,7 +22,6 @@ namespace {
 
 using Haldun::Ref;
 using Zamli::DataObjectType;
-using Zamli::FieldKind;
 
 std::vector<const DataObjectType*> DataTypes() {
   std::vector<const DataObjectType*> out;
@@ -40,8 +38,7 @@ Ref<Zamli::DynamicData> Fresh(const DataObjectType& type) {
 }
 
 bool IsValueKind(const Zamli::PropertyInfo& p) {
-  FieldKind k = Zamli::KindOf(p);
-  return k != FieldKind::kReference && k != FieldKind::kArray;
+  return !(p.flags & Zamli::kArrayFlag) && Zamli::IsPrimitive(Zamli::ValueKindOf(p.type));
 }
 
 TEST(DataObjects, EveryTypeHasItsRecordFunctions) {
@@ -89,7 +86,7 @@ TEST(DataObjects, ClonesAreDeepAndEqual) {
     // Nested data objects are new objects; references to managed objects are shared.
     auto* clone = static_cast<Zamli::DynamicData*>(copy.Get());
     for (const Zamli::PropertyRef& p : type->GetAllProperties()) {
-      if (Zamli::KindOf(*p.info) != FieldKind::kReference) continue;
+      if (p.IsInline() || p.array) continue;
       const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
       const void* a = r.getPropertyAddr(source.Get(), p.index);
       const void* b = r.getPropertyAddr(clone, p.index);

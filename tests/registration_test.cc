@@ -144,6 +144,34 @@ TEST(Registration, InheritedPropertiesComeFirst) {
   EXPECT_THROW(link->GetOwnProperty(2), Haldun::OutOfRangeException);
 }
 
+// Registration classifies every property once and resolves the type of a
+// data or enumeration property, wherever the type list puts that type.
+TEST(Registration, PropertyDescriptorsKeepKindFlagsAndType) {
+  std::set<Zamli::ValueKind> kinds;
+  for (const Zamli::Type* t : TypeRegistry::Instance().GetAllTypes()) {
+    auto* data = dynamic_cast<const Zamli::DataObjectType*>(t);
+    if (data == nullptr) continue;
+    for (const Zamli::PropertyRef& p : data->GetAllProperties()) {
+      const std::string where = t->GetName() + "." + p.info->name;
+      kinds.insert(p.kind);
+      EXPECT_EQ(p.kind, Zamli::ValueKindOf(p.info->type)) << where;
+      EXPECT_EQ(p.array, (p.info->flags & Zamli::kArrayFlag) != 0) << where;
+      EXPECT_EQ(p.optional, (p.info->flags & Zamli::kOptionalFlag) != 0) << where;
+      EXPECT_EQ(p.secret, (p.info->flags & Zamli::kSecretFlag) != 0) << where;
+      if (p.kind == Zamli::ValueKind::kData || p.kind == Zamli::ValueKind::kEnum) {
+        ASSERT_NE(p.type, nullptr) << where;
+        EXPECT_EQ(p.type->GetTypeInfo(), p.info->type) << where;
+      } else {
+        EXPECT_EQ(p.type, nullptr) << where;
+      }
+    }
+  }
+  for (Zamli::ValueKind k : {Zamli::ValueKind::kString, Zamli::ValueKind::kBool, Zamli::ValueKind::kLong,
+                             Zamli::ValueKind::kAny, Zamli::ValueKind::kMoRef, Zamli::ValueKind::kData}) {
+    EXPECT_TRUE(kinds.count(k)) << static_cast<int>(k);
+  }
+}
+
 TEST(Registration, TypeWithoutOwnPropertiesHasATerminatorOnlyTable) {
   auto* issue =
       dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.pelk.PelkConfigBaseIssue"));

@@ -110,9 +110,7 @@ enum class Fit { kAsItIs, kDownLeveled, kRefused };
 Fit FitOf(const Zamli::DataObjectType& type, const Zamli::Version& version, int depth, int maxDepth) {
   Fit fit = Fit::kAsItIs;
   for (const Zamli::PropertyRef& p : type.GetAllProperties()) {
-    Zamli::FieldKind kind = Zamli::KindOf(*p.info);
-    bool object = (kind == Zamli::FieldKind::kReference || kind == Zamli::FieldKind::kArray) &&
-                  p.info->type->kind != Zamli::kPrimitiveKind;
+    bool object = !p.IsInline() && p.info->type->kind != Zamli::kPrimitiveKind;
     if (object && depth + 1 > maxDepth) continue;  // the filler left it unset
     bool required = !(p.info->flags & Zamli::kOptionalFlag);
     if (!WireTest::Includes(version, p.info->version)) {

@@ -19,7 +19,6 @@ using Haldun::Ref;
 using WireTest::Explain;
 using WireTest::Includes;
 using Zamli::Any;
-using Zamli::FieldKind;
 using Zamli::Wire::Codec;
 using Zamli::Wire::Encoding;
 
@@ -38,8 +37,7 @@ const Zamli::Version* OldestIncluding(const Zamli::Type& type) {
 }
 
 bool IsValueKind(const Zamli::PropertyInfo& p) {
-  FieldKind k = Zamli::KindOf(p);
-  return k != FieldKind::kReference && k != FieldKind::kArray;
+  return !(p.flags & Zamli::kArrayFlag) && Zamli::IsPrimitive(Zamli::ValueKindOf(p.type));
 }
 
 std::vector<const Zamli::ManagedObjectType*> ManagedTypes() {

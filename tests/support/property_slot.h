@@ -4,7 +4,6 @@
 // C++ type, then setProperty from it.
 #include <haldun/date_time.h>
 #include <haldun/ref.h>
-#include <zamli/types/field_kind.h>
 #include <zamli/types/type.h>
 #include <zamli/values/dynamic_data.h>
 
@@ -27,24 +26,23 @@ struct Slot {
 };
 
 // Where getProperty writes the value of `p`.
-inline void* OutOf(Slot& slot, const Zamli::PropertyInfo& p) {
-  switch (Zamli::KindOf(p)) {
-    case Zamli::FieldKind::kString:
+inline void* OutOf(Slot& slot, const Zamli::PropertyRef& p) {
+  if (!p.IsInline()) return &slot.ref;
+  switch (p.kind) {
+    case Zamli::ValueKind::kString:
       return &slot.s;
-    case Zamli::FieldKind::kBool:
-      return Zamli::IsOptionalBool(p) ? static_cast<void*>(&slot.byte) : &slot.b;
-    case Zamli::FieldKind::kInt:
+    case Zamli::ValueKind::kBool:
+      return p.optional ? static_cast<void*>(&slot.byte) : &slot.b;
+    case Zamli::ValueKind::kInt:
       return &slot.i;
-    case Zamli::FieldKind::kLong:
+    case Zamli::ValueKind::kLong:
       return &slot.l;
-    case Zamli::FieldKind::kFloat:
+    case Zamli::ValueKind::kFloat:
       return &slot.f;
-    case Zamli::FieldKind::kDateTime:
+    case Zamli::ValueKind::kDateTime:
       return &slot.t;
-    case Zamli::FieldKind::kBinary:
-      return &slot.bin;
     default:
-      return &slot.ref;
+      return &slot.bin;
   }
 }
 
@@ -52,14 +50,12 @@ inline void* OutOf(Slot& slot, const Zamli::PropertyInfo& p) {
 inline void MoveProperty(const Zamli::PropertyRef& p, Zamli::DynamicData* from, Zamli::DynamicData* to) {
   const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
   Slot slot;
-  r.getProperty(from, p.index, OutOf(slot, *p.info));
+  r.getProperty(from, p.index, OutOf(slot, p));
   Zamli::Any* raw = slot.ref.Get();
   bool flag = slot.byte == 1;
-  Zamli::FieldKind kind = Zamli::KindOf(*p.info);
-  const void* in = kind == Zamli::FieldKind::kReference || kind == Zamli::FieldKind::kArray
-                       ? static_cast<const void*>(&raw)
-                   : Zamli::IsOptionalBool(*p.info) ? &flag
-                                                    : OutOf(slot, *p.info);
+  const void* in = !p.IsInline()                                     ? static_cast<const void*>(&raw)
+                   : p.kind == Zamli::ValueKind::kBool && p.optional ? &flag
+                                                                     : OutOf(slot, p);
   r.setProperty(to, p.index, in);
 }
 

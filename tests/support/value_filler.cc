@@ -1,7 +1,6 @@
 #include "value_filler.h"
 
 #include <haldun/exception.h>
-#include <zamli/types/field_kind.h>
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/array.h>
@@ -15,8 +14,6 @@
 namespace PelkTest {
 
 namespace {
-
-using Zamli::FieldKind;
 
 const Zamli::Type* TypeOf(const Zamli::PropertyInfo& p) {
   return Zamli::TypeRegistry::Instance().FindByTypeInfo(p.type);
@@ -69,9 +66,8 @@ void ValueFiller::FillProperty(Zamli::DynamicData& object, const Zamli::Property
                                const std::string& path) {
   const Zamli::PropertyInfo& info = *p.info;
   const Zamli::DataTypeInfo& functions = *p.owner->GetDataTypeInfo();
-  FieldKind kind = Zamli::KindOf(info);
-  bool scalarArray = kind == FieldKind::kArray && info.type->kind == Zamli::kPrimitiveKind;
-  if (kind != FieldKind::kReference && (kind != FieldKind::kArray || scalarArray)) {
+  bool scalarArray = p.array && Zamli::IsPrimitive(p.kind);
+  if (p.IsInline() || scalarArray) {
     if (scalarArray) {
       Haldun::Ref<Zamli::Any> array = MakeScalarArray(info, depth, path);
       Zamli::Any* raw = array.Get();
@@ -84,7 +80,7 @@ void ValueFiller::FillProperty(Zamli::DynamicData& object, const Zamli::Property
   // Object-valued: data objects, references, anyType, and arrays of them.
   if (depth + 1 > options_.maxDepth) return;
   if (options_.onlyOwnNamespace && !IsManaged(info) && !InOwnNamespace(info)) return;
-  if (kind == FieldKind::kArray) {
+  if (p.array) {
     Haldun::Ref<Zamli::Any> holder;
     functions.getProperty(&object, p.index, &holder);  // the lazily created, empty array
     auto* elements = static_cast<Zamli::DataArrayBase*>(holder.Get());
@@ -156,31 +152,31 @@ void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef
   auto set = [&](const void* value) { p.owner->GetDataTypeInfo()->setProperty(&object, p.index, value); };
   long c = counter_;
   bool changed = Changed();
-  switch (Zamli::KindOf(info)) {
-    case FieldKind::kString: {
+  switch (p.kind) {
+    case Zamli::ValueKind::kString: {
       std::string v = NextString(info.name, path, path);
       set(&v);
       return;
     }
-    case FieldKind::kBool: {
+    case Zamli::ValueKind::kBool: {
       bool v = (c % 2 == 1) != changed;
       set(&v);
       Report(path, v ? "true" : "false", path);
       return;
     }
-    case FieldKind::kInt: {
+    case Zamli::ValueKind::kInt: {
       int v = static_cast<int>(static_cast<unsigned>(7 * c) + (changed ? 1u : 0u));
       set(&v);
       Report(path, std::to_string(v), path);
       return;
     }
-    case FieldKind::kLong: {
+    case Zamli::ValueKind::kLong: {
       long v = 1000003L * c + (changed ? 1 : 0);
       set(&v);
       Report(path, std::to_string(v), path);
       return;
     }
-    case FieldKind::kFloat: {
+    case Zamli::ValueKind::kFloat: {
       float v = static_cast<float>(c) + 0.5f + (changed ? 1.0f : 0.0f);
       set(&v);
       char text[32];
@@ -188,14 +184,14 @@ void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef
       Report(path, text, path);
       return;
     }
-    case FieldKind::kDateTime: {
+    case Zamli::ValueKind::kDateTime: {
       long micros = 1000003L * c + (changed ? 1 : 0);
       auto v = Haldun::System::DateTime::FromMicroseconds(micros);
       set(&v);
       Report(path, std::to_string(micros), path);
       return;
     }
-    case FieldKind::kBinary: {
+    case Zamli::ValueKind::kBinary: {
       std::vector<unsigned char> v(8);
       for (int i = 0; i < 8; ++i) v[static_cast<size_t>(i)] = static_cast<unsigned char>((c >> (8 * i)) & 0xff);
       if (changed) v[0] ^= 1;
@@ -205,8 +201,7 @@ void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef
       Report(path, Hex(shown), path);
       return;
     }
-    case FieldKind::kReference:
-    case FieldKind::kArray:
+    default:
       break;
   }
 }

@@ -7,7 +7,6 @@
 #include <haldun/exception.h>
 #include <member_calls.h>
 #include <value_filler.h>
-#include <zamli/types/field_kind.h>
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
@@ -87,15 +86,14 @@ inline const Zamli::Type& DeclaredType(const Zamli::PropertyInfo& p) {
 inline void NameDeclaredReferenceTypes(Zamli::DynamicData& object) {
   const Zamli::DataObjectType* type = object._GetDataType();
   for (const Zamli::PropertyRef& p : type->GetAllProperties()) {
-    Zamli::FieldKind kind = Zamli::KindOf(*p.info);
-    if (kind != Zamli::FieldKind::kReference && kind != Zamli::FieldKind::kArray) continue;
+    if (p.IsInline()) continue;
     const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
     if (p.info->type->kind == Zamli::kPrimitiveKind) continue;
     if (!r.isPropertySet(&object, p.index)) continue;
     Ref<Zamli::Any> value;
     r.getProperty(&object, p.index, &value);
     if (p.info->type->kind == Zamli::kManagedKind) {
-      if (kind == Zamli::FieldKind::kArray) {
+      if (p.array) {
         auto* array = static_cast<Zamli::DataArrayBase*>(value.Get());
         std::vector<Ref<Zamli::Any>> old = array->GetElements();
         array->Clear();

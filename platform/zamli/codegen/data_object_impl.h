@@ -1,7 +1,7 @@
 #pragma once
 // What every data class does, written once and driven by the class's field
-// table (DataTraits<T>): copying, comparison, difference and the record
-// functions. A type library includes this only where it defines its classes.
+// table (DataTraits<T>): copying, comparison and the record functions. A type library includes this only where it
+// defines its classes.
 #include <zamli/codegen/data_functions.h>
 #include <zamli/codegen/field_table.h>
 #include <zamli/values/compare.h>
@@ -40,9 +40,9 @@ struct DataObjectOps {
     return EqualFields(Traits::kTable, &a, static_cast<const T*>(other), flag);
   }
 
+  // Data objects and faults differ the same way: through the descriptors.
   static void Diff(const T& a, const Any* other, const std::string& path, PropertyDiffSet& diffs) {
-    if constexpr (!std::is_same_v<Base, DynamicData>) a.Base::_DiffProperties(other, path, diffs);
-    DiffFields(Traits::kTable, &a, static_cast<const T*>(other), path, diffs);
+    a.DynamicData::_DiffProperties(other, path, diffs);
   }
 };
 
@@ -87,8 +87,8 @@ DataArrayBase* DataFunctions<T>::CreateArray() {
 #define ZAMLI_FIELD(Class, member) ::Zamli::MakeField<decltype(Class::member)>(offsetof(Class, member))
 
 // The members every data class defines; `Class` is fully qualified, `Leaf`
-// its last component. Faults keep DynamicData's generic difference, the
-// others define theirs with ZAMLI_DEFINE_DATA_DIFF.
+// its last component. Data classes that declare their own difference define
+// it with ZAMLI_DEFINE_DATA_DIFF; it is DynamicData's, which faults inherit.
 #define ZAMLI_DEFINE_DATA_OBJECT(Class, Leaf)                                                  \
   Class::Leaf() = default;                                                                     \
   Class::Leaf(const Class& other) : ::Zamli::DataTraits<Class>::Base(other) {                  \

@@ -8,7 +8,6 @@
 #include <zamli/values/compare.h>
 
 #include <atomic>
-#include <cstring>
 #include <utility>
 
 namespace Zamli {
@@ -45,7 +44,6 @@ struct Plain {
   static bool Equal(const void* a, const void* b, const FieldEntry&, unsigned, bool) {
     return Same(*static_cast<const V*>(a), *static_cast<const V*>(b));
   }
-  static bool Differs(const void* a, const void* b) { return !Equal(a, b, FieldEntry{}, 0, false); }
   static void Get(void* f, void* out, const FieldEntry&) { *static_cast<V*>(out) = *static_cast<V*>(f); }
   static const void* Addr(const void* f) { return f; }
   static void Set(void* f, const void* in, const FieldEntry&) { *static_cast<V*>(f) = *static_cast<const V*>(in); }
@@ -55,7 +53,7 @@ struct Plain {
   }
   static bool IsSet(const void*) { return true; }
   static void Unset(void*) {}
-  static constexpr FieldOps kOps{&Copy, &Equal, &Differs, &Get, &Addr, &Set, &Swap, &IsSet, &Unset, false};
+  static constexpr FieldOps kOps{&Copy, &Equal, &Get, &Addr, &Set, &Swap, &IsSet, &Unset};
 };
 
 // Optional values: the flag is what counts; an unset value may be stale.
@@ -67,9 +65,6 @@ struct Opt {
   static bool Equal(const void* a, const void* b, const FieldEntry&, unsigned, bool flag) {
     const F& fb = *static_cast<const F*>(b);
     return (flag && !fb.IsSet()) || Same(*static_cast<const F*>(a), fb);
-  }
-  static bool Differs(const void* a, const void* b) {
-    return !Same(*static_cast<const F*>(a), *static_cast<const F*>(b));
   }
   static void Get(void* f, void* out, const FieldEntry&) {
     if constexpr (std::is_same_v<V, bool>) {
@@ -91,7 +86,7 @@ struct Opt {
   static void Swap(void* f, void* other) { static_cast<F*>(f)->Swap(*static_cast<F*>(other)); }
   static bool IsSet(const void* f) { return static_cast<const F*>(f)->IsSet(); }
   static void Unset(void* f) { static_cast<F*>(f)->Unset(); }
-  static constexpr FieldOps kOps{&Copy, &Equal, &Differs, &Get, &Addr, &Set, &Swap, &IsSet, &Unset, false};
+  static constexpr FieldOps kOps{&Copy, &Equal, &Get, &Addr, &Set, &Swap, &IsSet, &Unset};
 };
 
 // References and arrays: the pointer is the value.
@@ -151,10 +146,8 @@ const FieldOps kOptionalLongField = Opt<long>::kOps;
 const FieldOps kOptionalFloatField = Opt<float>::kOps;
 const FieldOps kOptionalDateTimeField = Opt<DateTime>::kOps;
 const FieldOps kOptionalBinaryField = Opt<Binary>::kOps;
-const FieldOps kReferenceField{&RefCopy, &RefEqual, nullptr,   &RefGet,   &RefAddr,
-                               &RefSet,  &RefSwap,  &RefIsSet, &RefUnset, true};
-const FieldOps kArrayField{&RefCopy, &RefEqual, nullptr,     &ArrayGet, &ArrayAddr,
-                           &RefSet,  &RefSwap,  &ArrayIsSet, &RefUnset, true};
+const FieldOps kReferenceField{&RefCopy, &RefEqual, &RefGet, &RefAddr, &RefSet, &RefSwap, &RefIsSet, &RefUnset};
+const FieldOps kArrayField{&RefCopy, &RefEqual, &ArrayGet, &ArrayAddr, &RefSet, &RefSwap, &ArrayIsSet, &RefUnset};
 
 namespace {
 char* At(void* obj, const FieldEntry& e) { return static_cast<char*>(obj) + e.offset; }
@@ -176,38 +169,9 @@ bool EqualFields(const FieldTable& table, const void* a, const void* b, bool fla
   return true;
 }
 
-void DiffFields(const FieldTable& table, const void* a, const void* b, const std::string& path,
-                PropertyDiffSet& diffs) {
-  for (int i = 0; i < table.count; ++i) {
-    const FieldEntry& e = table.fields[i];
-    const PropertyInfo& p = table.properties[i];
-    if (e.ops->reference) {
-      // ".name" without an allocation for every property compared.
-      char buffer[128];
-      std::string longName;
-      const char* dotted = buffer;
-      size_t length = std::strlen(p.name);
-      if (length + 2 <= sizeof buffer) {
-        buffer[0] = '.';
-        std::memcpy(buffer + 1, p.name, length + 1);
-      } else {
-        longName = std::string(".") + p.name;
-        dotted = longName.c_str();
-      }
-      DiffAnyPropertiesInt(Load(At(a, e)), Load(At(b, e)), path, dotted, p.flags, diffs);
-    } else if (e.ops->differs(At(a, e), At(b, e))) {
-      diffs.AddChanged(path + "." + p.name);
-    }
-  }
-}
-
 void FieldGet(const FieldTable& t, void* obj, int i, void* out) {
   const FieldEntry& e = t.fields[i];
   e.ops->get(At(obj, e), out, e);
-}
-const void* FieldAddr(const FieldTable& t, const void* obj, int i) {
-  const FieldEntry& e = t.fields[i];
-  return e.ops->addr(At(obj, e));
 }
 void FieldSet(const FieldTable& t, void* obj, int i, const void* in) {
   const FieldEntry& e = t.fields[i];

@@ -2,17 +2,20 @@
 // A data class described as a table of its fields: where each field lives in
 // the object and what kind of field it is. The runtime's generic code walks
 // the table, so a generated class carries its field list and nothing else:
-// copying, comparison, difference and the record functions are written once,
-// here and in field_table.cc, for every class.
+// copying, comparison and the record functions are written once, here and in
+// field_table.cc, for every class. The kind of an entry is the one the type
+// object keeps for the property; its operations are looked up from it.
 #include <haldun/date_time.h>
 #include <haldun/optional.h>
 #include <haldun/ref.h>
 #include <zamli/types/records.h>
+#include <zamli/types/value_kind.h>
 #include <zamli/values/any.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 #include <vector>
 
@@ -26,6 +29,8 @@ template <class T>
 class Array;
 template <class T>
 class DataArray;
+template <class T>
+class Primitive;
 
 struct FieldEntry;
 
@@ -33,18 +38,18 @@ struct FieldEntry;
 struct FieldOps {
   void (*copy)(void* to, const void* from);  // deep: nested values are cloned
   bool (*equal)(const void* a, const void* b, const FieldEntry& e, unsigned flags, bool flag);
-  bool (*differs)(const void* a, const void* b);  // value kinds only
   void (*get)(void* field, void* out, const FieldEntry& e);
   const void* (*addr)(const void* field);
   void (*set)(void* field, const void* in, const FieldEntry& e);
   void (*swap)(void* field, void* other);
   bool (*isSet)(const void* field);
   void (*unset)(void* field);
-  bool reference;  // a Haldun::Ref (its pointer is the value)
 };
 
 struct FieldEntry {
   uint32_t offset;
+  ValueKind kind;  // of the values, or of an array's items
+  bool array;
   const FieldOps* ops;
   // References: the class a stored value must have (for the mismatch error)
   // and the run-time test for it.
@@ -58,6 +63,30 @@ ZAMLI_EXPORT extern const FieldOps kStringField, kBoolField, kIntField, kLongFie
     kBinaryField, kOptionalStringField, kOptionalBoolField, kOptionalIntField, kOptionalLongField, kOptionalFloatField,
     kOptionalDateTimeField, kOptionalBinaryField, kReferenceField, kArrayField;
 
+// The operations of a field of `kind`: in place (optional or not), a
+// reference to a value, or an array.
+constexpr const FieldOps* FieldOpsOf(ValueKind kind, bool optional, bool array) {
+  if (array) return &kArrayField;
+  switch (kind) {
+    case ValueKind::kString:
+      return optional ? &kOptionalStringField : &kStringField;
+    case ValueKind::kBool:
+      return optional ? &kOptionalBoolField : &kBoolField;
+    case ValueKind::kInt:
+      return optional ? &kOptionalIntField : &kIntField;
+    case ValueKind::kLong:
+      return optional ? &kOptionalLongField : &kLongField;
+    case ValueKind::kFloat:
+      return optional ? &kOptionalFloatField : &kFloatField;
+    case ValueKind::kDateTime:
+      return optional ? &kOptionalDateTimeField : &kDateTimeField;
+    case ValueKind::kBinary:
+      return optional ? &kOptionalBinaryField : &kBinaryField;
+    default:
+      return &kReferenceField;
+  }
+}
+
 namespace Detail {
 template <class X>
 bool Accepts(const Any* value) {
@@ -67,51 +96,91 @@ template <class A>
 Any* NewArray() {
   return new A();
 }
-template <class F>
-struct FieldKindOf;
-#define ZAMLI_FIELD_KIND(Type, Ops)               \
-  template <>                                     \
-  struct FieldKindOf<Type> {                      \
-    static constexpr const FieldOps* kOps = &Ops; \
+// The kind of a value stored in place as C++ type V.
+template <class V>
+struct InPlaceKind;
+#define ZAMLI_IN_PLACE_KIND(Type, Kind)                 \
+  template <>                                           \
+  struct InPlaceKind<Type> {                            \
+    static constexpr ValueKind kKind = ValueKind::Kind; \
   }
-ZAMLI_FIELD_KIND(std::string, kStringField);
-ZAMLI_FIELD_KIND(bool, kBoolField);
-ZAMLI_FIELD_KIND(int, kIntField);
-ZAMLI_FIELD_KIND(long, kLongField);
-ZAMLI_FIELD_KIND(float, kFloatField);
-ZAMLI_FIELD_KIND(Haldun::System::DateTime, kDateTimeField);
-ZAMLI_FIELD_KIND(std::vector<unsigned char>, kBinaryField);
-ZAMLI_FIELD_KIND(Haldun::Optional<std::string>, kOptionalStringField);
-ZAMLI_FIELD_KIND(Haldun::Optional<bool>, kOptionalBoolField);
-ZAMLI_FIELD_KIND(Haldun::Optional<int>, kOptionalIntField);
-ZAMLI_FIELD_KIND(Haldun::Optional<long>, kOptionalLongField);
-ZAMLI_FIELD_KIND(Haldun::Optional<float>, kOptionalFloatField);
-ZAMLI_FIELD_KIND(Haldun::Optional<Haldun::System::DateTime>, kOptionalDateTimeField);
-ZAMLI_FIELD_KIND(Haldun::Optional<std::vector<unsigned char>>, kOptionalBinaryField);
-#undef ZAMLI_FIELD_KIND
+ZAMLI_IN_PLACE_KIND(std::string, kString);
+ZAMLI_IN_PLACE_KIND(bool, kBool);
+ZAMLI_IN_PLACE_KIND(int, kInt);
+ZAMLI_IN_PLACE_KIND(long, kLong);
+ZAMLI_IN_PLACE_KIND(float, kFloat);
+ZAMLI_IN_PLACE_KIND(Haldun::System::DateTime, kDateTime);
+ZAMLI_IN_PLACE_KIND(std::vector<unsigned char>, kBinary);
+#undef ZAMLI_IN_PLACE_KIND
+template <class V>
+struct IsOptional : std::false_type {
+  using Value = V;
+};
+template <class V>
+struct IsOptional<Haldun::Optional<V>> : std::true_type {
+  using Value = V;
+};
 template <class X>
-struct IsTypedArray : std::false_type {};
+struct IsEnumBox : std::false_type {};
+template <class E>
+struct IsEnumBox<Primitive<E>> : std::is_enum<E> {};
+// The kind of the values of class X (a Haldun::Ref<X> field), or of the
+// items of an array of X.
 template <class X>
-struct IsTypedArray<DataArray<X>> : std::true_type {};
+constexpr ValueKind KindOfClass() {
+  if constexpr (std::is_same_v<X, Any>) {
+    return ValueKind::kAny;
+  } else if constexpr (std::is_same_v<X, MoRef>) {
+    return ValueKind::kMoRef;
+  } else if constexpr (std::is_same_v<X, DynamicArray>) {
+    return ValueKind::kDynamicArray;
+  } else if constexpr (IsEnumBox<X>::value || std::is_enum_v<X>) {
+    return ValueKind::kEnum;
+  } else {
+    return ValueKind::kData;
+  }
+}
 template <class X>
-struct IsTypedArray<Array<X>> : std::true_type {};
+struct ArrayItems : std::false_type {};
+template <class T>
+struct ArrayItems<Array<T>> : std::true_type {
+  static constexpr ValueKind kKind = std::is_enum_v<T> ? ValueKind::kEnum : InPlaceKind<T>::kKind;
+};
+template <class T>
+struct ArrayItems<DataArray<T>> : std::true_type {
+  static constexpr ValueKind kKind = KindOfClass<T>();
+};
 }  // namespace Detail
 
 // The table entry of a field of C++ type F at `offset`.
 template <class F>
 constexpr FieldEntry MakeField(size_t offset) {
-  return FieldEntry{static_cast<uint32_t>(offset), Detail::FieldKindOf<F>::kOps, nullptr, nullptr, nullptr};
+  using V = typename Detail::IsOptional<F>::Value;
+  constexpr ValueKind kind = Detail::InPlaceKind<V>::kKind;
+  return FieldEntry{static_cast<uint32_t>(offset),
+                    kind,
+                    false,
+                    FieldOpsOf(kind, Detail::IsOptional<F>::value, false),
+                    nullptr,
+                    nullptr,
+                    nullptr};
 }
 
 template <class F>
 requires requires { typename F::element_type; }
 constexpr FieldEntry MakeField(size_t offset) {
   using X = typename F::element_type;
-  if constexpr (Detail::IsTypedArray<X>::value) {
-    return FieldEntry{static_cast<uint32_t>(offset), &kArrayField, &typeid(X), &Detail::Accepts<X>,
-                      &Detail::NewArray<X>};
+  if constexpr (Detail::ArrayItems<X>::value) {
+    return FieldEntry{static_cast<uint32_t>(offset), Detail::ArrayItems<X>::kKind, true, &kArrayField, &typeid(X),
+                      &Detail::Accepts<X>,           &Detail::NewArray<X>};
   } else {
-    return FieldEntry{static_cast<uint32_t>(offset), &kReferenceField, &typeid(X), &Detail::Accepts<X>, nullptr};
+    return FieldEntry{static_cast<uint32_t>(offset),
+                      Detail::KindOfClass<X>(),
+                      false,
+                      &kReferenceField,
+                      &typeid(X),
+                      &Detail::Accepts<X>,
+                      nullptr};
   }
 }
 
@@ -125,12 +194,14 @@ struct FieldTable {
 // The generic operations, on objects given as their first byte.
 ZAMLI_EXPORT void CopyFields(const FieldTable& table, void* to, const void* from);
 ZAMLI_EXPORT bool EqualFields(const FieldTable& table, const void* a, const void* b, bool flag);
-ZAMLI_EXPORT void DiffFields(const FieldTable& table, const void* a, const void* b, const std::string& path,
-                             PropertyDiffSet& diffs);
 
 // The record functions, for property `index` of the table.
 ZAMLI_EXPORT void FieldGet(const FieldTable& table, void* obj, int index, void* out);
-ZAMLI_EXPORT const void* FieldAddr(const FieldTable& table, const void* obj, int index);
+// Inline: generic code reads every property through it.
+inline const void* FieldAddr(const FieldTable& table, const void* obj, int index) {
+  const FieldEntry& e = table.fields[index];
+  return e.ops->addr(static_cast<const char*>(obj) + e.offset);
+}
 ZAMLI_EXPORT void FieldSet(const FieldTable& table, void* obj, int index, const void* in);
 ZAMLI_EXPORT void FieldSwap(const FieldTable& table, void* obj, int index, void* other);
 ZAMLI_EXPORT bool FieldIsSet(const FieldTable& table, const void* obj, int index);

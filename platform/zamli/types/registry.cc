@@ -47,6 +47,7 @@ void TypeRegistry::RegisterRuntimeTypes() {
     AddType(type);
     own(type, className);
   }
+  for (DataObjectType* type : {dynamicData, methodFault, keyAnyValue, message}) type->ResolvePropertyTypes(*this);
 }
 
 void TypeRegistry::AddType(Type* type) {

@@ -1,10 +1,12 @@
 #include <haldun/exception.h>
+#include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
 #include <zamli/types/type.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 namespace Zamli {
 
@@ -48,11 +50,38 @@ ArrayType::ArrayType(const Type* item)
     : Type(item->GetKind(), nullptr, item->GetName() + "[]", ArrayWsdlName(item), item->GetVersionName()),
       item_(item) {}
 
+ValueKind ValueKindOf(const TypeInfo* type) {
+  static constexpr std::pair<const TypeInfo*, ValueKind> kRecords[] = {
+      {&gStringTypeInfo, ValueKind::kString},
+      {&gBoolTypeInfo, ValueKind::kBool},
+      {&gIntTypeInfo, ValueKind::kInt},
+      {&gLongTypeInfo, ValueKind::kLong},
+      {&gFloatTypeInfo, ValueKind::kFloat},
+      {&gDateTimeTypeInfo, ValueKind::kDateTime},
+      {&gBinaryTypeInfo, ValueKind::kBinary},
+      {&gAnyTypeInfo, ValueKind::kAny},
+      {&gKettarDynamicArrayTypeInfo, ValueKind::kDynamicArray}};
+  for (const auto& [record, kind] : kRecords) {
+    if (type == record) return kind;
+  }
+  if (type->kind == kManagedKind) return ValueKind::kMoRef;
+  return type->kind == kEnumKind ? ValueKind::kEnum : ValueKind::kData;
+}
+
 namespace {
 int CountRecords(const PropertyInfo* table) {
   int n = 0;
   while (table != nullptr && table[n].type != nullptr) ++n;
   return n;
+}
+
+PropertyRef Describe(const DataObjectType* owner, int index, const PropertyInfo* info) {
+  PropertyRef p{owner, index, info};
+  p.kind = ValueKindOf(info->type);
+  p.optional = (info->flags & kOptionalFlag) != 0;
+  p.array = (info->flags & kArrayFlag) != 0;
+  p.secret = (info->flags & kSecretFlag) != 0;
+  return p;
 }
 }  // namespace
 
@@ -63,7 +92,15 @@ DataObjectType::DataObjectType(const DataTypeInfo* info, DataObjectType* base)
       base_(base),
       ownCount_(CountRecords(info->properties)) {
   if (base_ != nullptr) all_ = base_->all_;
-  for (int i = 0; i < ownCount_; ++i) all_.push_back(PropertyRef{this, i, &info->properties[i]});
+  for (int i = 0; i < ownCount_; ++i) all_.push_back(Describe(this, i, &info->properties[i]));
+}
+
+void DataObjectType::ResolvePropertyTypes(const TypeRegistry& registry) {
+  for (PropertyRef& p : all_) {
+    if (p.type == nullptr && (p.kind == ValueKind::kData || p.kind == ValueKind::kEnum)) {
+      p.type = registry.FindByTypeInfo(p.info->type);
+    }
+  }
 }
 
 bool DataObjectType::IsA(const DataObjectType* other) const {

@@ -1,6 +1,7 @@
 #pragma once
 // The runtime's type objects, built from the descriptor records at registration.
 #include <zamli/types/records.h>
+#include <zamli/types/value_kind.h>
 #include <zamli/types/version.h>
 
 #include <atomic>
@@ -11,6 +12,7 @@
 namespace Zamli {
 
 class ArrayType;
+class TypeRegistry;
 
 class ZAMLI_EXPORT Type {
  public:
@@ -68,11 +70,22 @@ class ZAMLI_EXPORT ArrayType : public Type {
 
 class DataObjectType;
 
-// A property as seen from a data type: inherited ones included.
+// A property as seen from a data type, inherited ones included: its record
+// and how its value is stored, worked out once when its type registers.
 struct PropertyRef {
   const DataObjectType* owner;  // the type that declares it
   int index;                    // its index in the owner's own table
   const PropertyInfo* info;
+  ValueKind kind = ValueKind::kAny;
+  bool optional = false;
+  bool array = false;
+  bool secret = false;
+  // kData and kEnum: the declared type, resolved when its type library has
+  // registered; null while it is not registered.
+  const Type* type = nullptr;
+
+  // Stored in place: getPropertyAddr hands out the value, not a reference.
+  bool IsInline() const { return !array && IsPrimitive(kind); }
 };
 
 class ZAMLI_EXPORT DataObjectType : public Type {
@@ -89,6 +102,10 @@ class ZAMLI_EXPORT DataObjectType : public Type {
   // Inherited properties first, from the root down, then the type's own.
   const std::vector<PropertyRef>& GetAllProperties() const { return all_; }
   const PropertyRef* FindProperty(std::string_view name) const;
+  // Resolves the declared types of data and enumeration properties that are
+  // registered in `registry` by now; called again once all the types of a
+  // type library are, since a property may name a type listed after its own.
+  void ResolvePropertyTypes(const TypeRegistry& registry);
 
  private:
   const DataTypeInfo* dataInfo_;

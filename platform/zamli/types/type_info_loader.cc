@@ -14,6 +14,7 @@ DataObjectType* CreateDataObjectType(const DataTypeInfo* info) {
   }
   auto* type = new DataObjectType(info, base);
   registry.AddType(type);
+  type->ResolvePropertyTypes(registry);
   return type;
 }
 
@@ -32,6 +33,7 @@ TypeInfoLoader::TypeInfoLoader(const KettarVersions* record, TypeListFunction ty
   for (Type* t : namespace_->types_) {
     t->namespace_ = namespace_;
     CheckVersions(*t);
+    if (auto* data = dynamic_cast<DataObjectType*>(t)) data->ResolvePropertyTypes(registry);
   }
 }
 

@@ -1,4 +1,5 @@
 #include <zamli/types/records.h>
+#include <zamli/types/type.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/data_array.h>
 
@@ -17,6 +18,29 @@ bool PlainArray(const Any* v) {
 // Every other value needs the other side to be of its very class.
 bool Comparable(const Any* a, const Any* b) { return (PlainArray(a) && PlainArray(b)) || typeid(*a) == typeid(*b); }
 
+// Comparable, for values of property `p`: its arrays of primitives are plain
+// arrays on both sides, and its other values but anyType's never are.
+bool ComparableAs(const PropertyRef& p, const Any* a, const Any* b) {
+  if (p.array && IsPrimitive(p.kind)) return true;
+  if (p.kind == ValueKind::kAny || p.kind == ValueKind::kEnum) return Comparable(a, b);
+  return typeid(*a) == typeid(*b);
+}
+
+template <class Test>
+void Diff(const Any* a, const Any* b, const std::string& path, const char* name, PropertyDiffSet& diffs,
+          Test comparable) {
+  if (a == b) return;
+  if (a == nullptr || b == nullptr) {
+    if (!IsEmptyCollection(a == nullptr ? b : a)) diffs.AddChanged(path + name);
+    return;
+  }
+  if (!comparable(a, b)) {
+    diffs.AddChanged(path + name);
+    return;
+  }
+  a->_DiffProperties(b, path + name, diffs);
+}
+
 }  // namespace
 
 bool AreEqualAnysInt(const Any* a, const Any* b, unsigned int propertyFlags, bool flag) {
@@ -28,16 +52,12 @@ bool AreEqualAnysInt(const Any* a, const Any* b, unsigned int propertyFlags, boo
 
 void DiffAnyPropertiesInt(const Any* a, const Any* b, const std::string& path, const char* name,
                           unsigned int /*propertyFlags*/, PropertyDiffSet& diffs) {
-  if (a == b) return;
-  if (a == nullptr || b == nullptr) {
-    if (!IsEmptyCollection(a == nullptr ? b : a)) diffs.AddChanged(path + name);
-    return;
-  }
-  if (!Comparable(a, b)) {
-    diffs.AddChanged(path + name);
-    return;
-  }
-  a->_DiffProperties(b, path + name, diffs);
+  Diff(a, b, path, name, diffs, Comparable);
+}
+
+void DiffPropertyValues(const PropertyRef& p, const Any* a, const Any* b, const std::string& path, const char* name,
+                        PropertyDiffSet& diffs) {
+  Diff(a, b, path, name, diffs, [&p](const Any* x, const Any* y) { return ComparableAs(p, x, y); });
 }
 
 bool AreEqual(const Any* a, const Any* b) { return AreEqualAnysInt(a, b, 0, false); }

@@ -1,72 +1,68 @@
 #include <zamli/codegen/data_object_impl.h>
-#include <zamli/types/field_kind.h>
 #include <zamli/types/registry.h>
 #include <zamli/types/runtime_records.h>
 #include <zamli/values/dynamic_data.h>
 #include <zamli/values/primitive.h>
 #include <zamli/values/printer.h>
+#include <zamli/values/property_value.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <type_traits>
 
 namespace Zamli {
 
 namespace {
 
-// Two values of a value kind, as getPropertyAddr hands them out (null: unset).
-bool SameValue(const PropertyInfo& p, const void* a, const void* b) {
-  if (a == nullptr || b == nullptr) return a == b;
-  switch (KindOf(p)) {
-    case FieldKind::kString:
-      return *static_cast<const std::string*>(a) == *static_cast<const std::string*>(b);
-    case FieldKind::kBool:
-      if (IsOptionalBool(p)) return *static_cast<const signed char*>(a) == *static_cast<const signed char*>(b);
-      return *static_cast<const bool*>(a) == *static_cast<const bool*>(b);
-    case FieldKind::kInt:
-      return *static_cast<const int*>(a) == *static_cast<const int*>(b);
-    case FieldKind::kLong:
-      return *static_cast<const long*>(a) == *static_cast<const long*>(b);
-    case FieldKind::kFloat:
-      return *static_cast<const float*>(a) == *static_cast<const float*>(b);
-    case FieldKind::kDateTime:
-      return *static_cast<const Haldun::System::DateTime*>(a) == *static_cast<const Haldun::System::DateTime*>(b);
-    case FieldKind::kBinary:
-      return *static_cast<const Binary*>(a) == *static_cast<const Binary*>(b);
-    case FieldKind::kReference:
-    case FieldKind::kArray:
-      break;
+// ".name", without an allocation for most names.
+class DottedName {
+ public:
+  explicit DottedName(const char* name) {
+    size_t length = std::strlen(name);
+    if (length + 2 <= sizeof buffer_) {
+      buffer_[0] = '.';
+      std::memcpy(buffer_ + 1, name, length + 1);
+    } else {
+      long_ = std::string(".") + name;
+      text_ = long_.c_str();
+    }
   }
-  return false;
+  DottedName(const DottedName&) = delete;
+  DottedName& operator=(const DottedName&) = delete;
+  const char* Get() const { return text_; }
+
+ private:
+  char buffer_[128];
+  std::string long_;
+  const char* text_ = buffer_;
+};
+
+// Two values of an in-place kind, as getPropertyAddr hands them out (null: unset).
+bool SameValue(const PropertyRef& p, const void* a, const void* b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return VisitValues(p, a, b, [](const auto& x, const auto& y) { return x == y; });
 }
 
-void PrintValue(Printer& out, const PropertyInfo& p, const void* addr) {
-  switch (KindOf(p)) {
-    case FieldKind::kString:
-      out.Quoted(*static_cast<const std::string*>(addr));
-      break;
-    case FieldKind::kBool:
-      out.Bool(IsOptionalBool(p) ? *static_cast<const signed char*>(addr) == 1 : *static_cast<const bool*>(addr));
-      break;
-    case FieldKind::kInt:
-      out.Int(*static_cast<const int*>(addr));
-      break;
-    case FieldKind::kLong:
-      out.Int(*static_cast<const long*>(addr));
-      break;
-    case FieldKind::kFloat:
-      out.Float(*static_cast<const float*>(addr));
-      break;
-    case FieldKind::kDateTime:
-      out.DateTime(*static_cast<const Haldun::System::DateTime*>(addr));
-      break;
-    case FieldKind::kBinary:
-      out.Binary(*static_cast<const Binary*>(addr));
-      break;
-    case FieldKind::kReference:
-    case FieldKind::kArray:
-      out.Value(static_cast<const Any*>(addr));
-      break;
-  }
+void PrintValue(Printer& out, const PropertyRef& p, const void* addr) {
+  VisitValue(p, addr, [&out](const auto& v) {
+    using V = std::remove_cvref_t<decltype(v)>;
+    if constexpr (std::is_same_v<V, std::string>) {
+      out.Quoted(v);
+    } else if constexpr (std::is_same_v<V, bool>) {
+      out.Bool(v);
+    } else if constexpr (std::is_same_v<V, int> || std::is_same_v<V, long>) {
+      out.Int(v);
+    } else if constexpr (std::is_same_v<V, float>) {
+      out.Float(v);
+    } else if constexpr (std::is_same_v<V, Haldun::System::DateTime>) {
+      out.DateTime(v);
+    } else if constexpr (std::is_same_v<V, Binary>) {
+      out.Binary(v);
+    } else {
+      out.Value(v);
+    }
+  });
 }
 
 }  // namespace
@@ -77,16 +73,15 @@ void DynamicData::_DiffProperties(const Any* other, const std::string& path, Pro
   auto* self = const_cast<DynamicData*>(this);
   auto* that = const_cast<DynamicData*>(static_cast<const DynamicData*>(other));
   for (const PropertyRef& p : _GetDataType()->GetAllProperties()) {
-    const DataTypeInfo* functions = p.owner->GetDataTypeInfo();
-    const void* a = functions->getPropertyAddr(self, p.index);
-    const void* b = functions->getPropertyAddr(that, p.index);
-    const std::string name = std::string(".") + p.info->name;
-    FieldKind kind = KindOf(*p.info);
-    if (kind == FieldKind::kReference || kind == FieldKind::kArray) {
-      DiffAnyPropertiesInt(static_cast<const Any*>(a), static_cast<const Any*>(b), path, name.c_str(), p.info->flags,
-                           diffs);
-    } else if (!SameValue(*p.info, a, b)) {
-      diffs.AddChanged(path + name);
+    const auto addressOf = p.owner->GetDataTypeInfo()->getPropertyAddr;
+    const void* a = addressOf(self, p.index);
+    const void* b = addressOf(that, p.index);
+    if (!p.IsInline()) {
+      if (a == b) continue;  // the same value, or none on either side
+      DiffPropertyValues(p, static_cast<const Any*>(a), static_cast<const Any*>(b), path,
+                         DottedName(p.info->name).Get(), diffs);
+    } else if (!SameValue(p, a, b)) {
+      diffs.AddChanged(path + "." + p.info->name);
     }
   }
 }
@@ -99,14 +94,14 @@ void DynamicData::_Print(Printer& out) const {
     for (const PropertyRef& p : type->GetAllProperties()) {
       const void* addr = p.owner->GetDataTypeInfo()->getPropertyAddr(self, p.index);
       // Unset optionals are left out; an empty optional array is unset too.
-      if (addr == nullptr && (p.info->flags & kOptionalFlag)) continue;
+      if (addr == nullptr && p.optional) continue;
       out.Member(p.info->name);
-      if (p.info->flags & kSecretFlag) {
+      if (p.secret) {
         out.Raw(Printer::kSecretMask);
       } else if (addr == nullptr) {
         out.Raw("<unset>");
       } else {
-        PrintValue(out, *p.info, addr);
+        PrintValue(out, p, addr);
       }
       out.EndMember();
     }

@@ -17,9 +17,9 @@ class ZAMLI_EXPORT DynamicData : public Any {
   DynamicData(const DynamicData& other) = default;
   ~DynamicData() override;
   virtual DataObjectType* _GetDataType() const = 0;
-  // The generic difference, through the type's records: every property of
-  // the chain, base first. Generated classes override it with the same
-  // result; fault classes keep it.
+  // The difference of every data object and fault, through the type's
+  // property descriptors: every property of the chain, base first.
+  // Generated data classes override it only to come here.
   void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override;
   // Through the records: every set property, base first.
   void _Print(Printer& out) const override;

@@ -21,7 +21,6 @@
 // and N::Group (a member: one node, or the items of a repeated array):
 //   int Count() const; N First() const; void ForEach(Path&, F) const;
 #include <haldun/exception.h>
-#include <zamli/types/field_kind.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/array.h>
 #include <zamli/values/data_array.h>
@@ -166,9 +165,8 @@ class Decoder {
   void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
     const PropertyInfo& info = *p.info;
     const DataTypeInfo& functions = *p.owner->GetDataTypeInfo();
-    FieldKind kind = KindOf(info);
-    if (kind == FieldKind::kReference || kind == FieldKind::kArray) {
-      Haldun::Ref<Any> value = Member(group, DeclaredOf(info.type, kind == FieldKind::kArray));
+    if (!p.IsInline()) {
+      Haldun::Ref<Any> value = Member(group, DeclaredOf(p));
       Any* raw = value.Get();
       try {
         functions.setProperty(&object, p.index, &raw);
@@ -183,44 +181,43 @@ class Decoder {
       if (!(info.flags & kOptionalFlag)) path_.Fail(Problem::kInvalidArgument, "required, but null");
       return;
     }
-    switch (kind) {
-      case FieldKind::kString: {
+    switch (p.kind) {
+      case ValueKind::kString: {
         std::string v(ReadString(node));
         functions.setProperty(&object, p.index, &v);
         break;
       }
-      case FieldKind::kBool: {
+      case ValueKind::kBool: {
         bool v = ReadBool(node);
         functions.setProperty(&object, p.index, &v);
         break;
       }
-      case FieldKind::kInt: {
+      case ValueKind::kInt: {
         int v = static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "an int"));
         functions.setProperty(&object, p.index, &v);
         break;
       }
-      case FieldKind::kLong: {
+      case ValueKind::kLong: {
         long v = ReadInteger(node, LONG_MIN, LONG_MAX, "a long");
         functions.setProperty(&object, p.index, &v);
         break;
       }
-      case FieldKind::kFloat: {
+      case ValueKind::kFloat: {
         float v = ReadFloat(node);
         functions.setProperty(&object, p.index, &v);
         break;
       }
-      case FieldKind::kDateTime: {
+      case ValueKind::kDateTime: {
         Haldun::System::DateTime v = ReadDateTime(node);
         functions.setProperty(&object, p.index, &v);
         break;
       }
-      case FieldKind::kBinary: {
+      case ValueKind::kBinary: {
         std::vector<unsigned char> v = ReadBinary(node);
         functions.setProperty(&object, p.index, &v);
         break;
       }
-      case FieldKind::kReference:
-      case FieldKind::kArray:
+      default:
         break;
     }
   }

@@ -2,13 +2,14 @@
 // The encoder, written once for both writers: it walks values through the
 // type records and tells the writer what to write.
 #include <haldun/exception.h>
-#include <zamli/types/field_kind.h>
+#include <zamli/types/primitive_records.h>
 #include <zamli/values/array.h>
 #include <zamli/values/collection.h>
 #include <zamli/values/data_array.h>
 #include <zamli/values/dynamic_data.h>
 #include <zamli/values/mo_ref.h>
 #include <zamli/values/primitive.h>
+#include <zamli/values/property_value.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/value_model.h>
 #include <zamli/wire/writer.h>
@@ -132,47 +133,34 @@ class Encoder {
         info.type->kind >= kEnumKind && info.type->kind <= kFaultKind ? info.type->version : nullptr;
     bool required = !(info.flags & kOptionalFlag);
     if (Admits(info.version, required, true) && Admits(typeVersion, required, true)) {
-      FieldKind kind = KindOf(info);
-      if (kind == FieldKind::kReference || kind == FieldKind::kArray) {
+      if (!p.IsInline()) {
         path_.Pop();
-        Value(info.name, static_cast<const Any*>(addr), DeclaredOf(info.type, kind == FieldKind::kArray),
-              ArrayStyle::kRepeated, required);
+        Value(info.name, static_cast<const Any*>(addr), DeclaredOf(p), ArrayStyle::kRepeated, required);
         return;
       }
-      Inline(info.name, kind, addr, IsOptionalBool(info));
+      Inline(info.name, p, addr);
     }
     path_.Pop();
   }
 
-  // A value-kind property, at the address its record function gave.
-  void Inline(std::string_view name, FieldKind kind, const void* addr, bool optionalBool) {
-    switch (kind) {
-      case FieldKind::kString:
-        String(name, *static_cast<const std::string*>(addr), TypeTag{});
-        break;
-      case FieldKind::kBool:
-        out_.Bool(name, optionalBool ? *static_cast<const signed char*>(addr) == 1 : *static_cast<const bool*>(addr),
-                  TypeTag{});
-        break;
-      case FieldKind::kInt:
-        out_.Integer(name, *static_cast<const int*>(addr), TypeTag{});
-        break;
-      case FieldKind::kLong:
-        out_.Integer(name, *static_cast<const long*>(addr), TypeTag{});
-        break;
-      case FieldKind::kFloat:
-        out_.Float(name, *static_cast<const float*>(addr), TypeTag{});
-        break;
-      case FieldKind::kDateTime:
-        DateTime(name, *static_cast<const Haldun::System::DateTime*>(addr), TypeTag{});
-        break;
-      case FieldKind::kBinary:
-        Binary(name, *static_cast<const std::vector<unsigned char>*>(addr), TypeTag{});
-        break;
-      case FieldKind::kReference:
-      case FieldKind::kArray:
-        break;
-    }
+  // A property stored in place, at the address its record function gave.
+  void Inline(std::string_view name, const PropertyRef& p, const void* addr) {
+    VisitValue(p, addr, [&](const auto& v) {
+      using V = std::remove_cvref_t<decltype(v)>;
+      if constexpr (std::is_same_v<V, std::string>) {
+        String(name, v, TypeTag{});
+      } else if constexpr (std::is_same_v<V, bool>) {
+        out_.Bool(name, v, TypeTag{});
+      } else if constexpr (std::is_same_v<V, int> || std::is_same_v<V, long>) {
+        out_.Integer(name, v, TypeTag{});
+      } else if constexpr (std::is_same_v<V, float>) {
+        out_.Float(name, v, TypeTag{});
+      } else if constexpr (std::is_same_v<V, Haldun::System::DateTime>) {
+        DateTime(name, v, TypeTag{});
+      } else if constexpr (std::is_same_v<V, std::vector<unsigned char>>) {
+        Binary(name, v, TypeTag{});
+      }
+    });
   }
 
   // A boxed primitive of the declared kind.

@@ -50,22 +50,28 @@ bool PrimitiveByWireName(std::string_view name, ValueKind& kind) {
   return false;
 }
 
+namespace {
+bool NamesType(ValueKind kind) { return kind == ValueKind::kData || kind == ValueKind::kEnum; }
+
+[[noreturn]] void NotRegistered(const TypeInfo* type) {
+  Fail(Problem::kSystemError, "", std::string("type ") + type->name + " is not registered");
+}
+}  // namespace
+
 Declared DeclaredOf(const TypeInfo* type, bool array) {
   Declared d;
   d.array = array;
-  if (PrimitiveKindOf(type, d.kind)) return d;
-  if (type == &gAnyTypeInfo) {
-    d.kind = ValueKind::kAny;
-  } else if (type == &gKettarDynamicArrayTypeInfo) {
-    d.kind = ValueKind::kDynamicArray;
-  } else if (type->kind == kManagedKind) {
-    d.kind = ValueKind::kMoRef;
-  } else {
+  d.kind = ValueKindOf(type);
+  if (NamesType(d.kind)) {
     d.type = TypeRegistry::Instance().FindByTypeInfo(type);
-    if (d.type == nullptr) Fail(Problem::kSystemError, "", std::string("type ") + type->name + " is not registered");
-    d.kind = type->kind == kEnumKind ? ValueKind::kEnum : ValueKind::kData;
+    if (d.type == nullptr) NotRegistered(type);
   }
   return d;
+}
+
+Declared DeclaredOf(const PropertyRef& property) {
+  if (NamesType(property.kind) && property.type == nullptr) NotRegistered(property.info->type);
+  return Declared{property.kind, property.type, property.array};
 }
 
 Declared DeclaredOf(const Type& type) {

@@ -3,6 +3,7 @@
 // classes a version includes, and how type names on the wire resolve.
 #include <zamli/types/records.h>
 #include <zamli/types/type.h>
+#include <zamli/types/value_kind.h>
 #include <zamli/types/version.h>
 #include <zamli/wire/errors.h>
 
@@ -11,20 +12,8 @@
 
 namespace Zamli::Wire {
 
-enum class ValueKind {
-  kString,
-  kBool,
-  kInt,
-  kLong,
-  kFloat,
-  kDateTime,
-  kBinary,
-  kAny,           // anyType: the value names its class
-  kMoRef,         // a reference to a managed object of any type
-  kData,          // a data object or fault of `type` or a class derived from it
-  kEnum,          // a value of the enumeration `type`
-  kDynamicArray,  // kettar.DynamicArray: a sequence of anyType values
-};
+// The runtime's classification of values.
+using ValueKind = Zamli::ValueKind;
 
 // A declaration: a property, parameter or result record, or a type.
 struct Declared {
@@ -36,6 +25,8 @@ struct Declared {
 // From a record's type and flags; an unregistered type is a system error.
 Declared DeclaredOf(const TypeInfo* type, bool array);
 Declared DeclaredOf(const Type& type);
+// As the property's descriptor keeps it.
+Declared DeclaredOf(const PropertyRef& property);
 
 // The kind of the primitive record, or false when `type` is none.
 bool PrimitiveKindOf(const TypeInfo* type, ValueKind& kind);
