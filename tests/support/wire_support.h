@@ -3,10 +3,10 @@
 // walk, filled values that can travel (the filler's references name made-up
 // managed types; here they name the declared one), and catching a fault as
 // its own class.
+#include <filled.h>
 #include <gtest/gtest.h>
 #include <haldun/exception.h>
 #include <member_calls.h>
-#include <value_filler.h>
 #include <zamli/types/field_kind.h>
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
@@ -119,18 +119,9 @@ inline void NameDeclaredReferenceTypes(Zamli::DynamicData& object) {
   }
 }
 
-// The filler's options the wire suites use: every property of every type
-// (foreign ones too), two levels down, two elements per array.
-inline PelkTest::FillOptions WireFillOptions(int maxDepth = 2) {
-  PelkTest::FillOptions options;
-  options.maxDepth = maxDepth;
-  options.arrayLength = [](int) { return 2; };
-  options.onlyOwnNamespace = false;
-  return options;
-}
-
+// A filled value (see PelkTest::Filled) whose references can travel.
 inline Ref<Zamli::DynamicData> Filled(const Zamli::DataObjectType& type, int maxDepth = 2) {
-  Ref<Zamli::DynamicData> value = PelkTest::ValueFiller(WireFillOptions(maxDepth)).Build(type);
+  Ref<Zamli::DynamicData> value = PelkTest::Filled(type, maxDepth);
   NameDeclaredReferenceTypes(*value);
   return value;
 }
