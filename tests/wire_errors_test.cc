@@ -131,7 +131,6 @@ const Zamli::Type& DataType() {
   return *Zamli::GetDoType<T>();
 }
 const Zamli::Type& InfoType() { return DataType<Qor::Host::PelkProactiveRebalanceInfoEx>(); }
-const Zamli::Type& ComplianceType() { return DataType<Qor::Cluster::StorageComplianceResult>(); }
 const Zamli::Type& RowType() { return DataType<Qor::Cluster::PelkClusterHealthResultRow>(); }
 const Zamli::Type& PairType() { return DataType<Qor::KeyValue>(); }
 const Zamli::Type& OptionType() { return DataType<Qor::Option::OptionValue>(); }
@@ -139,7 +138,7 @@ const Zamli::Type& OptionType() { return DataType<Qor::Option::OptionValue>(); }
 // ---------------------------------------------------------------------------
 // The cases.
 
-enum class Expect { kInvalidArgument, kInvalidType, kNotSupported };
+enum class Expect { kInvalidArgument, kInvalidType };
 constexpr Expect kType = Expect::kInvalidType;
 
 // A valid document the encoder writes, and how it is read.
@@ -370,6 +369,12 @@ std::string Spoiled(const std::string& document, const Spoil& s, bool xml) {
   return xml ? Spoiled(document, s.xmlFrom, s.xmlTo) : Spoiled(document, s.jsonFrom, s.jsonTo);
 }
 
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
 // Checks the fault that `read` raises; answers false when it raised none or
 // another was raised.
 bool ExpectRaised(Expect expect, const char* path, const std::function<void()>& read, const std::string& what) {
@@ -391,8 +396,6 @@ bool ExpectRaised(Expect expect, const char* path, const std::function<void()>& 
       }
       return f != nullptr;
     }
-    case Expect::kNotSupported:
-      return WireTest::Raised<Zamli::Fault::NotSupported>(read, what) != nullptr;
   }
   return false;
 }
@@ -536,11 +539,6 @@ TEST_P(WireErrors, HostileShapesDecodeToWhatTheySay) {
   const Zamli::Type& string = *Zamli::GetNoType<std::string>();
   const Zamli::Type& ints = *Zamli::GetNoType<int>()->GetArrayType();
   const int n = 50000;
-  const auto repeat = [](const std::string& piece, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += piece;
-    return out;
-  };
   const auto text = [&](const std::string& document) {
     return static_cast<Zamli::Primitive<std::string>&>(*codec.DecodeValue(document, string)).GetValue();
   };
@@ -551,17 +549,17 @@ TEST_P(WireErrors, HostileShapesDecodeToWhatTheySay) {
   if (xml()) {
     // A reference after many sections: each must be passed once, not once
     // per reference.
-    EXPECT_EQ(text("<string>" + repeat("a<!---->", n) + "&amp;</string>"), many + "&") << "comments";
-    EXPECT_EQ(text("<string>" + repeat("<![CDATA[a]]>", n) + "&amp;</string>"), many + "&") << "CDATA sections";
-    EXPECT_EQ(text("<string>" + repeat("a<?p?>", n) + "&amp;</string>"), many + "&") << "instructions";
-    EXPECT_EQ(text("<string>" + repeat("a&amp;", n) + "</string>").size(), 2u * n) << "references";
+    EXPECT_EQ(text("<string>" + Repeat("a<!---->", n) + "&amp;</string>"), many + "&") << "comments";
+    EXPECT_EQ(text("<string>" + Repeat("<![CDATA[a]]>", n) + "&amp;</string>"), many + "&") << "CDATA sections";
+    EXPECT_EQ(text("<string>" + Repeat("a<?p?>", n) + "&amp;</string>"), many + "&") << "instructions";
+    EXPECT_EQ(text("<string>" + Repeat("a&amp;", n) + "</string>").size(), 2u * n) << "references";
     std::string attributes;
     for (int i = 0; i < n; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
     EXPECT_EQ(text("<string" + attributes + ">a</string>"), "a") << "attributes";
-    EXPECT_EQ(count("<ArrayOfInt>" + repeat("<int>1</int><!---->", n) + "</ArrayOfInt>"), size_t(n)) << "items";
+    EXPECT_EQ(count("<ArrayOfInt>" + Repeat("<int>1</int><!---->", n) + "</ArrayOfInt>"), size_t(n)) << "items";
   } else {
-    EXPECT_EQ(text("\"" + repeat("\\u0061", n) + "\""), many) << "escapes";
-    EXPECT_EQ(count("[" + repeat("1,", n - 1) + "1]"), size_t(n)) << "items";
+    EXPECT_EQ(text("\"" + Repeat("\\u0061", n) + "\""), many) << "escapes";
+    EXPECT_EQ(count("[" + Repeat("1,", n - 1) + "1]"), size_t(n)) << "items";
   }
   // A long unknown name is refused, and the fault says so briefly.
   const std::string name(n, 'n');
@@ -574,11 +572,6 @@ TEST_P(WireErrors, HostileShapesDecodeToWhatTheySay) {
 // A decode may take so much memory, however small the document's bytes.
 TEST_P(WireErrors, MemoryPastTheLimitIsRefused) {
   const int n = 200000;
-  const auto repeat = [](const std::string& piece, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += piece;
-    return out;
-  };
   struct Case {
     const char* name;
     std::string document;
@@ -588,10 +581,10 @@ TEST_P(WireErrors, MemoryPastTheLimitIsRefused) {
   const Zamli::Type& strings = *Zamli::GetNoType<std::string>()->GetArrayType();
   const std::vector<Case> cases =
       xml()
-          ? std::vector<Case>{{"tiny items", "<ArrayOfInt>" + repeat("<int>1</int>", n) + "</ArrayOfInt>", ints},
-                              {"empty items", "<ArrayOfString>" + repeat("<string/>", n) + "</ArrayOfString>", strings}}
-          : std::vector<Case>{{"tiny items", "[" + repeat("1,", n) + "1]", ints},
-                              {"empty items", "[" + repeat("\"\",", n) + "\"\"]", strings}};
+          ? std::vector<Case>{{"tiny items", "<ArrayOfInt>" + Repeat("<int>1</int>", n) + "</ArrayOfInt>", ints},
+                              {"empty items", "<ArrayOfString>" + Repeat("<string/>", n) + "</ArrayOfString>", strings}}
+          : std::vector<Case>{{"tiny items", "[" + Repeat("1,", n) + "1]", ints},
+                              {"empty items", "[" + Repeat("\"\",", n) + "\"\"]", strings}};
   Zamli::Wire::Limits small;
   small.maxDecodeBytes = size_t{2} << 20;
   const Codec strict(GetParam(), WireTest::Newest(), small);
@@ -774,17 +767,6 @@ TEST_P(WireErrors, DocumentsLargerThanTheLimit) {
   // The default is 64 MiB: a document one byte larger is refused before it is read.
   std::string huge(static_cast<size_t>(64 << 20) + 1, ' ');
   WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeRequest(huge); }, "64 MiB and a byte");
-}
-
-TEST_P(WireErrors, TheVersionRefusesWhatItDoesNotInclude) {
-  // A property of pelk.version.version9 in a type of qor.version.version9.
-  Ref<Qor::Cluster::StorageComplianceResult> result(new Qor::Cluster::StorageComplianceResult());
-  result->objPolicyGenerationId = "generation-1";
-  std::string current = codec.EncodeValue(result.Get(), ComplianceType());
-  const Codec old(GetParam(), Zamli::Wire::FindVersion(WireTest::PelkVersion(8)));
-  ExpectRaised(
-      Expect::kNotSupported, nullptr, [&] { old.DecodeValue(current, ComplianceType()); },
-      "objPolicyGenerationId at version 8");
 }
 
 // ---------------------------------------------------------------------------
