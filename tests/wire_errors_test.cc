@@ -138,8 +138,25 @@ const Zamli::Type& OptionType() { return DataType<Qor::Option::OptionValue>(); }
 // ---------------------------------------------------------------------------
 // The cases.
 
-enum class Expect { kInvalidArgument, kInvalidType };
-constexpr Expect kType = Expect::kInvalidType;
+// The path a fault names: the property of an invalid argument, the argument
+// of an invalid type.
+std::string PathOf(const Zamli::Fault::InvalidArgument& f) { return f.invalidProperty.ValueOr("(unset)"); }
+std::string PathOf(const Zamli::Fault::InvalidType& f) { return f.argument.ValueOr("(unset)"); }
+
+// Checks that `read` raises F, naming `path` (null: not checked) and saying
+// why; answers false when it raised none or another.
+template <class F>
+bool RaisedAt(const char* path, const std::function<void()>& read, const std::string& what) {
+  auto f = WireTest::Raised<F>(read, what);
+  if (f == nullptr) return false;
+  if (path != nullptr) {
+    EXPECT_EQ(PathOf(*f), path) << what;
+  }
+  EXPECT_NE(f->faultMessage, nullptr) << what << " says nothing";
+  return true;
+}
+using Expect = bool (*)(const char*, const std::function<void()>&, const std::string&);
+constexpr Expect kType = &RaisedAt<Zamli::Fault::InvalidType>;
 
 // A valid document the encoder writes, and how it is read.
 struct Subject {
@@ -192,7 +209,7 @@ struct BadInput {
   Subject subject;
   Spoil spoil;
   const char* path;  // null: not checked
-  Expect expect = Expect::kInvalidArgument;
+  Expect expect = &RaisedAt<Zamli::Fault::InvalidArgument>;
 };
 
 // The cases by class of hostile input.
@@ -375,31 +392,6 @@ std::string Repeat(const std::string& piece, int times) {
   return out;
 }
 
-// Checks the fault that `read` raises; answers false when it raised none or
-// another was raised.
-bool ExpectRaised(Expect expect, const char* path, const std::function<void()>& read, const std::string& what) {
-  switch (expect) {
-    case Expect::kInvalidArgument: {
-      auto f = WireTest::Raised<Zamli::Fault::InvalidArgument>(read, what);
-      if (f && path != nullptr) {
-        EXPECT_EQ(f->invalidProperty.ValueOr("(unset)"), path) << what;
-      }
-      if (f) {
-        EXPECT_NE(f->faultMessage, nullptr) << what << " says nothing";
-      }
-      return f != nullptr;
-    }
-    case Expect::kInvalidType: {
-      auto f = WireTest::Raised<Zamli::Fault::InvalidType>(read, what);
-      if (f && path != nullptr) {
-        EXPECT_EQ(f->argument.ValueOr("(unset)"), path) << what;
-      }
-      return f != nullptr;
-    }
-  }
-  return false;
-}
-
 class WireErrors : public ::testing::TestWithParam<Encoding> {
  protected:
   Codec codec{GetParam(), WireTest::Newest()};
@@ -428,8 +420,8 @@ TEST_P(WireBadInput, IsRefusedWithItsFaultAndPath) {
     const std::string bad = Spoiled(valid, c.spoil, xml);
     if (bad.empty()) {
       ADD_FAILURE() << c.name << ": nothing to spoil in\n" << valid;
-    } else if (!ExpectRaised(
-                   c.expect, c.path, [&] { c.subject.read(codec, bad); }, c.name)) {
+    } else if (!c.expect(
+                   c.path, [&] { c.subject.read(codec, bad); }, c.name)) {
       ADD_FAILURE() << c.name << ": the document was\n" << bad;
     }
   }
@@ -850,11 +842,8 @@ TEST_P(WireErrors, TheEncoderRefusesWhatCannotTravel) {
   Ref<Qor::KeyValue> pair(new Qor::KeyValue());
   pair->key = "k";
   pair->value = "\xc3";
-  auto fault = WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.EncodeValue(pair.Get(), PairType()); },
-                                                               "invalid UTF-8 in a property");
-  if (fault) {
-    EXPECT_EQ(fault->invalidProperty.ValueOr(""), "value");
-  }
+  RaisedAt<Zamli::Fault::InvalidArgument>(
+      "value", [&] { codec.EncodeValue(pair.Get(), PairType()); }, "invalid UTF-8 in a property");
   // Date-times outside the years 0001 to 9999.
   const Zamli::Type& time = *Zamli::GetNoType<Haldun::System::DateTime>();
   for (int64_t micros : {INT64_C(-62135596800000000) - 1, INT64_C(253402300800000000)}) {
