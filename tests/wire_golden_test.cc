@@ -164,20 +164,11 @@ void ExpectEqualValues(const Any* expected, const Any* actual, const std::string
   }
 }
 
-// A call as one value: the method's name, the target, the arguments.
-Ref<Any> AsCall(const Zamli::ManagedMethod& method, const Zamli::MoRef& target, const std::vector<Ref<Any>>& args) {
-  Ref<Zamli::DynamicArray> call(new Zamli::DynamicArray());
-  call->AppendAny(Zamli::Box(std::string(method.GetName())).Get());
-  call->AppendAny(Ref<Any>(new Zamli::MoRef(target.GetTypeName(), target.GetId())).Get());
-  for (const Ref<Any>& arg : args) call->AppendAny(arg.Get());
-  return Ref<Any>(call.Get());
-}
-Ref<Any> AsCall(const Zamli::Wire::Request& request) { return AsCall(*request.method, *request.target, request.args); }
-Ref<Any> RebootCall() { return AsCall(Reboot(), *HealthSystem(), RebootArgs()); }
-Ref<Any> OptionsCall() { return AsCall(UpdateOptions(), *Protection(), {OptionsOfEveryKind()}); }
+Ref<Any> RebootCall() { return WireTest::AsCall(Reboot(), *HealthSystem(), RebootArgs()); }
+Ref<Any> OptionsCall() { return WireTest::AsCall(UpdateOptions(), *Protection(), {OptionsOfEveryKind()}); }
 
 void ExpectRebootRequest(const Zamli::Wire::Request& request, const std::string& what) {
-  ExpectEqualValues(RebootCall().Get(), AsCall(request).Get(), what);
+  ExpectEqualValues(RebootCall().Get(), WireTest::AsCall(request).Get(), what);
 }
 
 // One golden document: how it is made, how it is read, and what reading it
@@ -200,7 +191,7 @@ std::vector<Golden> Goldens() {
   const auto rowType = []() -> const Zamli::Type& {
     return *Zamli::GetDoType<Qor::Cluster::PelkClusterHealthResultRow>();
   };
-  const auto readRequest = [](const Codec& c, const std::string& d) { return AsCall(c.DecodeRequest(d)); };
+  const auto readRequest = [](const Codec& c, const std::string& d) { return WireTest::AsCall(c.DecodeRequest(d)); };
   return {
       ValueCase("health_row", HealthRow, rowType),
       ValueCase("options_of_every_kind", OptionsOfEveryKind,

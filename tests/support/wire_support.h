@@ -135,6 +135,20 @@ inline Ref<Zamli::Any> ValueFor(const Zamli::PropertyInfo& p, int seed) {
 
 using PelkTest::Differences;
 
+// A call as one value, to compare calls: the method's name, the target, the
+// arguments.
+inline Ref<Zamli::Any> AsCall(const Zamli::ManagedMethod& method, const Zamli::MoRef& target,
+                              const std::vector<Ref<Zamli::Any>>& args) {
+  Ref<Zamli::DynamicArray> call(new Zamli::DynamicArray());
+  call->AppendAny(Zamli::Box(std::string(method.GetName())).Get());
+  call->AppendAny(Ref<Zamli::Any>(new Zamli::MoRef(target.GetTypeName(), target.GetId())).Get());
+  for (const Ref<Zamli::Any>& arg : args) call->AppendAny(arg.Get());
+  return Ref<Zamli::Any>(call.Get());
+}
+inline Ref<Zamli::Any> AsCall(const Zamli::Wire::Request& request) {
+  return AsCall(*request.method, *request.target, request.args);
+}
+
 // What an exception says, for failure messages.
 inline std::string Explain(const std::exception& e) {
   if (auto* f = dynamic_cast<const Zamli::MethodFault::Exception*>(&e)) return Zamli::Wire::Describe(*f->GetFault());
