@@ -491,8 +491,8 @@ TEST(WireXmlText, EveryValueJoinsTextSplitByMarkup) {
       {&info, ">true<", ">tr<![CDATA[u]]>e<"},
       {&info, "T10:00", "T1<!---->0:00"}};
   for (const auto& [valid, from, to] : cases) {
-    const auto read = [&](const std::string& d) {
-      return valid == &request ? WireTest::AsCall(codec.DecodeRequest(d)) : codec.DecodeValue(d, InfoType());
+    const auto read = [&, isRequest = valid == &request](const std::string& d) {
+      return isRequest ? WireTest::AsCall(codec.DecodeRequest(d)) : codec.DecodeValue(d, InfoType());
     };
     const std::string split = Spoiled(*valid, from, to);
     ASSERT_FALSE(split.empty()) << from;
