@@ -275,14 +275,6 @@ TEST(DataObjects, ToStringMasksSecretsAndLeavesOutUnsetOptionals) {
   EXPECT_NE(tree.find("\n      status = \"status-0\","), std::string::npos) << tree.substr(0, 400);
 }
 
-TEST(DataObjects, FaultsDiffThroughTheirRecords) {
-  Zamli::MethodFault a, b;
-  b.faultCause = Ref<Zamli::MethodFault>(new Zamli::MethodFault());
-  EXPECT_EQ(Zamli::ListDifferences(a, b), std::vector<std::string>{"faultCause"});
-  EXPECT_FALSE(a._IsEqual(&b, false));
-  EXPECT_TRUE(b._IsEqual(&a, true));
-}
-
 TEST(DataObjects, TheWorkloadTreesDifferInTheirEightyFivePaths) {
   PelkTest::ValueFiller filler;
   Ref<Zamli::DynamicData> a = filler.Build(PelkTest::WorkloadRootType());

@@ -7,9 +7,9 @@
 //
 // The committed corpus (tests/fuzz/corpus/) was made with this program and
 // then minimised with libFuzzer's -merge=1.
+#include <filled.h>
 #include <haldun/date_time.h>
 #include <haldun/exception.h>
-#include <value_filler.h>
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/array.h>
@@ -52,16 +52,6 @@ size_t TypeIndex(const Zamli::Type& type) {
   throw Haldun::NotFoundException("not a type of the fuzzers: " + type.GetName());
 }
 
-// A small tree: objects down to `depth`, arrays of `length`, and, unless
-// `own`, properties of the base interface's types too (fault messages).
-Haldun::Ref<Zamli::DynamicData> Filled(const Zamli::DataObjectType& type, int depth, int length, bool own = true) {
-  PelkTest::FillOptions options;
-  options.maxDepth = depth;
-  options.arrayLength = [length](int) { return length; };
-  options.onlyOwnNamespace = own;
-  return PelkTest::ValueFiller(options).Build(type);
-}
-
 AnyRef EnumBox(const char* name, int index) {
   auto& type = dynamic_cast<const Zamli::EnumType&>(Named(name));
   return AnyRef(type.GetFuncs().BoxValue(index));
@@ -98,7 +88,7 @@ AnyRef KeyValues() {
   auto* array = new Zamli::DataArray<Zamli::KeyAnyValue>();
   const AnyRef values[] = {Zamli::Box(7), Zamli::Box(std::string("text")), Ref("qor.HostSystem", "host-9"),
                            Values<std::string>({"a", "b"}),
-                           Filled(DataType("qor.cluster.PelkHistoricalHealthQuerySpec"), 1, 1)};
+                           PelkTest::Filled(DataType("qor.cluster.PelkHistoricalHealthQuerySpec"), 1)};
   int n = 0;
   for (const AnyRef& value : values) {
     auto* kv = new Zamli::KeyAnyValue();
@@ -137,9 +127,9 @@ AnyRef Sample(const Zamli::PropertyInfo& p) {
   }
   auto* data = dynamic_cast<const Zamli::DataObjectType*>(type);
   if (data == nullptr) return AnyRef();
-  if (!array) return Filled(*data, 1, 1);
+  if (!array) return PelkTest::Filled(*data, 1);
   AnyRef holder(data->GetDataTypeInfo()->createArray());
-  static_cast<Zamli::DataArrayBase*>(holder.Get())->AppendAny(Filled(*data, 1, 1).Get());
+  static_cast<Zamli::DataArrayBase*>(holder.Get())->AppendAny(PelkTest::Filled(*data, 1).Get());
   return holder;
 }
 
@@ -207,12 +197,13 @@ void WriteSeeds(Writer& w, Encoding encoding) {
   const Zamli::DataObjectType& root = PelkTest::WorkloadRootType();
 
   // Values of the declared types.
-  w.Value("value-root", root, Filled(root, 1, 1));
-  w.Value("value-root-old-version", root, Filled(root, 1, 1), 1);
+  w.Value("value-root", root, PelkTest::Filled(root, 1));
+  w.Value("value-root-old-version", root, PelkTest::Filled(root, 1), 1);
   std::string rootDocument = w.Last();
   {
     AnyRef roots(root.GetDataTypeInfo()->createArray());
-    for (int i = 0; i < 2; ++i) static_cast<Zamli::DataArrayBase*>(roots.Get())->AppendAny(Filled(root, 0, 1).Get());
+    for (int i = 0; i < 2; ++i)
+      static_cast<Zamli::DataArrayBase*>(roots.Get())->AppendAny(PelkTest::Filled(root, 0).Get());
     w.Value("value-root-array", *types[1], roots);
   }
   const Zamli::Type& any = *types[2];
@@ -231,23 +222,23 @@ void WriteSeeds(Writer& w, Encoding encoding) {
   w.Value("any-morefs", any, Refs());
   w.Value("any-enum", any, EnumBox("qor.cluster.PelkClusterHealthCategoryEnum", 1));
   w.Value("any-enums", any, EnumArray("qor.host.PelkEncryptionIssue", {0, 1}));
-  w.Value("any-object", any, Filled(DataType("qor.cluster.PelkHistoricalHealthQuerySpec"), 1, 2));
+  w.Value("any-object", any, PelkTest::Filled(DataType("qor.cluster.PelkHistoricalHealthQuerySpec"), 1));
   w.Value("any-nested", any, Dynamic({Zamli::Box(1), Dynamic({Zamli::Box(std::string("deep"))})}));
   w.Value("anys", *types[3], Dynamic({Zamli::Box(1), Zamli::Box(std::string("two")), Ref("qor.HostSystem", "h")}));
   {
-    Haldun::Ref<Zamli::DynamicData> fault = Filled(DataType("kettar.fault.InvalidArgument"), 2, 1, false);
+    Haldun::Ref<Zamli::DynamicData> fault = PelkTest::Filled(DataType("kettar.fault.InvalidArgument"), 2);
     w.Value("fault-as-root", *types[4], fault);
     w.Value("fault-invalid-argument", *types[5], fault);
-    w.Value("fault-holding-faults", *types[6], Filled(DataType("qor.fault.DwlInCompatibleFault"), 2, 2, false));
+    w.Value("fault-holding-faults", *types[6], PelkTest::Filled(DataType("qor.fault.DwlInCompatibleFault"), 2));
   }
   w.Value("key-values", *types[7], KeyValues());
   w.Value("moref", *types[8], Ref("qor.cluster.PelkZovClusterHealthSystem", "health-1"));
   w.Value("morefs", *types[9], Refs());
   w.Value("enum", *types[10], EnumBox("qor.cluster.PelkClusterHealthCategoryEnum", 0));
   w.Value("enums", *types[11], EnumArray("qor.host.PelkEncryptionIssue", {1, 0}));
-  w.Value("data-derived", *types[12], Filled(DataType("qor.cluster.PelkHistoricalHealthQuerySpec"), 1, 1));
-  w.Value("data-spec", *types[13], Filled(DataType("qor.cluster.PelkHistoricalHealthQuerySpec"), 1, 2));
-  w.Value("message", *types[14], Filled(DataType("kettar.LocalizableMessage"), 2, 2, false));
+  w.Value("data-derived", *types[12], PelkTest::Filled(DataType("qor.cluster.PelkHistoricalHealthQuerySpec"), 1));
+  w.Value("data-spec", *types[13], PelkTest::Filled(DataType("qor.cluster.PelkHistoricalHealthQuerySpec"), 1));
+  w.Value("message", *types[14], PelkTest::Filled(DataType("kettar.LocalizableMessage"), 2));
   w.Value("null-root", root, AnyRef());
   w.Value("string", *types[16], Zamli::Box(std::string("plain")));
   w.Value("boolean", *types[17], Zamli::Box(true));
@@ -287,11 +278,11 @@ void WriteSeeds(Writer& w, Encoding encoding) {
 
   // Faults as servers answer them.
   w.Seed("fault-document", 0, [](const Codec& c) {
-    auto fault = Filled(DataType("kettar.fault.InvalidArgument"), 2, 1, false);
+    auto fault = PelkTest::Filled(DataType("kettar.fault.InvalidArgument"), 2);
     return c.EncodeFault(static_cast<const Zamli::MethodFault&>(*fault));
   });
   w.Seed("fault-document-nested", 0, [](const Codec& c) {
-    auto fault = Filled(DataType("qor.fault.DwlInCompatibleFault"), 2, 2, false);
+    auto fault = PelkTest::Filled(DataType("qor.fault.DwlInCompatibleFault"), 2);
     return c.EncodeFault(static_cast<const Zamli::MethodFault&>(*fault));
   });
 

@@ -3,6 +3,7 @@
 // walk, filled values that can travel (the filler's references name made-up
 // managed types; here they name the declared one), and catching a fault as
 // its own class.
+#include <filled.h>
 #include <gtest/gtest.h>
 #include <haldun/exception.h>
 #include <member_calls.h>
@@ -117,18 +118,9 @@ inline void NameDeclaredReferenceTypes(Zamli::DynamicData& object) {
   }
 }
 
-// The filler's options the wire suites use: every property of every type
-// (foreign ones too), two levels down, two elements per array.
-inline PelkTest::FillOptions WireFillOptions(int maxDepth = 2) {
-  PelkTest::FillOptions options;
-  options.maxDepth = maxDepth;
-  options.arrayLength = [](int) { return 2; };
-  options.onlyOwnNamespace = false;
-  return options;
-}
-
+// A filled value (see PelkTest::Filled) whose references can travel.
 inline Ref<Zamli::DynamicData> Filled(const Zamli::DataObjectType& type, int maxDepth = 2) {
-  Ref<Zamli::DynamicData> value = PelkTest::ValueFiller(WireFillOptions(maxDepth)).Build(type);
+  Ref<Zamli::DynamicData> value = PelkTest::Filled(type, maxDepth);
   NameDeclaredReferenceTypes(*value);
   return value;
 }
@@ -141,6 +133,20 @@ inline Ref<Zamli::Any> ValueFor(const Zamli::PropertyInfo& p, int seed) {
 }
 
 using PelkTest::Differences;
+
+// A call as one value, to compare calls: the method's name, the target, the
+// arguments.
+inline Ref<Zamli::Any> AsCall(const Zamli::ManagedMethod& method, const Zamli::MoRef& target,
+                              const std::vector<Ref<Zamli::Any>>& args) {
+  Ref<Zamli::DynamicArray> call(new Zamli::DynamicArray());
+  call->AppendAny(Zamli::Box(std::string(method.GetName())).Get());
+  call->AppendAny(Ref<Zamli::Any>(new Zamli::MoRef(target.GetTypeName(), target.GetId())).Get());
+  for (const Ref<Zamli::Any>& arg : args) call->AppendAny(arg.Get());
+  return Ref<Zamli::Any>(call.Get());
+}
+inline Ref<Zamli::Any> AsCall(const Zamli::Wire::Request& request) {
+  return AsCall(*request.method, *request.target, request.args);
+}
 
 // What an exception says, for failure messages.
 inline std::string Explain(const std::exception& e) {
