@@ -1,7 +1,7 @@
 #pragma once
 // How an adapter reports an asynchronous call once it has run: one way for
 // every adapter, so that callers see the same outcome whichever carried it.
-#include <zamli/calls/managed_object.h>
+#include <zamli/calls/stub.h>
 
 #include <vector>
 

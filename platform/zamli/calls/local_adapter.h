@@ -3,7 +3,7 @@
 // stubs carried straight to the managed type's dispatch function. Faults
 // raised by an implementation reach the caller as their own exception
 // classes. Asynchronous calls run on a pool of worker threads.
-#include <zamli/calls/managed_object.h>
+#include <zamli/calls/stub.h>
 #include <zamli/calls/object_directory.h>
 
 #include <condition_variable>

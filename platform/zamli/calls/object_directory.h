@@ -4,7 +4,9 @@
 // one; a transport's server half decodes a request, hands it to a directory
 // and encodes what comes back (see Wire::Serve).
 #include <haldun/ref.h>
-#include <zamli/calls/managed_object.h>
+#include <haldun/exception.h>
+#include <zamli/calls/interface_root.h>
+#include <zamli/values/mo_ref.h>
 
 #include <vector>
 
