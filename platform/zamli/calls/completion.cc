@@ -18,8 +18,12 @@ void InvokeToCompletion(StubAdapter& adapter, MoRef* target, ManagedMethod* meth
   } catch (...) {
     error = std::make_unique<Haldun::Exception>("the call raised something that is not an exception");
   }
+  // The item is done even when the callback throws, so that no waiter hangs.
+  struct MarkDoneOnExit {
+    Haldun::System::ScheduledItem& item;
+    ~MarkDoneOnExit() { item.MarkDone(); }
+  } done{item};
   if (callback) callback(&item, error.get(), error ? nullptr : result.Get());
-  item.MarkDone();
 }
 
 }  // namespace Zamli
