@@ -1,20 +1,40 @@
 // pelkctl: looks at the types this library registers with the runtime, and
-// turns wire documents from one encoding into the other.
+// turns wire documents from one encoding into the other. Exit codes: see
+// exit_code.h (and README.md).
 #include <zamli/wire/codec.h>
 #include <zamli/wire/format.h>
 
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "exit_code.h"
+#include "lookup.h"
 #include "schema_dump.h"
 #include "transcode.h"
 
 namespace {
 
+using Pelkctl::ExitCode;
+
+// A usage error: a name that names nothing, or options that do not fit.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 const Zamli::Namespace& PelkNamespace() {
   const Zamli::Namespace* ns = Zamli::TypeRegistry::Instance().FindNamespace("pelk");
   if (ns == nullptr) throw std::runtime_error("the pelk namespace is not registered");
   return *ns;
+}
+
+const Zamli::Type& TypeNamed(const std::string& name) {
+  if (const Zamli::Type* type = Pelkctl::FindValueType(name)) return *type;
+  throw UsageError(Pelkctl::UnknownName("type", name, Pelkctl::AllTypeNames()));
+}
+
+const Zamli::ManagedMethod& MethodNamed(const std::string& name) {
+  if (const Zamli::ManagedMethod* method = Pelkctl::FindMethod(name)) return *method;
+  throw UsageError(Pelkctl::UnknownMethod(name));
 }
 
 int ListTypes(const std::string& kind) {
@@ -26,95 +46,190 @@ int ListTypes(const std::string& kind) {
     }
     ++slot;
   }
-  return 0;
+  return ExitCode::kSuccess;
 }
 
-int DescribeType(const std::string& name) {
-  const Zamli::Type* type = Pelkctl::FindType(name);
-  if (type == nullptr) {
-    std::cerr << "pelkctl: no type named \"" << name << "\" (by interface or wire name)\n";
-    return 2;
+int ListVersions() {
+  for (const Zamli::Version* v : PelkNamespace().GetVersions()) {
+    std::cout << v->GetName() << '\t' << v->GetLabel();
+    const char* separator = "\tparents ";
+    for (const Zamli::Version* p : v->GetParents()) {
+      std::cout << separator << p->GetName();
+      separator = ", ";
+    }
+    std::cout << '\n';
   }
-  Pelkctl::Describe(*type, std::cout);
-  return 0;
+  return ExitCode::kSuccess;
+}
+
+// TYPE, or TYPE.METHOD when no type has that name.
+int Describe(const std::string& name, bool json) {
+  if (const Zamli::Type* type = Pelkctl::FindType(name)) {
+    if (json) {
+      std::cout << Pelkctl::DumpType(*type, -1).dump(1) << '\n';
+    } else {
+      Pelkctl::Describe(*type, std::cout);
+    }
+    return ExitCode::kSuccess;
+  }
+  const Zamli::ManagedMethod* method = Pelkctl::FindMethod(name);
+  if (method == nullptr) {
+    const size_t dot = name.rfind('.');
+    const bool typeFound = dot != std::string::npos && Pelkctl::FindType(name.substr(0, dot)) != nullptr;
+    throw UsageError(typeFound ? Pelkctl::UnknownMethod(name)
+                               : Pelkctl::UnknownName("type", name, Pelkctl::AllTypeNames()));
+  }
+  if (json) {
+    std::cout << Pelkctl::DumpMethod(*method->GetMethodInfo()).dump(1) << '\n';
+  } else {
+    std::cout << "method " << method->GetOwner()->GetName() << ".";
+    Pelkctl::DescribeMethod(*method->GetMethodInfo(), std::cout);
+  }
+  return ExitCode::kSuccess;
 }
 
 // Options of `encode` and `decode`, which differ only in their defaults.
 struct TranscodeCommand {
-  std::string type;
-  std::string version;
   std::string from;
   std::string to;
+  std::string file;
+  std::string type;
+  bool request = false;
+  std::string response;
+  bool fault = false;
+  std::string version;
+  bool pretty = false;
 };
 
-CLI::App* AddTranscode(CLI::App& app, const char* name, const char* description, TranscodeCommand& command) {
+CLI::App* AddTranscode(CLI::App& app, const char* name, const char* description, const char* example,
+                       TranscodeCommand& command) {
   auto* sub = app.add_subcommand(name, description);
-  sub->add_option("--type", command.type, "Declared type: interface or wire name, NAME[] for an array")->required();
+  sub->add_option("FILE", command.file, "The document (default: standard input)");
+  auto* type =
+      sub->add_option("--type", command.type, "A value of this type (interface or wire name; NAME[] for an array)");
+  auto* request = sub->add_flag("--request", command.request, "A call document");
+  auto* response = sub->add_option("--response", command.response, "The answer to TYPE.METHOD");
+  auto* fault = sub->add_flag("--fault", command.fault, "A fault document");
+  type->excludes(request, response, fault);
+  request->excludes(response, fault);
+  response->excludes(fault);
   sub->add_option("--version", command.version, "Version of the encodings (default: the newest of pelk)");
-  sub->add_option("--from", command.from, "Encoding read from standard input")
+  sub->add_option("--from", command.from, "Encoding read")
       ->capture_default_str()
       ->check(CLI::IsMember(Zamli::Wire::FormatNames()));
-  sub->add_option("--to", command.to, "Encoding written to standard output")
+  sub->add_option("--to", command.to, "Encoding written")
       ->capture_default_str()
       ->check(CLI::IsMember(Zamli::Wire::FormatNames()));
+  sub->add_flag("--pretty", command.pretty, "Indent the output");
+  sub->footer(std::string("Example: ") + example + "\n");
   return sub;
 }
 
 int RunTranscode(const TranscodeCommand& command) {
-  const Zamli::Type* type = Pelkctl::FindValueType(command.type);
-  if (type == nullptr) {
-    std::cerr << "pelkctl: no type named \"" << command.type << "\" (by interface or wire name)\n";
-    return 2;
+  Pelkctl::DocumentShape shape;
+  if (command.request) {
+    shape.kind = Pelkctl::DocumentShape::kRequest;
+  } else if (!command.response.empty()) {
+    shape = {Pelkctl::DocumentShape::kResponse, nullptr, &MethodNamed(command.response)};
+  } else if (command.fault) {
+    shape.kind = Pelkctl::DocumentShape::kFault;
+  } else if (!command.type.empty()) {
+    shape.type = &TypeNamed(command.type);
+  } else {
+    throw UsageError("say what the document holds: --type, --request, --response or --fault");
   }
   const Zamli::Version& version =
       command.version.empty() ? Pelkctl::NewestVersion() : Zamli::Wire::FindVersion(command.version);
-  Pelkctl::Transcode(std::cin, std::cout, *type, version, command.from, command.to);
-  return 0;
+  const std::string document = Pelkctl::ReadDocument(command.file);
+  try {
+    Pelkctl::Transcode(document, std::cout, shape, version, command.from, command.to, command.pretty);
+  } catch (const Zamli::MethodFault::Exception& e) {
+    std::cerr << "pelkctl: " << Pelkctl::WithLineAndColumn(Zamli::Wire::Describe(*e.GetFault()), document) << "\n";
+    return ExitCode::kBadDocument;
+  }
+  return ExitCode::kSuccess;
+}
+
+// The subcommand a person most likely meant, when the first word names none.
+int UnknownSubcommand(const CLI::App& app, const std::string& word) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+  std::cerr << "pelkctl: " << Pelkctl::UnknownName("subcommand", word, names) << "\n"
+            << "Run pelkctl --help for the list.\n";
+  return ExitCode::kUsageError;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Inspect the types of the pelk management interface"};
+  CLI::App app{"Inspect the types of the pelk management interface and transcode its documents"};
   app.require_subcommand(1);
+  app.footer("Exit codes: 0 success, 1 fault answered, 2 usage error, 3 transport error, 4 bad input document.\n");
 
   std::string kind;
   auto* types = app.add_subcommand("types", "List the registered types, one per line, in slot order");
   types->add_option("--kind", kind, "Only types of this kind")
       ->check(CLI::IsMember({"data", "fault", "enum", "managed"}));
+  types->footer("Example: pelkctl types --kind managed\n");
+
+  auto* versions = app.add_subcommand("versions", "List the namespace's versions, newest first, with their parents");
+  versions->footer("Example: pelkctl versions\n");
 
   std::string name;
-  auto* describe = app.add_subcommand("describe", "Show one type's schema");
-  describe->add_option("NAME", name, "Interface name or wire name")->required();
+  bool describeJson = false;
+  auto* describe = app.add_subcommand("describe", "Show one type's schema, or one method's");
+  describe->add_option("NAME", name, "A type (interface or wire name, any case) or TYPE.METHOD")->required();
+  describe->add_flag("--json", describeJson, "As JSON");
+  describe->footer("Example: pelkctl describe qor.HostSystem.enterMaintenanceMode\n");
 
   bool json = false;
   auto* schema = app.add_subcommand("schema", "Print the whole registered schema");
   schema->add_flag("--json", json, "As one JSON object")->required();
+  schema->footer("Example: pelkctl schema --json > pelk.json\n");
 
-  TranscodeCommand encoding{{}, {}, "json", "xml"};
-  auto* encode = AddTranscode(app, "encode", "Read a value document in JSON, write it in XML", encoding);
-  TranscodeCommand decoding{{}, {}, "xml", "json"};
-  auto* decode = AddTranscode(app, "decode", "Read a value document in XML, write it in JSON", decoding);
+  TranscodeCommand encoding;
+  encoding.from = "json", encoding.to = "xml";
+  auto* encode = AddTranscode(app, "encode", "Read a document in JSON, write it in XML",
+                              "pelkctl encode --type PelkClusterHealthSummary summary.json", encoding);
+  TranscodeCommand decoding;
+  decoding.from = "xml", decoding.to = "json";
+  auto* decode = AddTranscode(app, "decode", "Read a document in XML, write it in JSON",
+                              "pelkctl decode --request --pretty call.xml", decoding);
 
-  CLI11_PARSE(app, argc, argv);
+  if (argc > 1 && argv[1][0] != '-') {
+    const std::string word = argv[1];
+    bool known = false;
+    for (const CLI::App* sub : app.get_subcommands({})) known = known || sub->get_name() == word;
+    if (!known) return UnknownSubcommand(app, word);
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? ExitCode::kSuccess : ExitCode::kUsageError;
+  }
   try {
     for (const std::string& problem : Zamli::TypeRegistry::Instance().GetLoadProblems()) {
       std::cerr << "pelkctl: registration problem: " << problem << "\n";
     }
     if (*types) return ListTypes(kind);
-    if (*describe) return DescribeType(name);
+    if (*versions) return ListVersions();
+    if (*describe) return Describe(name, describeJson);
     if (*schema) {
       std::cout << Pelkctl::DumpNamespace(PelkNamespace()).dump(1) << "\n";
-      return 0;
+      return ExitCode::kSuccess;
     }
     if (*encode) return RunTranscode(encoding);
     if (*decode) return RunTranscode(decoding);
+  } catch (const UsageError& e) {
+    std::cerr << "pelkctl: " << e.what() << "\n";
+    return ExitCode::kUsageError;
   } catch (const Zamli::MethodFault::Exception& e) {
+    // An unknown version or encoding: what was asked for does not exist.
     std::cerr << "pelkctl: " << Zamli::Wire::Describe(*e.GetFault()) << "\n";
-    return 1;
+    return ExitCode::kUsageError;
   } catch (const std::exception& e) {
     std::cerr << "pelkctl: " << e.what() << "\n";
-    return 1;
+    return ExitCode::kUsageError;
   }
-  return 0;
+  return ExitCode::kSuccess;
 }

@@ -25,6 +25,8 @@ Json DumpTable(const Zamli::PropertyInfo* table) {
   return list;
 }
 
+}  // namespace
+
 Json DumpMethod(const Zamli::MethodInfo& m) {
   Json j;
   j["name"] = m.name;
@@ -42,6 +44,8 @@ Json DumpMethod(const Zamli::MethodInfo& m) {
   j["faults"] = std::move(faults);
   return j;
 }
+
+namespace {
 
 std::string TypeText(const Zamli::PropertyInfo& p) {
   std::string text = p.type == nullptr ? "none" : p.type->name;
@@ -117,10 +121,12 @@ Json DumpNamespace(const Zamli::Namespace& ns) {
   return j;
 }
 
-const Zamli::Type* FindType(const std::string& name) {
-  auto& registry = Zamli::TypeRegistry::Instance();
-  if (const Zamli::Type* t = registry.FindByName(name)) return t;
-  return registry.FindByWsdlName(name);
+std::string HeaderOf(const Zamli::Type& type) {
+  const Zamli::Namespace* ns = type.GetNamespace();
+  if (ns == nullptr) return "";  // the runtime's own types have no header of their own
+  std::string path = type.GetName();
+  for (char& c : path) c = c == '.' ? '/' : c;
+  return ns->GetName() + "/" + path + ".h";
 }
 
 namespace {
@@ -146,24 +152,8 @@ void DescribeMethods(const Zamli::ManagedObjectType& type, std::ostream& out) {
   const Zamli::ManagedTypeInfo* info = type.GetManagedTypeInfo();
   out << "members (" << type.GetMemberCount() << "; methods first, then property readers):\n";
   for (int k = 0; k < type.GetMethodCount(); ++k) {
-    const Zamli::MethodInfo& m = info->methods[k];
-    out << "  [" << k << "] " << m.name << "  wire " << m.wsdlName << "  since " << m.version;
-    if (*m.privilege) out << "  privilege \"" << m.privilege << "\"";
-    if (m.isTask) out << "  task";
-    if (m.auxFlag) out << "  aux";
-    out << "\n";
-    for (int i = 0; m.params[i].type != nullptr; ++i) {
-      const Zamli::PropertyInfo& p = m.params[i];
-      out << "        param " << p.name << ": " << TypeText(p) << FlagText(p);
-      if (p.privilege) out << "  requires \"" << p.privilege << "\"";
-      out << "  since " << p.version << "\n";
-    }
-    out << "        returns " << TypeText(m.result) << FlagText(m.result) << "\n";
-    if (m.faults[0] != nullptr) {
-      out << "        faults";
-      for (int f = 0; m.faults[f] != nullptr; ++f) out << (f ? ", " : " ") << m.faults[f]->name;
-      out << "\n";
-    }
+    out << "  [" << k << "] ";
+    DescribeMethod(info->methods[k], out);
   }
   for (int p = 0; p < type.GetPropertyCount(); ++p) {
     const Zamli::PropertyInfo& prop = info->properties[p];
@@ -174,9 +164,37 @@ void DescribeMethods(const Zamli::ManagedObjectType& type, std::ostream& out) {
 
 }  // namespace
 
+void DescribeMethod(const Zamli::MethodInfo& m, std::ostream& out) {
+  out << m.name << "  wire " << m.wsdlName << "  since " << m.version;
+  if (*m.privilege) out << "  privilege \"" << m.privilege << "\"";
+  if (m.isTask) out << "  task";
+  if (m.auxFlag) out << "  aux";
+  out << "\n";
+  for (int i = 0; m.params[i].type != nullptr; ++i) {
+    const Zamli::PropertyInfo& p = m.params[i];
+    out << "        param " << p.name << ": " << TypeText(p) << FlagText(p);
+    if (p.privilege) out << "  requires \"" << p.privilege << "\"";
+    out << "  since " << p.version << "\n";
+  }
+  out << "        returns " << TypeText(m.result) << FlagText(m.result) << "\n";
+  if (m.faults[0] != nullptr) {
+    out << "        faults";
+    for (int f = 0; m.faults[f] != nullptr; ++f) out << (f ? ", " : " ") << m.faults[f]->name;
+    out << "\n";
+  }
+}
+
 void Describe(const Zamli::Type& type, std::ostream& out) {
   out << KindName(type.GetKind()) << " " << type.GetName() << "\n";
   out << "  class     " << type.GetClassName() << "\n";
+  if (const std::string header = HeaderOf(type); !header.empty()) {
+    out << "  header    <" << header << ">";
+    if (type.GetKind() == Zamli::kManagedKind) {
+      const std::string stem = header.substr(0, header.size() - 2);
+      out << "  client <" << stem << "Stub.h>  server <" << stem << "Server.h>";
+    }
+    out << "\n";
+  }
   out << "  wire name " << type.GetWsdlName() << "\n";
   out << "  since     " << type.GetVersionName() << "\n";
   if (const Zamli::Namespace* ns = type.GetNamespace()) out << "  namespace " << ns->GetName() << "\n";

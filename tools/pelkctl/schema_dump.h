@@ -7,6 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "lookup.h"
+
 namespace Pelkctl {
 
 // "data", "fault", "enum" or "managed".
@@ -18,7 +20,12 @@ nlohmann::ordered_json DumpNamespace(const Zamli::Namespace& ns);
 // The human-readable view of one type, for `pelkctl describe`.
 void Describe(const Zamli::Type& type, std::ostream& out);
 
-// Finds a type by interface name, then by wire name; null when neither matches.
-const Zamli::Type* FindType(const std::string& name);
+// One method's record as JSON, and for people (`describe TYPE.METHOD`).
+nlohmann::ordered_json DumpMethod(const Zamli::MethodInfo& method);
+void DescribeMethod(const Zamli::MethodInfo& method, std::ostream& out);
+
+// The header that declares the type's class ("pelk/qor/cluster/X.h"); empty
+// for the runtime's own types.
+std::string HeaderOf(const Zamli::Type& type);
 
 }  // namespace Pelkctl

@@ -1,0 +1,84 @@
+// The pelkctl command line as people run it: each row runs the program with
+// arguments and standard input, and checks its exit code and what it wrote.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+Outcome Pelkctl(const std::string& args, const std::string& input) {
+  const auto dir = std::filesystem::temp_directory_path() / ("pelkctl_cli_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "in") << input;
+  const std::string command = std::string(PELKCTL) + " " + args + " <" + (dir / "in").string() + " >" +
+                              (dir / "out").string() + " 2>" + (dir / "err").string();
+  const int status = std::system(command.c_str());
+  Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir / "out"), Slurp(dir / "err")};
+  std::filesystem::remove_all(dir);
+  return run;
+}
+
+const std::string kGolden = PELK_WIRE_GOLDEN_DIR;
+
+TEST(PelkctlCli, ExitCodesAndMessages) {
+  struct Case {
+    std::string args;
+    std::string input;
+    int code;
+    std::string inOut;  // expected in standard output
+    std::string inErr;  // expected in standard error
+  };
+  const Case cases[] = {
+      // Names: nearest suggestions, wire names, any case.
+      {"typez", "", 2, "", "no subcommand named \"typez\"; did you mean types?"},
+      {"describe HostSys", "", 2, "", "did you mean HostSystem, qor.HostSystem?"},
+      {"describe hostsystem", "", 0, "header    <qor/qor/HostSystem.h>  client <qor/qor/HostSystemStub.h>", ""},
+      {"describe qor.HostSystem.enterMaint", "", 2, "",
+       "no method of qor.HostSystem named \"enterMaint\"; did you mean enterMaintenanceMode?"},
+      {"describe qor.HostSystem.EnterMaintenanceMode_Task", "", 0, "privilege \"Host.Config.Maintenance\"  task", ""},
+      {"describe --json qor.HostSystem.enterMaintenanceMode", "", 0, "\"wsdlName\": \"EnterMaintenanceMode_Task\"", ""},
+      {"versions", "", 0, "pelk.version.version24\tdev.version\tparents qor.version.v8_0_0_1, pelk.version.version23",
+       ""},
+      {"types --kind nothing", "", 2, "", "--kind"},
+      {"decode --help", "", 0, "Example: pelkctl decode", ""},
+      // Documents: every shape, from a file or standard input, laid out on request.
+      {"decode --request --pretty " + kGolden + "/request.xml", "", 0, "  \"scheduleTime\": 300\n", ""},
+      {"encode --request --pretty", Slurp(kGolden + "/request.json"), 0,
+       "\n  <soapenv:Body>\n    <PrepareClusterRebootWithNAMM xmlns=\"urn:pelk\">", ""},
+      {"decode --fault " + kGolden + "/fault.xml", "", 0, "{\"fault\":{\"_typeName\":\"DpFaultWexdServiceDown\"", ""},
+      {"decode --type int", "<int>7</int>", 0, "7\n", ""},
+      // Bad documents say where, by line and column.
+      {"decode --type anyType --from json --to xml", "{\"a\":\n  [1,2,\n  x]}", 4, "",
+       "a[2]: malformed JSON at line 3, column 3 (at byte 16)"},
+      {"decode", "<int>7</int>", 2, "", "say what the document holds"},
+      {"decode --type int " + kGolden + "/no_such_file", "", 2, "", "cannot read"},
+      {"decode --type NoSuchType", "", 2, "", "no type named \"NoSuchType\""},
+      {"decode --type int --version pelk.version.nine", "<int>7</int>", 2, "", "pelk.version.nine"},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Pelkctl(c.args, c.input);
+    EXPECT_EQ(run.code, c.code) << c.args << "\n" << run.err;
+    EXPECT_NE(run.out.find(c.inOut), std::string::npos) << c.args << "\n" << run.out;
+    EXPECT_NE(run.err.find(c.inErr), std::string::npos) << c.args << "\n" << run.err;
+  }
+}
+
+}  // namespace

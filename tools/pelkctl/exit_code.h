@@ -1,0 +1,13 @@
+#pragma once
+// What pelkctl's exit status means, the same for every subcommand.
+namespace Pelkctl {
+
+enum ExitCode : int {
+  kSuccess = 0,
+  kFaultAnswered = 1,   // the server (or the call) answered with a fault
+  kUsageError = 2,      // unknown subcommand, option, type or method
+  kTransportError = 3,  // no answer: connection, TLS, timeout
+  kBadDocument = 4,     // an input document that does not decode
+};
+
+}  // namespace Pelkctl
