@@ -11,9 +11,12 @@
 
 namespace Zamli {
 
+class Version;
+
 struct ServerCallInfo {
   Haldun::Ref<RequestContext> context;  // null when the call carried none
   std::string principal;                // empty for an anonymous call
+  const Version* version = nullptr;     // the version the call was encoded for; null in process
 };
 
 class ZAMLI_EXPORT ServerCallScope {
