@@ -71,6 +71,20 @@ TEST(PelkctlCli, ExitCodesAndMessages) {
       {"decode", "<int>7</int>", 2, "", "say what the document holds"},
       {"decode --type int " + kGolden + "/no_such_file", "", 2, "", "cannot read"},
       {"decode --type NoSuchType", "", 2, "", "no type named \"NoSuchType\""},
+      // Calls, against a simulated cluster in process: arguments checked by name first.
+      {"call --url sim: HostSystem:host-1 enterMaintenanceMode timeout=60", "", 0,
+       "{\"_typeName\":\"ManagedObjectReference\",\"type\":\"Task\"", ""},
+      {"call --url sim: --xml qor.hostsystem:host-1 EnterMaintenanceMode_Task --args /dev/stdin", "{\"timeout\": 5}", 0,
+       "\"type\":\"Task\"", ""},
+      {"call --url sim: HostSystem:host-1 enterMaintenanceMode timeout=x", "", 2, "",
+       "argument timeout: not a JSON value"},
+      {"call --url sim: HostSystem:host-1 enterMaintenanceMode timeout='\"x\"'", "", 2, "",
+       "argument timeout: not an int"},
+      {"call --url sim: HostSystem:host-1 enterMaintenanceMode timeot=1", "", 2, "", "did you mean timeout?"},
+      {"call --url sim: HostSystem:host-1 enterMaintenanceMode", "", 2, "", "argument timeout is required"},
+      {"call --url sim: HostSystem:host-9 enterMaintenanceMode timeout=1", "", 1, "",
+       "kettar.fault.ManagedObjectNotFound"},
+      {"call HostSystem:host-1 enterMaintenanceMode timeout=1", "", 2, "", "--url URL, or PELK_URL"},
       {"decode --type int --version pelk.version.nine", "<int>7</int>", 2, "", "pelk.version.nine"},
   };
   for (const Case& c : cases) {

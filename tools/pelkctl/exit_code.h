@@ -1,5 +1,7 @@
 #pragma once
 // What pelkctl's exit status means, the same for every subcommand.
+#include <stdexcept>
+
 namespace Pelkctl {
 
 enum ExitCode : int {
@@ -8,6 +10,11 @@ enum ExitCode : int {
   kUsageError = 2,      // unknown subcommand, option, type or method
   kTransportError = 3,  // no answer: connection, TLS, timeout
   kBadDocument = 4,     // an input document that does not decode
+};
+
+// A usage error: a name that names nothing, or options that do not fit.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
 };
 
 }  // namespace Pelkctl

@@ -1,12 +1,16 @@
 // pelkctl: looks at the types this library registers with the runtime, and
 // turns wire documents from one encoding into the other. Exit codes: see
 // exit_code.h (and README.md).
+#include <simulator.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/format.h>
+#include <zamli/wire/loopback.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <iostream>
 
+#include "call.h"
 #include "exit_code.h"
 #include "lookup.h"
 #include "schema_dump.h"
@@ -15,11 +19,7 @@
 namespace {
 
 using Pelkctl::ExitCode;
-
-// A usage error: a name that names nothing, or options that do not fit.
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using Pelkctl::UsageError;
 
 const Zamli::Namespace& PelkNamespace() {
   const Zamli::Namespace* ns = Zamli::TypeRegistry::Instance().FindNamespace("pelk");
@@ -150,6 +150,40 @@ int RunTranscode(const TranscodeCommand& command) {
   return ExitCode::kSuccess;
 }
 
+struct CallCommand {
+  Pelkctl::CallLine line;
+  std::string url;
+  std::string version;
+  bool xml = false;
+  bool pretty = false;
+};
+
+// A call through the adapter the URL names: "sim:" (or "sim:SEED") is a
+// simulated cluster in this process.
+int RunCall(CallCommand& command) {
+  if (command.url.empty()) {
+    const char* url = std::getenv("PELK_URL");
+    command.url = url != nullptr ? url : "";
+  }
+  if (command.url.empty()) throw UsageError("say where to call: --url URL, or PELK_URL");
+  const Zamli::Version& version =
+      command.version.empty() ? Pelkctl::NewestVersion() : Zamli::Wire::FindVersion(command.version);
+  Zamli::Wire::Request call = Pelkctl::BuildCall(command.line, version);
+  if (!command.url.starts_with("sim:")) throw UsageError("no transport for \"" + command.url + "\"");
+  Pelksim::SimulatorOptions options;
+  if (command.url.size() > 4) options.seed = std::stoull(command.url.substr(4));
+  Pelksim::Simulator simulator(std::move(options));
+  const Zamli::Wire::Codec codec(command.xml ? "xml" : "json", version);
+  Zamli::Wire::LoopbackAdapter adapter(codec, simulator);
+  try {
+    Pelkctl::RunCall(adapter, call, version, command.pretty, std::cout);
+  } catch (const Zamli::MethodFault::Exception& e) {
+    std::cerr << "pelkctl: " << Zamli::Wire::Describe(*e.GetFault()) << "\n";
+    return ExitCode::kFaultAnswered;
+  }
+  return ExitCode::kSuccess;
+}
+
 // The subcommand a person most likely meant, when the first word names none.
 int UnknownSubcommand(const CLI::App& app, const std::string& word) {
   std::vector<std::string> names;
@@ -196,6 +230,19 @@ int main(int argc, char** argv) {
   auto* decode = AddTranscode(app, "decode", "Read a document in XML, write it in JSON",
                               "pelkctl decode --request --pretty call.xml", decoding);
 
+  CallCommand calling;
+  auto* call = app.add_subcommand("call", "Call any method of any managed object; the result prints as JSON");
+  call->add_option("TARGET", calling.line.target, "TYPE:ID, the type by interface or wire name")->required();
+  call->add_option("METHOD", calling.line.method, "The method, by interface or wire name")->required();
+  call->add_option("ARGS", calling.line.assignments,
+                   "name=JSON per parameter (text, enumeration tags and TYPE:ID references may go unquoted)");
+  call->add_option("--args", calling.line.argsFile, "A JSON object of name: value, read first");
+  call->add_option("--url", calling.url, "Where to call (default: $PELK_URL); sim: is a simulated cluster in process");
+  call->add_option("--version", calling.version, "Version to call at (default: the newest of pelk)");
+  call->add_flag("--xml", calling.xml, "Carry the call in XML rather than JSON");
+  call->add_flag("--pretty", calling.pretty, "Indent the result");
+  call->footer("Example: pelkctl call --url sim: HostSystem:host-1 enterMaintenanceMode timeout=60\n");
+
   if (argc > 1 && argv[1][0] != '-') {
     const std::string word = argv[1];
     bool known = false;
@@ -220,6 +267,7 @@ int main(int argc, char** argv) {
     }
     if (*encode) return RunTranscode(encoding);
     if (*decode) return RunTranscode(decoding);
+    if (*call) return RunCall(calling);
   } catch (const UsageError& e) {
     std::cerr << "pelkctl: " << e.what() << "\n";
     return ExitCode::kUsageError;

@@ -4,6 +4,7 @@
 // directory and encodes the answer or the fault, and the client half decodes
 // that. What a network transport would do, minus the network.
 #include <zamli/calls/object_directory.h>
+#include <zamli/calls/stub.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/serve.h>
 
