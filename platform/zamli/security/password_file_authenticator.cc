@@ -1,8 +1,7 @@
 #include <haldun/exception.h>
-#include <zamli/security/password_file_authenticator.h>
-
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <zamli/security/password_file_authenticator.h>
 
 #include <fstream>
 #include <sstream>
