@@ -151,15 +151,6 @@ TEST(Authorization, ReadingAPropertyNeedsItsPrivilege) {
   EXPECT_EQ(served, 1);
 }
 
-TEST(Authorization, AGrantHoldsOnlyOnItsObject) {
-  RoleAuthorizer roles = RoleAuthorizer::FromFile(WriteFile("roles", kRoles));
-  EXPECT_TRUE(roles.Holds("keeper", "Locker.Move", "home"));
-  EXPECT_FALSE(roles.Holds("keeper", "Locker.Move", "far"));
-  EXPECT_TRUE(roles.Holds("keeper", "Locker.Open", "anything"));
-  EXPECT_TRUE(roles.Holds("admin", "Any.Privilege", "anything"));
-  EXPECT_FALSE(roles.Holds("nobody", "Locker.Open", "home"));
-}
-
 TEST(Authorization, PrincipalsAreProvedByTheDigestsOfTheUsersFile) {
   const std::string users = "# alice logs in, the robot uses a token\nalice password " +
                             PasswordFileAuthenticator::Digest("secret") + "\nrobot token " +

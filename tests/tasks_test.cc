@@ -23,6 +23,7 @@
 #include <future>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -32,13 +33,19 @@ using Zamli::MoRef;
 using Zamli::Core::PropertyCollector;
 
 // Starts a task for every drain: "ok" ends with a result once the follower
-// has seen half the work done, "busy" with a fault, "stuck" when released.
+// has seen half the work done, "busy" with a fault, "stuck" when released,
+// "patient" once cancelled.
 class Locker : public Pelktest::LockerServer {
  public:
   Locker(const std::string& id, Qor::Services::TaskRegistry& tasks) : LockerServer(id), tasks_(tasks) {}
   std::string GetLabel() override { return "locker " + _GetRef()->GetId(); }
   void Drain(const std::string& how, Ref<MoRef>& result) override {
     result = tasks_.Start("pelktest.Locker.drain", [this, how](Qor::Services::TaskProgress& progress) {
+      if (how == "patient") {
+        started.set_value();
+        while (!progress.IsCancelled()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return Ref<Zamli::Any>();
+      }
       if (how == "busy") {
         Ref<Pelktest::BusyFault> fault(new Pelktest::BusyFault());
         fault->retryAfter = 7;
@@ -46,10 +53,10 @@ class Locker : public Pelktest::LockerServer {
       }
       progress.SetProgress(50);
       (how == "stuck" ? released : halfSeen).get_future().wait();
-      return Zamli::Box(std::string("drained"));
+      return Ref<Zamli::Any>(Zamli::Box(std::string("drained")));
     });
   }
-  std::promise<void> halfSeen, released;
+  std::promise<void> halfSeen, released, started;
 
  private:
   Qor::Services::TaskRegistry& tasks_;
@@ -141,6 +148,16 @@ TEST_F(Tasks, FollowingATaskThatDoesNotEndTimesOut) {
   EXPECT_THROW(Qor::Services::WaitForTask(wire, *task, options), Qor::Services::TaskTimeoutException);
   locker->released.set_value();
   EXPECT_TRUE(Qor::Services::WaitForTask(wire, *task, Quick()));
+}
+
+TEST_F(Tasks, ACancelledTaskIsToldSo) {
+  Ref<MoRef> task = Drain("patient");
+  locker->started.get_future().wait();
+  Qor::TaskStub(task.Get(), &wire, nullptr).CancelTask();
+  EXPECT_FALSE(Qor::Services::WaitForTask(wire, *task, Quick()));
+  auto contents = Retrieve({task}, {"info.cancelled"});
+  auto* cancelled = static_cast<Zamli::KeyAnyValue*>(contents->Get(0)->GetPropSet()->Get(0));
+  EXPECT_TRUE(static_cast<Zamli::Primitive<bool>*>(cancelled->value.Get())->GetValue());
 }
 
 TEST_F(Tasks, TheCollectorReadsPropertiesOfServedObjects) {

@@ -24,7 +24,8 @@ class ZAMLI_EXPORT RoleAuthorizer : public Authorizer {
   // be read, is Haldun::InvalidArgumentException naming the file and line.
   static RoleAuthorizer FromFile(const std::string& path);
 
-  // An empty object id grants the privilege on every object.
+  // An empty object id grants the privilege on every object. Grant before
+  // serving: checks read the grants without a lock.
   void Grant(const std::string& principal, const std::string& privilege, const std::string& objectId = {});
 
   // Whether `principal` holds `privilege` on the object `objectId`.
