@@ -102,7 +102,7 @@ void RoleAuthorizer::Authorize(const std::string& principal, const MoRef& target
     const char* privilege = params[i].privilege;
     if (privilege == nullptr || NeedsNothing(privilege)) continue;
     if (params[i].type != nullptr && params[i].type->kind != kManagedKind) {
-      // A value that names no object (a specification of the work) is held
+      // A value that names no object (a description of the work) is held
       // to the privilege on the target the work is done on.
       if (args[i]) Require(principal, privilege, target);
       continue;
