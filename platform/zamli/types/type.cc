@@ -199,4 +199,11 @@ ManagedMethod* ManagedObjectType::FindMethodByWsdlName(std::string_view wsdlName
   return nullptr;
 }
 
+ManagedMethod* ManagedObjectType::FindPropertyReader(std::string_view name) const {
+  for (int p = 0; p < propertyCount_; ++p) {
+    if (name == managedInfo_->properties[p].name) return members_[static_cast<size_t>(methodCount_ + p)];
+  }
+  return nullptr;
+}
+
 }  // namespace Zamli

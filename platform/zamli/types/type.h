@@ -169,6 +169,8 @@ class ZAMLI_EXPORT ManagedObjectType : public Type {
   ManagedMethod* GetMember(int memberIndex) const;
   ManagedMethod* FindMethod(std::string_view name) const;
   ManagedMethod* FindMethodByWsdlName(std::string_view wsdlName) const;
+  // The reader of the property `name`; null when the type has none.
+  ManagedMethod* FindPropertyReader(std::string_view name) const;
 
  private:
   const ManagedTypeInfo* managedInfo_;
