@@ -3,10 +3,12 @@
 // declared result at that version; scripts stage results, faults and delays.
 #include <answers.h>
 #include <gtest/gtest.h>
+#include <qor-services/wait_for_task.h>
 #include <simulator.h>
 #include <zamli/calls/server_call_scope.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
+#include <zamli/wire/loopback.h>
 #include <zamli/wire/serve.h>
 
 #include <chrono>
@@ -97,6 +99,39 @@ TEST(Simulator, TheSameSeedGivesTheSameAnswers) {
   ASSERT_TRUE(a);
   EXPECT_TRUE(Zamli::AreEqual(a.Get(), Call(again, json, request).Get()));
   EXPECT_FALSE(Zamli::AreEqual(a.Get(), Call(other, json, request).Get()));
+}
+
+TEST(Simulator, TasksRunToTheirEndAndPropertiesReadThroughTheCollector) {
+  Pelksim::SimulatorOptions options;
+  options.taskDuration = std::chrono::milliseconds(50);
+  Pelksim::Simulator simulator(std::move(options));
+  const Codec json("json", VersionNamed("pelk.version.version25"));
+  Zamli::Wire::LoopbackAdapter adapter(json, simulator);
+  Haldun::Ref<Zamli::Any> task = Call(
+      simulator, json,
+      R"({"_method":"EnterMaintenanceMode_Task","_this":{"_typeName":"ManagedObjectReference","type":"HostSystem","value":"host-3"},"timeout":5})");
+  auto* ref = dynamic_cast<Zamli::MoRef*>(task.Get());
+  ASSERT_NE(ref, nullptr);
+  EXPECT_EQ(ref->GetTypeName(), "qor.Task");
+  std::vector<int> progress;
+  Qor::Services::WaitOptions wait;
+  wait.pollInterval = std::chrono::milliseconds(5);
+  wait.onProgress = [&](int percent) { progress.push_back(percent); };
+  EXPECT_FALSE(Qor::Services::WaitForTask(adapter, *ref, wait));  // no result, and no fault
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), 100);
+
+  // A property of an object of the inventory, made up at the caller's version.
+  const std::string read = json.EncodeRequest(
+      *Haldun::Ref<Zamli::MoRef>(new Zamli::MoRef("kettar.query.PropertyCollector", "propertyCollector")),
+      *dynamic_cast<const Zamli::ManagedObjectType*>(
+           Zamli::TypeRegistry::Instance().FindByName("kettar.query.PropertyCollector"))
+           ->FindMethod("retrieveContents"),
+      {json.DecodeValue(
+          R"([{"objects":[{"_typeName":"ManagedObjectReference","type":"HostSystem","value":"host-1"}],"pathSet":["name"]}])",
+          *Zamli::TypeRegistry::Instance().FindByName("kettar.query.PropertyCollector.FilterSpec")->GetArrayType())});
+  const std::string answer = Zamli::Wire::Serve(json, simulator, read);
+  EXPECT_NE(answer.find(R"("key":"name","value":{"_typeName":"string")"), std::string::npos) << answer;
 }
 
 TEST(Simulator, ScriptsStageResultsFaultsAndDelaysAndTheLogSaysSo) {

@@ -19,8 +19,10 @@ constexpr Population kPopulations[] = {
     {"qor.Datastore", "datastore-", 2},
     {"qor.Network", "network-", 2},
     {"qor.VirtualMachine", "vm-", 4},
-    {"kettar.query.PropertyCollector", "propertyCollector", 0},
 };
+
+// Served for real by the simulator, not made up.
+bool ServedForReal(const std::string& type) { return type == "qor.Task" || type == "kettar.query.PropertyCollector"; }
 
 }  // namespace
 
@@ -37,15 +39,13 @@ bool DerivesFrom(const Zamli::ManagedObjectType& type, const Zamli::ManagedObjec
 Inventory::Inventory() {
   for (const Zamli::Type* t : Zamli::TypeRegistry::Instance().GetAllTypes()) {
     auto* managed = dynamic_cast<const Zamli::ManagedObjectType*>(t);
-    if (managed == nullptr || t->GetName() == "kettar.ManagedObject") continue;
+    if (managed == nullptr || t->GetName() == "kettar.ManagedObject" || ServedForReal(t->GetName())) continue;
     types_.push_back(managed);
     std::vector<std::string>& ids = ids_[t->GetName()];
     auto population = std::find_if(std::begin(kPopulations), std::end(kPopulations),
                                    [&](const Population& p) { return t->GetName() == p.type; });
     if (population == std::end(kPopulations)) {
       ids.push_back(t->GetWsdlName() + "-1");
-    } else if (population->count == 0) {
-      ids.emplace_back(population->prefix);  // a singleton, named as such
     } else {
       for (int i = 1; i <= population->count; ++i) ids.push_back(population->prefix + std::to_string(i));
     }
