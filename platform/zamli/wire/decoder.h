@@ -447,9 +447,15 @@ class Decoder {
   }
 
   void CheckText(std::string_view text) {
-    if (!N::kValidatesUtf8 && !IsValidUtf8(text)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8");
-    if (!N::kControlCharacters && HasControlCharacter(text)) {
-      path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
+    if constexpr (!N::kValidatesUtf8 || !N::kControlCharacters) {
+      switch (FindTextFault(text, !N::kControlCharacters)) {
+        case TextFault::kNone:
+          return;
+        case TextFault::kNotUtf8:
+          path_.Fail(Problem::kInvalidArgument, "not valid UTF-8");
+        case TextFault::kControl:
+          path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
+      }
     }
   }
 

@@ -1,3 +1,4 @@
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/json/json_writer.h>
 #include <zamli/wire/scalars.h>
 
@@ -25,8 +26,12 @@ void JsonWriter::OpenBox(TypeTag tag) {
 void JsonWriter::Quoted(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   out_ += '"';
+  // Runs of plain characters are copied whole.
+  auto flagged = [](uint64_t word) {
+    return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '"') | Bytes::AnyEqual(word, '\\');
+  };
   size_t plain = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; (i = Bytes::SkipWords(text, i, flagged)) < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x20 && c != '"' && c != '\\') continue;
     out_.append(text.data() + plain, i - plain);

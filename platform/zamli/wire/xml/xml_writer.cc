@@ -1,3 +1,4 @@
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/xml/xml_writer.h>
 
@@ -19,8 +20,13 @@ void XmlWriter::Start(std::string_view name, TypeTag tag) {
 
 void XmlWriter::Escaped(std::string_view text, bool attribute) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  // Runs of plain characters are copied whole.
+  auto flagged = [attribute](uint64_t word) {
+    return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '&') | Bytes::AnyEqual(word, '<') |
+           Bytes::AnyEqual(word, '>') | (attribute ? Bytes::AnyEqual(word, '"') : 0);
+  };
   size_t plain = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; (i = Bytes::SkipWords(text, i, flagged)) < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
     const char* entity = nullptr;
     switch (c) {
