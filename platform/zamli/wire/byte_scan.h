@@ -33,4 +33,18 @@ inline size_t SkipWords(std::string_view text, size_t from, Test test) {
   return from;
 }
 
+// True when no byte of `text` is one that `test` flags. Short tails are
+// read as the last eight bytes, overlapping the words before.
+template <class Test>
+inline bool NoneFlagged(std::string_view text, Test test) {
+  if (text.size() < 8) {
+    char word[8] = {};
+    std::memcpy(word, text.data(), text.size());
+    // Padded with blanks, which no text test flags.
+    return !test(Load(word) | (~uint64_t{0} << (8 * text.size()) & (kOnes * ' ')));
+  }
+  size_t i = SkipWords(text, 0, test);
+  return i == text.size() || (i > text.size() - 8 && !test(Load(text.data() + text.size() - 8)));
+}
+
 }  // namespace Zamli::Wire::Bytes

@@ -93,6 +93,8 @@ void Fail(Problem problem, const std::string& rawPath, const std::string& rawMes
   __builtin_unreachable();  // ThrowInternal always throws
 }
 
+void Path::Grow() { frames_.resize(2 * frames_.size() + 16); }
+
 std::string Path::ToString() const {
   std::string out;
   for (size_t i = 0; i < size_; ++i) {

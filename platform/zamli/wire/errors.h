@@ -37,9 +37,10 @@ class Path {
     int index;
   };
   void Add(const Frame& frame) {
-    if (size_ == frames_.size()) frames_.resize(2 * size_ + 16);
+    if (size_ == frames_.size()) Grow();
     frames_[size_++] = frame;
   }
+  void Grow();
   std::vector<Frame> frames_;
   size_t size_ = 0;
 };
