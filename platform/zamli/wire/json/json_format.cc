@@ -28,7 +28,10 @@ bool GoodText(const char* s, rapidjson::SizeType n) {
 
 class BoundedHandler {
  public:
-  BoundedHandler(JsonDocument& doc, int maxNesting) : doc_(doc), maxNesting_(maxNesting) {}
+  // `escapes`: whether the document has a \u escape, the only way to a
+  // lone surrogate in text that is otherwise valid UTF-8.
+  BoundedHandler(JsonDocument& doc, int maxNesting, bool escapes)
+      : doc_(doc), maxNesting_(maxNesting), escapes_(escapes) {}
   bool Null() { return doc_.Null(); }
   bool Bool(bool b) { return doc_.Bool(b); }
   // Numbers arrive as text (kParseNumbersAsStringsFlag), kept marked.
@@ -66,7 +69,7 @@ class BoundedHandler {
 
  private:
   bool Checked(const char* s, rapidjson::SizeType n) {
-    badText_ = !GoodText(s, n);
+    badText_ = escapes_ && !GoodText(s, n);
     return !badText_;
   }
   bool Deeper() {
@@ -76,6 +79,7 @@ class BoundedHandler {
   }
   JsonDocument& doc_;
   int maxNesting_;
+  bool escapes_;
   int depth_ = 0;
   bool tooDeep_ = false;
   bool badText_ = false;
@@ -221,7 +225,11 @@ class MemberCheck {
     }
     order_.resize(n);
     for (rapidjson::SizeType i = 0; i < n; ++i) order_[i] = i;
-    std::sort(order_.begin(), order_.end(), [&](auto a, auto b) { return name(a) < name(b); });
+    // Any order that puts equal names together will do: by length, then bytes.
+    std::sort(order_.begin(), order_.end(), [&](auto a, auto b) {
+      std::string_view x = name(a), y = name(b);
+      return x.size() != y.size() ? x.size() < y.size() : std::memcmp(x.data(), y.data(), x.size()) < 0;
+    });
     for (rapidjson::SizeType i = 1; i < n; ++i) {
       if (name(order_[i]) == name(order_[i - 1])) Twice(name(order_[i]));
     }
@@ -257,7 +265,7 @@ void Parse(const Codec& codec, std::string_view document, Parsed& parsed) {
   const bool valid = FindTextFault(document, false) == TextFault::kNone;
   if (valid) parsed.text.Assign(document);
   auto generate = [&](JsonDocument& target) {
-    BoundedHandler handler(target, maxNesting);
+    BoundedHandler handler(target, maxNesting, !valid || document.find("\\u") != std::string_view::npos);
     bool ok;
     if (valid) {
       rapidjson::InsituStringStream input(parsed.text.Begin());
