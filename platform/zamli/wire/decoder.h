@@ -70,14 +70,16 @@ class Decoder {
     Haldun::Ref<Any> result(created);
     Charge(kObjectBytes + type->GetAllProperties().size() * kPropertyBytes);
     const std::vector<PropertyRef>& all = type->GetAllProperties();
-    std::string seen(all.size(), '\0');
+    // Which properties were given: a frame on a stack all objects share.
+    const size_t seen = seen_.size();
+    seen_.resize(seen + all.size(), 0);
     size_t hint = 0;
     node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
       size_t at = Find(all, name, hint);
       path_.Push(name);
       if (at == all.size()) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
-      if (seen[at]) path_.Fail(Problem::kInvalidArgument, "given more than once");
-      seen[at] = 1;
+      if (seen_[seen + at]) path_.Fail(Problem::kInvalidArgument, "given more than once");
+      seen_[seen + at] = 1;
       hint = at + 1;
       const PropertyRef& p = all[at];
       if (!versions_.Includes(p.info->version)) NotInVersion("the property");
@@ -87,11 +89,12 @@ class Decoder {
     });
     for (size_t i = 0; i < all.size(); ++i) {
       const PropertyInfo& info = *all[i].info;
-      if (!seen[i] && IsRequiredValue(info) && versions_.Includes(info.version)) {
+      if (!seen_[seen + i] && IsRequiredValue(info) && versions_.Includes(info.version)) {
         path_.Push(info.name);
         path_.Fail(Problem::kInvalidArgument, "required, but missing");
       }
     }
+    seen_.resize(seen);
     Leave();
     return result;
   }
@@ -447,9 +450,15 @@ class Decoder {
   }
 
   void CheckText(std::string_view text) {
-    if (!N::kValidatesUtf8 && !IsValidUtf8(text)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8");
-    if (!N::kControlCharacters && HasControlCharacter(text)) {
-      path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
+    if constexpr (!N::kValidatesUtf8 || !N::kControlCharacters) {
+      switch (FindTextFault(text, !N::kControlCharacters)) {
+        case TextFault::kNone:
+          return;
+        case TextFault::kNotUtf8:
+          path_.Fail(Problem::kInvalidArgument, "not valid UTF-8");
+        case TextFault::kControl:
+          path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
+      }
     }
   }
 
@@ -497,6 +506,7 @@ class Decoder {
   int depth_ = 0;
   bool secret_ = false;
   std::string scratch_;
+  std::vector<char> seen_;
 };
 
 }  // namespace Zamli::Wire

@@ -334,9 +334,13 @@ class Encoder {
   }
 
   void CheckText(std::string_view value) {
-    if (!IsValidUtf8(value)) path_.Fail(Problem::kInvalidArgument, "not valid UTF-8: " + Quote(value));
-    if (!W::kControlCharacters && HasControlCharacter(value)) {
-      path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
+    switch (FindTextFault(value, !W::kControlCharacters)) {
+      case TextFault::kNone:
+        return;
+      case TextFault::kNotUtf8:
+        path_.Fail(Problem::kInvalidArgument, "not valid UTF-8: " + Quote(value));
+      case TextFault::kControl:
+        path_.Fail(Problem::kInvalidArgument, "XML cannot carry control characters other than tab and line breaks");
     }
   }
 

@@ -93,9 +93,12 @@ void Fail(Problem problem, const std::string& rawPath, const std::string& rawMes
   __builtin_unreachable();  // ThrowInternal always throws
 }
 
+void Path::Grow() { frames_.resize(2 * frames_.size() + 16); }
+
 std::string Path::ToString() const {
   std::string out;
-  for (const Frame& f : frames_) {
+  for (size_t i = 0; i < size_; ++i) {
+    const Frame& f = frames_[i];
     if (f.index >= 0) {
       out += '[';
       out += std::to_string(f.index);

@@ -18,12 +18,13 @@ enum class Problem {
 [[noreturn]] void Fail(Problem problem, const std::string& path, const std::string& message);
 
 // Where a reader or writer is: a stack of names and array indexes, turned
-// into a path only when an error needs one.
+// into a path only when an error needs one. Pushing and popping are a store
+// and a count: they happen for every value.
 class Path {
  public:
-  void Push(std::string_view name) { frames_.push_back(Frame{name, -1}); }
-  void PushIndex(int index) { frames_.push_back(Frame{{}, index}); }
-  void Pop() { frames_.pop_back(); }
+  void Push(std::string_view name) { Add(Frame{name, -1}); }
+  void PushIndex(int index) { Add(Frame{{}, index}); }
+  void Pop() { --size_; }
   std::string ToString() const;
 
   [[noreturn]] void Fail(Problem problem, const std::string& message) const {
@@ -35,7 +36,13 @@ class Path {
     std::string_view name;
     int index;
   };
+  void Add(const Frame& frame) {
+    if (size_ == frames_.size()) Grow();
+    frames_[size_++] = frame;
+  }
+  void Grow();
   std::vector<Frame> frames_;
+  size_t size_ = 0;
 };
 
 // Bad input as a message may show it: a fault must itself travel, so bytes

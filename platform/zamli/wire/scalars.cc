@@ -1,4 +1,5 @@
 #include <haldun/exception.h>
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/scalars.h>
 
 #include <charconv>
@@ -163,44 +164,69 @@ bool ParseDateTime(std::string_view text, Haldun::System::DateTime& value) {
   }
 }
 
-bool IsValidUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    int extra;
-    uint32_t code;
-    if ((c & 0xe0) == 0xc0) {
-      extra = 1;
-      code = c & 0x1f;
-    } else if ((c & 0xf0) == 0xe0) {
-      extra = 2;
-      code = c & 0x0f;
-    } else if ((c & 0xf8) == 0xf0) {
-      extra = 3;
-      code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p <= extra) return false;
-    for (int i = 1; i <= extra; ++i) {
-      if ((p[i] & 0xc0) != 0x80) return false;
-      code = (code << 6) | (p[i] & 0x3f);
-    }
-    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[extra] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return false;
-    p += extra + 1;
+namespace {
+// The length of the well-formed UTF-8 sequence starting with the non-ASCII
+// byte at `p` (no overlong forms, no surrogates), or 0.
+size_t SequenceLength(const unsigned char* p, const unsigned char* end) {
+  unsigned char c = *p;
+  int extra;
+  uint32_t code;
+  if ((c & 0xe0) == 0xc0) {
+    extra = 1;
+    code = c & 0x1f;
+  } else if ((c & 0xf0) == 0xe0) {
+    extra = 2;
+    code = c & 0x0f;
+  } else if ((c & 0xf8) == 0xf0) {
+    extra = 3;
+    code = c & 0x07;
+  } else {
+    return 0;
   }
-  return true;
+  if (end - p <= extra) return 0;
+  for (int i = 1; i <= extra; ++i) {
+    if ((p[i] & 0xc0) != 0x80) return 0;
+    code = (code << 6) | (p[i] & 0x3f);
+  }
+  static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+  if (code < kSmallest[extra] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return 0;
+  return static_cast<size_t>(extra) + 1;
 }
 
+bool IsControl(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+}  // namespace
+
+TextFault FindTextFault(std::string_view text, bool refuseControls) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = bytes + text.size();
+  bool control = false;
+  // Runs of plain ASCII go a word at a time; a control character found
+  // still leaves the rest to be checked for malformed UTF-8, which counts first.
+  auto flagged = [&](uint64_t word) {
+    return Bytes::AnyHigh(word) | (refuseControls && !control ? Bytes::AnyBelow(word, 0x20) : 0);
+  };
+  size_t i = 0;
+  while ((i = Bytes::SkipWords(text, i, flagged)) < text.size()) {
+    unsigned char c = bytes[i];
+    if (c < 0x80) {
+      control = control || IsControl(c);
+      ++i;
+      continue;
+    }
+    size_t n = SequenceLength(bytes + i, end);
+    if (n == 0) return TextFault::kNotUtf8;
+    i += n;
+  }
+  return refuseControls && control ? TextFault::kControl : TextFault::kNone;
+}
+
+bool IsValidUtf8(std::string_view text) { return FindTextFault(text, false) == TextFault::kNone; }
+
 bool HasControlCharacter(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') return true;
+  size_t i = 0;
+  while ((i = Bytes::SkipWords(text, i, [](uint64_t word) { return Bytes::AnyBelow(word, 0x20); })) < text.size()) {
+    if (IsControl(static_cast<unsigned char>(text[i]))) return true;
+    ++i;
   }
   return false;
 }

@@ -38,4 +38,9 @@ bool IsValidUtf8(std::string_view text);
 // carriage return: characters XML 1.0 cannot carry.
 bool HasControlCharacter(std::string_view text);
 
+// Both checks in one pass, for text about to travel: malformed UTF-8 is
+// reported first, wherever it is; control characters only when refused.
+enum class TextFault { kNone, kNotUtf8, kControl };
+TextFault FindTextFault(std::string_view text, bool refuseControls);
+
 }  // namespace Zamli::Wire

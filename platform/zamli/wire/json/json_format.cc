@@ -28,7 +28,10 @@ bool GoodText(const char* s, rapidjson::SizeType n) {
 
 class BoundedHandler {
  public:
-  BoundedHandler(JsonDocument& doc, int maxNesting) : doc_(doc), maxNesting_(maxNesting) {}
+  // `escapes`: whether the document has a \u escape, the only way to a
+  // lone surrogate in text that is otherwise valid UTF-8.
+  BoundedHandler(JsonDocument& doc, int maxNesting, bool escapes)
+      : doc_(doc), maxNesting_(maxNesting), escapes_(escapes) {}
   bool Null() { return doc_.Null(); }
   bool Bool(bool b) { return doc_.Bool(b); }
   // Numbers arrive as text (kParseNumbersAsStringsFlag), kept marked.
@@ -37,7 +40,14 @@ class BoundedHandler {
   bool Int64(int64_t) { return false; }
   bool Uint64(uint64_t) { return false; }
   bool Double(double) { return false; }
-  bool RawNumber(const char* s, rapidjson::SizeType n, bool) {
+  bool RawNumber(const char* s, rapidjson::SizeType n, bool copy) {
+    if (!copy) {
+      // In place: the byte before a number is a separator, a blank or the
+      // spare byte before the text, which the parser has passed.
+      char* marked = const_cast<char*>(s) - 1;
+      *marked = kNumberMark;
+      return doc_.String(marked, n + 1, false);
+    }
     number_.assign(1, kNumberMark);
     number_.append(s, n);
     return doc_.String(number_.data(), n + 1, true);
@@ -59,7 +69,7 @@ class BoundedHandler {
 
  private:
   bool Checked(const char* s, rapidjson::SizeType n) {
-    badText_ = !GoodText(s, n);
+    badText_ = escapes_ && !GoodText(s, n);
     return !badText_;
   }
   bool Deeper() {
@@ -69,6 +79,7 @@ class BoundedHandler {
   }
   JsonDocument& doc_;
   int maxNesting_;
+  bool escapes_;
   int depth_ = 0;
   bool tooDeep_ = false;
   bool badText_ = false;
@@ -136,7 +147,36 @@ class PathTracker : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, PathT
 constexpr unsigned kParseFlags =
     rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
 
+// Text already known to be valid UTF-8, read in place.
+constexpr unsigned kInsituFlags =
+    rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+
 using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, CountingAllocator>;
+
+// A copy of the document that the parser decodes its strings into: a spare
+// byte before it (for a number's mark), a NUL after it, and blank room for
+// the parser's reads of sixteen bytes at a time. It counts against the
+// decode's budget.
+class InsituText {
+ public:
+  InsituText() = default;
+  InsituText(const InsituText&) = delete;
+  InsituText& operator=(const InsituText&) = delete;
+  ~InsituText() { CountingAllocator::Free(block_); }
+
+  void Assign(std::string_view document) {
+    block_ = static_cast<char*>(CountingAllocator().Malloc(document.size() + kSpare + kRoom));
+    block_[0] = ' ';
+    std::memcpy(block_ + kSpare, document.data(), document.size());
+    std::memset(block_ + kSpare + document.size(), 0, kRoom);
+  }
+  char* Begin() { return block_ + kSpare; }
+
+ private:
+  static constexpr size_t kSpare = 1;
+  static constexpr size_t kRoom = 32;
+  char* block_ = nullptr;
+};
 
 // Where in the document the parser stopped, as a path.
 std::string ErrorPath(std::string_view document) {
@@ -185,7 +225,11 @@ class MemberCheck {
     }
     order_.resize(n);
     for (rapidjson::SizeType i = 0; i < n; ++i) order_[i] = i;
-    std::sort(order_.begin(), order_.end(), [&](auto a, auto b) { return name(a) < name(b); });
+    // Any order that puts equal names together will do: by length, then bytes.
+    std::sort(order_.begin(), order_.end(), [&](auto a, auto b) {
+      std::string_view x = name(a), y = name(b);
+      return x.size() != y.size() ? x.size() < y.size() : std::memcmp(x.data(), y.data(), x.size()) < 0;
+    });
     for (rapidjson::SizeType i = 1; i < n; ++i) {
       if (name(order_[i]) == name(order_[i - 1])) Twice(name(order_[i]));
     }
@@ -200,7 +244,13 @@ class MemberCheck {
   std::vector<rapidjson::SizeType> order_;
 };
 
-void Parse(const Codec& codec, std::string_view document, JsonDocument& doc) {
+// A parsed document and the text its strings point into.
+struct Parsed {
+  InsituText text;
+  JsonDocument doc;
+};
+
+void Parse(const Codec& codec, std::string_view document, Parsed& parsed) {
   CheckSize(codec, document);
   // The parser takes U+0000 for the end of its input: nothing could follow.
   if (size_t nul = document.find('\0'); nul != std::string_view::npos) {
@@ -210,15 +260,26 @@ void Parse(const Codec& codec, std::string_view document, JsonDocument& doc) {
   int maxNesting = 2 * codec.GetLimits().maxDepth + 4;
   Reader reader;
   bool tooDeep = false, badText = false;
+  // Text that is all valid UTF-8 is parsed in place without checking it
+  // again; other text goes through the checking parser, which says where.
+  const bool valid = FindTextFault(document, false) == TextFault::kNone;
+  if (valid) parsed.text.Assign(document);
   auto generate = [&](JsonDocument& target) {
-    rapidjson::MemoryStream bytes(document.data(), document.size());
-    rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(bytes);
-    BoundedHandler handler(target, maxNesting);
-    bool ok = !reader.Parse<kParseFlags>(input, handler).IsError();
+    BoundedHandler handler(target, maxNesting, !valid || document.find("\\u") != std::string_view::npos);
+    bool ok;
+    if (valid) {
+      rapidjson::InsituStringStream input(parsed.text.Begin());
+      ok = !reader.Parse<kInsituFlags>(input, handler).IsError();
+    } else {
+      rapidjson::MemoryStream bytes(document.data(), document.size());
+      rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(bytes);
+      ok = !reader.Parse<kParseFlags>(input, handler).IsError();
+    }
     tooDeep = handler.TooDeep();
     badText = handler.BadText();
     return ok;
   };
+  JsonDocument& doc = parsed.doc;
   doc.Populate(generate);
   if (tooDeep) {
     Fail(Problem::kInvalidArgument, "",
@@ -304,8 +365,9 @@ std::string JsonFormat::EncodeValue(const Codec& codec, const Any* value, const 
 
 Haldun::Ref<Any> JsonFormat::DecodeValue(const Codec& codec, std::string_view document, const Type& declared) const {
   Declared d = DeclaredOf(declared);
-  JsonDocument doc;
-  Parse(codec, document, doc);
+  Parsed parsed;
+  Parse(codec, document, parsed);
+  const JsonDocument& doc = parsed.doc;
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
   return decoder.Value(JsonNode(&doc), d);
@@ -322,8 +384,9 @@ std::string JsonFormat::EncodeRequest(const Codec& codec, const MoRef& target, c
 }
 
 Request JsonFormat::DecodeRequest(const Codec& codec, std::string_view document) const {
-  JsonDocument doc;
-  Parse(codec, document, doc);
+  Parsed parsed;
+  Parse(codec, document, parsed);
+  const JsonDocument& doc = parsed.doc;
   const JsonValue& call = RequireObject(doc);
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
@@ -344,8 +407,9 @@ std::string JsonFormat::EncodeResponse(const Codec& codec, const ManagedMethod& 
 Haldun::Ref<Any> JsonFormat::DecodeResponse(const Codec& codec, std::string_view document,
                                             const ManagedMethod& method) const {
   const MethodInfo& info = CallableMethod(codec, method);
-  JsonDocument doc;
-  Parse(codec, document, doc);
+  Parsed parsed;
+  Parse(codec, document, parsed);
+  const JsonDocument& doc = parsed.doc;
   const JsonValue& response = RequireObject(doc);
   VersionFilter versions(codec.GetVersion());
   Decoder<JsonNode> decoder(versions, codec.GetLimits());
@@ -363,8 +427,9 @@ std::string JsonFormat::EncodeFault(const Codec& codec, const MethodFault& fault
 }
 
 Haldun::Ref<MethodFault> JsonFormat::DecodeFault(const Codec& codec, std::string_view document) const {
-  JsonDocument doc;
-  Parse(codec, document, doc);
+  Parsed parsed;
+  Parse(codec, document, parsed);
+  const JsonDocument& doc = parsed.doc;
   const JsonValue& response = RequireObject(doc);
   const JsonValue* fault = MemberOf(response, "fault");
   if (fault == nullptr) Fail(Problem::kInvalidArgument, "", "not a fault document");

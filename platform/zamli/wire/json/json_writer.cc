@@ -1,19 +1,44 @@
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/json/json_writer.h>
 #include <zamli/wire/scalars.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace Zamli::Wire {
+
+namespace {
+constexpr auto NeedsEscape = [](uint64_t word) {
+  return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '"') | Bytes::AnyEqual(word, '\\');
+};
+}  // namespace
 
 void JsonWriter::Key(std::string_view name) {
   if (frames_.empty()) return;
   Frame& f = frames_.back();
-  if (!f.first) out_ += ',';
+  const bool comma = !f.first;
   f.first = false;
+  if (!f.array && Bytes::NoneFlagged(name, NeedsEscape)) {
+    // ,"name": in one step: names seldom need escapes.
+    char* p = Extend(name.size() + 3 + comma);
+    if (comma) *p++ = ',';
+    *p++ = '"';
+    std::memcpy(p, name.data(), name.size());
+    p[name.size()] = '"';
+    p[name.size() + 1] = ':';
+    return;
+  }
+  if (comma) out_ += ',';
   if (!f.array) {
     Quoted(name);
     out_ += ':';
   }
+}
+
+char* JsonWriter::Extend(size_t bytes) {
+  size_t at = out_.size();
+  out_.resize(at + bytes);
+  return out_.data() + at;
 }
 
 void JsonWriter::OpenBox(TypeTag tag) {
@@ -24,9 +49,17 @@ void JsonWriter::OpenBox(TypeTag tag) {
 
 void JsonWriter::Quoted(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
+  if (Bytes::NoneFlagged(text, NeedsEscape)) {
+    char* p = Extend(text.size() + 2);
+    *p = '"';
+    std::memcpy(p + 1, text.data(), text.size());
+    p[text.size() + 1] = '"';
+    return;
+  }
   out_ += '"';
+  // Runs of plain characters are copied whole.
   size_t plain = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; (i = Bytes::SkipWords(text, i, NeedsEscape)) < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x20 && c != '"' && c != '\\') continue;
     out_.append(text.data() + plain, i - plain);

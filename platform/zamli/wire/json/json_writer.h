@@ -37,6 +37,8 @@ class JsonWriter {
   // Opens the {"_typeName":T,"_value": box of a tagged non-object.
   void OpenBox(TypeTag tag);
   void Quoted(std::string_view text);
+  // `bytes` more at the end of the output, for the caller to fill.
+  char* Extend(size_t bytes);
 
   std::string& out_;
   std::vector<Frame> frames_;

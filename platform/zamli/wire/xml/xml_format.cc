@@ -1,6 +1,7 @@
 // The XML encoding: SOAP 1.1 envelopes around the values the shared encoder
 // and decoder write and read.
 #include <zamli/wire/budget.h>
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/decoder.h>
 #include <zamli/wire/encoder.h>
 #include <zamli/wire/formats.h>
@@ -111,7 +112,7 @@ class Scanner {
       pos = end + 2;
     }
     while (pos < doc_.size()) {
-      size_t next = doc_.find_first_of("<&", pos);
+      size_t next = NextMarkupOrReference(pos);
       if (depth_ == 0) Outside(doc_.substr(pos, next == std::string_view::npos ? next : next - pos));
       if (next == std::string_view::npos) return;
       if (depth_ == 0 && doc_[next] == '&') Refuse("malformed XML: a reference outside the root element");
@@ -120,6 +121,15 @@ class Scanner {
   }
 
  private:
+  // The next '<' or '&' at or after `from`, or npos: text runs a word at a time.
+  size_t NextMarkupOrReference(size_t from) const {
+    auto flagged = [](uint64_t word) { return Bytes::AnyEqual(word, '<') | Bytes::AnyEqual(word, '&'); };
+    for (size_t i = from; (i = Bytes::SkipWords(doc_, i, flagged)) < doc_.size(); ++i) {
+      if (doc_[i] == '<' || doc_[i] == '&') return i;
+    }
+    return std::string_view::npos;
+  }
+
   size_t Find(std::string_view what, size_t from) const {
     size_t at = doc_.find(what, from);
     return at == std::string_view::npos ? doc_.size() : at;
@@ -145,21 +155,26 @@ class Scanner {
 
   size_t Markup(size_t at) {
     std::string_view rest = doc_.substr(at);
-    if (rest.starts_with("<!--")) return Find("-->", at + 4) + 3;
-    if (rest.starts_with("<![CDATA[")) {
-      if (depth_ == 0) Refuse("malformed XML: a CDATA section outside the root element");
-      return Find("]]>", at + 9) + 3;
+    // Most markup is tags: tell the kinds apart by the byte after '<'.
+    const char second = rest.size() > 1 ? rest[1] : '\0';
+    if (second == '!') {
+      if (rest.starts_with("<!--")) return Find("-->", at + 4) + 3;
+      if (rest.starts_with("<![CDATA[")) {
+        if (depth_ == 0) Refuse("malformed XML: a CDATA section outside the root element");
+        return Find("]]>", at + 9) + 3;
+      }
+      Refuse("a document type declaration is refused");
     }
-    if (rest.starts_with("<?")) {
+    if (second == '?') {
       if (SameLetters(rest.substr(2, 3), "xml") && rest.size() > 5 && (IsBlankByte(rest[5]) || rest[5] == '?')) {
         Refuse("malformed XML: an XML declaration that does not begin the document");
       }
       return Find("?>", at + 2) + 2;
     }
-    if (rest.starts_with("<!")) Refuse("a document type declaration is refused");
-    if (rest.starts_with("</")) {
+    if (second == '/') {
       --depth_;
-      return Find(">", at) + 1;
+      size_t end = doc_.find('>', at);
+      return (end == std::string_view::npos ? doc_.size() : end) + 1;
     }
     if (depth_ == 0 && rooted_) Refuse("malformed XML: more than one root element");
     rooted_ = true;

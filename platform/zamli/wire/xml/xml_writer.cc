@@ -1,5 +1,9 @@
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/xml/xml_writer.h>
+
+#include <charconv>
+#include <cstring>
 
 namespace Zamli::Wire {
 
@@ -19,8 +23,13 @@ void XmlWriter::Start(std::string_view name, TypeTag tag) {
 
 void XmlWriter::Escaped(std::string_view text, bool attribute) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  // Runs of plain characters are copied whole.
+  auto flagged = [attribute](uint64_t word) {
+    return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '&') | Bytes::AnyEqual(word, '<') |
+           Bytes::AnyEqual(word, '>') | (attribute ? Bytes::AnyEqual(word, '"') : 0);
+  };
   size_t plain = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; (i = Bytes::SkipWords(text, i, flagged)) < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
     const char* entity = nullptr;
     switch (c) {
@@ -62,15 +71,48 @@ void XmlWriter::Escaped(std::string_view text, bool attribute) {
   out_.append(text.data() + plain, text.size() - plain);
 }
 
+namespace {
+constexpr auto NeedsEscapeInText = [](uint64_t word) {
+  return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '&') | Bytes::AnyEqual(word, '<') |
+         Bytes::AnyEqual(word, '>');
+};
+}  // namespace
+
 void XmlWriter::String(std::string_view name, std::string_view value, TypeTag tag) {
+  if (tag.empty() && nextAttributes_.empty() && Bytes::NoneFlagged(value, NeedsEscapeInText)) {
+    Element(name, value);
+    return;
+  }
   Open(name, tag);
   Escaped(value, false);
   Close(name);
 }
 
+void XmlWriter::Element(std::string_view name, std::string_view text) {
+  // <name>text</name> in one step: the common case.
+  const size_t at = out_.size();
+  out_.resize(at + 2 * name.size() + text.size() + 5);
+  char* p = out_.data() + at;
+  *p++ = '<';
+  std::memcpy(p, name.data(), name.size());
+  p += name.size();
+  *p++ = '>';
+  std::memcpy(p, text.data(), text.size());
+  p += text.size();
+  *p++ = '<';
+  *p++ = '/';
+  std::memcpy(p, name.data(), name.size());
+  p[name.size()] = '>';
+}
+
 void XmlWriter::Bool(std::string_view name, bool value, TypeTag tag) { Text(name, value ? "true" : "false", tag); }
 
 void XmlWriter::Integer(std::string_view name, int64_t value, TypeTag tag) {
+  if (tag.empty() && nextAttributes_.empty()) {
+    char digits[24];
+    Element(name, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+    return;
+  }
   Open(name, tag);
   AppendInteger(out_, value);
   Close(name);
@@ -83,6 +125,10 @@ void XmlWriter::Float(std::string_view name, float value, TypeTag tag) {
 }
 
 void XmlWriter::Text(std::string_view name, std::string_view value, TypeTag tag) {
+  if (tag.empty() && nextAttributes_.empty()) {
+    Element(name, value);
+    return;
+  }
   Open(name, tag);
   out_ += value;
   Close(name);

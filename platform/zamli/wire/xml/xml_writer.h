@@ -39,6 +39,8 @@ class XmlWriter {
 
  private:
   void Start(std::string_view name, TypeTag tag);
+  // An element of no attributes holding text that needs no escapes.
+  void Element(std::string_view name, std::string_view text);
   void Open(std::string_view name, TypeTag tag) {
     Start(name, tag);
     out_ += '>';

@@ -1,0 +1,50 @@
+#pragma once
+// Eight bytes at a time: the scans that text checks, writers and parsers
+// make over long runs of plain bytes. Each test answers nonzero when some
+// byte of the word matches; the caller then looks at the bytes one by one.
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace Zamli::Wire::Bytes {
+
+inline constexpr uint64_t kOnes = 0x0101010101010101ULL;
+inline constexpr uint64_t kHighs = 0x8080808080808080ULL;
+
+inline uint64_t Load(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// A byte at or above 0x80: not ASCII.
+inline uint64_t AnyHigh(uint64_t word) { return word & kHighs; }
+// A byte below `n` (n <= 0x80).
+inline uint64_t AnyBelow(uint64_t word, unsigned n) { return (word - kOnes * n) & ~word & kHighs; }
+// A byte equal to `c`.
+inline uint64_t AnyEqual(uint64_t word, unsigned char c) { return AnyBelow(word ^ (kOnes * c), 1); }
+
+// The first index at or after `from` whose word of eight may hold a byte
+// that `test` flags, or the start of the last short run: the caller goes on
+// byte by byte from there.
+template <class Test>
+inline size_t SkipWords(std::string_view text, size_t from, Test test) {
+  while (from + 8 <= text.size() && !test(Load(text.data() + from))) from += 8;
+  return from;
+}
+
+// True when no byte of `text` is one that `test` flags. Short tails are
+// read as the last eight bytes, overlapping the words before.
+template <class Test>
+inline bool NoneFlagged(std::string_view text, Test test) {
+  if (text.size() < 8) {
+    char word[8] = {};
+    std::memcpy(word, text.data(), text.size());
+    // Padded with blanks, which no text test flags.
+    return !test(Load(word) | (~uint64_t{0} << (8 * text.size()) & (kOnes * ' ')));
+  }
+  size_t i = SkipWords(text, 0, test);
+  return i == text.size() || (i > text.size() - 8 && !test(Load(text.data() + text.size() - 8)));
+}
+
+}  // namespace Zamli::Wire::Bytes
