@@ -16,7 +16,8 @@ for lib in libpelkmgmt-types libqor-types libzamli libzamli-wire; do
 done
 printf '%-20s %8.2f MB stripped\n' total "$(echo "$total / 1000000" | bc -l)"
 types=$dir/libpelkmgmt-types.so
-relocations=$(readelf -W -S "$types" | awk '$2 ~ /^\.rela?\.|^\.relr/ {sum += strtonum("0x" $6)} END {print sum}')
+relocations=0
+while read -r hex; do relocations=$((relocations + 16#$hex)); done < <(readelf -W -S "$types" | sed 's/^ *\[ *[0-9]*\] *//' | awk '$1 ~ /^\.rela?\.|^\.relr/ {print $5}')
 printf 'type library relocation sections: %d bytes\n' "$relocations"
 if [ -x "$dir/bin/load_bench" ]; then
   "$dir/bin/load_bench" "$types" 15
