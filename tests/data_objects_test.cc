@@ -339,7 +339,9 @@ std::vector<std::string> ReadEveryWay(const A& array) {
   EXPECT_EQ(viaAlgorithm, viaFor);
   EXPECT_EQ(array.empty(), viaFor.empty());
   EXPECT_EQ(std::distance(array.begin(), array.end()), static_cast<std::ptrdiff_t>(array.size()));
-  if (!array.empty()) EXPECT_EQ(std::find(array.begin(), array.end(), array[array.size() - 1]), array.end() - 1);
+  if (!array.empty()) {
+    EXPECT_EQ(std::find(array.begin(), array.end(), array[array.size() - 1]), array.end() - 1);
+  }
   return viaFor;
 }
 
