@@ -5,6 +5,11 @@
 # imports the runtime's own schema.
 set(PELK_GENERATOR_DIR ${PROJECT_SOURCE_DIR}/generator)
 set(PELK_RUNTIME_SCHEMA ${PROJECT_SOURCE_DIR}/interface/base/kettar.schema)
+# Calls inside a type library bind to its own functions at link time, and its
+# relative relocations are packed: both shrink what the loader does. Vtables
+# and typeinfo stay interposable, so exceptions and dynamic_cast still work
+# across libraries.
+set(PELK_TYPE_LIBRARY_LINK_OPTIONS -Wl,-Bsymbolic-functions -Wl,-z,pack-relative-relocs)
 file(GLOB PELK_GENERATOR_SOURCES CONFIGURE_DEPENDS ${PELK_GENERATOR_DIR}/pelkgen/*.py)
 
 function(pelk_type_library target)
@@ -34,7 +39,7 @@ function(pelk_type_library target)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
   target_include_directories(${target} PUBLIC ${gen_root})
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
-  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  target_link_options(${target} PRIVATE -Wl,--no-undefined ${PELK_TYPE_LIBRARY_LINK_OPTIONS})
   set_property(TARGET ${target} PROPERTY PELK_SCHEMA_MODEL ${gen_dir}/schema_model.json)
 endfunction()
 

@@ -12,9 +12,13 @@
 #include <value_filler.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
+#include <zamli/values/enum_value.h>
 #include <zamli/values/primitive.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
 #include <limits>
 #include <thread>
 
@@ -314,6 +318,92 @@ TEST(ValueClasses, ArraysAndBoxes) {
   EXPECT_EQ(Zamli::Box(true).Get(), Zamli::Primitive<bool>::Factory::sTrue);
   EXPECT_EQ(Zamli::NarrowTo<Zamli::MoRef>(static_cast<Zamli::Any*>(nullptr)), nullptr);
   EXPECT_FALSE(Zamli::AreEqual(intBox.Get(), Zamli::Box(2L).Get())) << "different classes";
+}
+
+// Every kind of array reads the same way: size, empty, range-for, indexing
+// and the standard algorithms over begin and end all see the same elements.
+std::string Token(const Pelktest::Item* item) { return item ? item->name : "null"; }
+std::string Token(const Zamli::MoRef* ref) { return ref->GetId(); }
+std::string Token(int value) { return std::to_string(value); }
+std::string Token(const std::string& value) { return value; }
+std::string Token(Pelktest::Color value) { return Zamli::TagOf(value); }
+
+template <class A>
+std::vector<std::string> ReadEveryWay(const A& array) {
+  std::vector<std::string> viaFor, viaIndex, viaAlgorithm;
+  for (const auto& element : array) viaFor.push_back(Token(element));
+  for (size_t i = 0; i < array.size(); ++i) viaIndex.push_back(Token(array[i]));
+  std::transform(array.begin(), array.end(), std::back_inserter(viaAlgorithm),
+                 [](const auto& element) { return Token(element); });
+  EXPECT_EQ(viaIndex, viaFor);
+  EXPECT_EQ(viaAlgorithm, viaFor);
+  EXPECT_EQ(array.empty(), viaFor.empty());
+  EXPECT_EQ(std::distance(array.begin(), array.end()), static_cast<std::ptrdiff_t>(array.size()));
+  if (!array.empty()) {
+    EXPECT_EQ(std::find(array.begin(), array.end(), array[array.size() - 1]), array.end() - 1);
+  }
+  return viaFor;
+}
+
+Ref<Pelktest::Item> NamedItem(const char* name) {
+  Ref<Pelktest::Item> item(new Pelktest::Item());
+  item->name = name;
+  return item;
+}
+
+TEST(ValueClasses, EveryKindOfArrayIsARange) {
+  struct Case {
+    const char* kind;
+    std::function<std::vector<std::string>()> read;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {"data objects, one null",
+       [] {
+         Zamli::DataArray<Pelktest::Item> a;
+         a.Append(NamedItem("a"));
+         a.Append(static_cast<Pelktest::Item*>(nullptr));
+         a.Append(NamedItem("c"));
+         return ReadEveryWay(a);
+       },
+       {"a", "null", "c"}},
+      {"data objects, from the getter",
+       [] {
+         Everything e;
+         e.GetItems()->Append(NamedItem("x"));
+         return ReadEveryWay(*e.GetItems());
+       },
+       {"x"}},
+      {"managed object references",
+       [] {
+         Zamli::DataArray<Zamli::MoRef> a;
+         a.Append(Ref<Zamli::MoRef>(new Zamli::MoRef("pelktest.Service", "s-1")));
+         a.Append(Ref<Zamli::MoRef>(new Zamli::MoRef("pelktest.Service", "s-2")));
+         return ReadEveryWay(a);
+       },
+       {"s-1", "s-2"}},
+      {"ints",
+       [] {
+         return ReadEveryWay(Zamli::Array<int>({0, 2, 7}));
+       },
+       {"0", "2", "7"}},
+      {"strings",
+       [] {
+         return ReadEveryWay(Zamli::Array<std::string>({"p", "q"}));
+       },
+       {"p", "q"}},
+      {"enumeration values",
+       [] {
+         Zamli::Array<Pelktest::Color> a;
+         a.Append(Zamli::EnumFromTag<Pelktest::Color>("blue"));
+         a.Append(Zamli::EnumFromTag<Pelktest::Color>("red"));
+         return ReadEveryWay(a);
+       },
+       {"blue", "red"}},
+      {"empty data objects", [] { return ReadEveryWay(Zamli::DataArray<Pelktest::Item>()); }, {}},
+      {"empty enumeration values", [] { return ReadEveryWay(Zamli::Array<Pelktest::Color>()); }, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.read(), c.expected) << c.kind;
 }
 
 }  // namespace

@@ -1,32 +1,49 @@
 """Prints data object and fault classes: one header per class with its fields,
 constructors and array getters, and in the area's source the field table and
-the lines that instantiate the runtime's templates for it."""
+the lines that instantiate the runtime's templates for it. What needs only
+exported accessors is inline in the header; out of line, and so exported, are
+the copy and the comparison, which walk the field table, and the default
+constructor and destructor of a class whose header only declares the classes
+its fields refer to."""
 from .class_frame import class_header
 from .printer import file, render
 
 DATA_MEMBERS = """\
-  $leaf();
+  $leaf()$lifetime;
   $leaf(const $leaf& other);
-  ~$leaf() override;
-  Zamli::Type* _GetType() const override;
-  Zamli::Any* _Clone() const override;
-  bool _IsEqual(const Zamli::Any* other, bool flag) const override;"""
-DIFF_MEMBER = """\
-  void _DiffProperties(const Zamli::Any* other, const std::string& path, Zamli::PropertyDiffSet& diffs) const override;"""
+  ~$leaf() override$lifetime;
+  inline Zamli::Type* _GetType() const override;
+  Zamli::Any* _Clone() const override { return new $leaf(*this); }
+  bool _IsEqual(const Zamli::Any* other, bool flag) const override;
+  inline Zamli::DataObjectType* _GetDataType() const override;"""
 FAULT_MEMBERS = """\
   [[noreturn]] void ThrowInternal() const override;
   Zamli::MethodFault::Exception* CreateException() const override;"""
 # Mirrors the fault tree: a handler for a base fault's exception catches every fault below it.
 FAULT_EXCEPTION = """
-class ZAMLI_EXPORT $name::Exception
+class $name::Exception
     : public Haldun::ThrowableImpl<$name::Exception, $base::Exception> {
  public:
   using ThrowableImpl::ThrowableImpl;
   $cls* GetFault() const { return static_cast<$cls*>(MethodFault::Exception::GetFault()); }
 };"""
 ACCESSORS = """\
-template <> ZAMLI_EXPORT DataObjectType* GetDoType<::$cls>();
-extern template class ZAMLI_EXPORT DataArray<::$cls>;"""
+template <> ZAMLI_EXPORT DataObjectType* GetDoType<::$cls>();"""
+TYPE_MEMBERS = """
+inline Zamli::Type* $cls::_GetType() const { return Zamli::GetDoType<$cls>(); }
+inline Zamli::DataObjectType* $cls::_GetDataType() const { return Zamli::GetDoType<$cls>(); }"""
+
+
+def _inline_lifetime(t):
+    """Construction and destruction can be inline when every field's class is
+    complete in the header: no field holds a data object by reference (arrays
+    are complete without their items)."""
+    return all(p.is_array or p.type.kind not in ("data", "fault") for p in t.properties)
+
+
+def _lazy(p):
+    """Data arrays are made through their item's record, which needs only its declaration."""
+    return "LazyDataArray" if p.held_class.startswith("Zamli::DataArray<") else "LazyArray"
 
 
 def header(t, lib):
@@ -34,18 +51,17 @@ def header(t, lib):
     # Required numbers and booleans start at zero rather than undefined.
     members += [render("  $cpp $name$init;", cpp=p.field_cpp, name=p.cpp_name, init="{}" if p.zero_init else "")
                 for p in t.properties]
-    members += ([""] if t.properties else []) + [render(DATA_MEMBERS, leaf=t.leaf)]
-    if t.kind == "data":
-        members.append(DIFF_MEMBER)
-    members.append("  Zamli::DataObjectType* _GetDataType() const override;")
+    members += ([""] if t.properties else []) + [render(DATA_MEMBERS, leaf=t.leaf,
+                                                                  lifetime=" = default" if _inline_lifetime(t) else "")]
     if t.kind == "fault":
         members.append(FAULT_MEMBERS)
     if t.array_properties:
         members.append("  // Array properties: the array, created empty on first use.")
-        members += [render("  $array* $getter();", array=p.held_class, getter=p.getter) for p in t.array_properties]
+        members += [render("  $array* $getter() { return Zamli::$lazy($name); }", array=p.held_class, getter=p.getter,
+                           lazy=_lazy(p), name=p.cpp_name) for p in t.array_properties]
     after = [render(FAULT_EXCEPTION, name=t.decl_name, base=t.base.cls, cls=t.cls)] if t.kind == "fault" else []
     return file(class_header(t, lib, "zamli/codegen/data_class_base.h", t.base.cls, members, after,
-                             [render(ACCESSORS, cls=t.cls)]))
+                             [render(ACCESSORS, cls=t.cls)]), render(TYPE_MEMBERS, cls=t.cls))
 
 
 def definitions(t, lib):
@@ -59,9 +75,9 @@ def definitions(t, lib):
         out.append(render("  static constexpr FieldTable kTable{kFields, $n, $table};", n=len(t.properties), table=table))
     else:
         out.append(render("  static constexpr FieldTable kTable{nullptr, 0, $table};", table=table))
-    out += ["};", render("ZAMLI_DEFINE_DATA_OBJECT($cls, $leaf)", cls=t.cls, leaf=t.leaf)]
-    out.append(render("ZAMLI_DEFINE_DATA_DIFF($cls)" if t.kind == "data" else "ZAMLI_DEFINE_FAULT($cls)", cls=t.cls))
-    out += [render("$array* $cls::$getter() { return Zamli::LazyArray($name); }", array=p.held_class, cls=t.cls,
-                   getter=p.getter, name=p.cpp_name) for p in t.array_properties]
-    return out + [render("template struct Zamli::DataFunctions<$cls>;", cls=t.cls),
-                  render("template class Zamli::DataArray<$cls>;", cls=t.cls), ""]
+    out += ["};", render("ZAMLI_DEFINE_DATA_CLASS($cls, $leaf)", cls=t.cls, leaf=t.leaf)]
+    if not _inline_lifetime(t):
+        out.append(render("ZAMLI_DEFINE_DATA_LIFETIME($cls, $leaf)", cls=t.cls, leaf=t.leaf))
+    if t.kind == "fault":
+        out.append(render("ZAMLI_DEFINE_FAULT($cls)", cls=t.cls))
+    return out + [render("template struct Zamli::DataFunctions<$cls>;", cls=t.cls), ""]

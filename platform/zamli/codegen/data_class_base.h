@@ -4,6 +4,7 @@
 #include <haldun/date_time.h>
 #include <haldun/optional.h>
 #include <haldun/ref.h>
+#include <zamli/codegen/lazy_array.h>
 #include <zamli/values/array.h>
 #include <zamli/values/data_array.h>
 #include <zamli/values/dynamic_data.h>

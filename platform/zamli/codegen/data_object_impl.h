@@ -4,6 +4,7 @@
 // defines its classes.
 #include <zamli/codegen/data_functions.h>
 #include <zamli/codegen/field_table.h>
+#include <zamli/codegen/lazy_array.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/method_fault.h>
 
@@ -16,14 +17,6 @@ namespace Zamli {
 //   static constexpr FieldTable kTable = {<entries, made with ZAMLI_FIELD>, <count>, <own property records>};
 template <class T>
 struct DataTraits;
-
-// The lazily created array of an array property: exactly one array is
-// installed even when several threads ask at once.
-template <class A>
-A* LazyArray(Haldun::Ref<A>& field) {
-  if (A* existing = field.LoadAcquire()) return existing;
-  return field.InstallIfNull(new A());
-}
 
 template <class T>
 struct DataObjectOps {
@@ -101,6 +94,23 @@ DataArrayBase* DataFunctions<T>::CreateArray() {
   bool Class::_IsEqual(const ::Zamli::Any* other, bool flag) const {                           \
     return ::Zamli::DataObjectOps<Class>::IsEqual(*this, other, flag);                         \
   }
+
+// What a generated class defines out of line: its copy and its comparison,
+// which walk its field table. The rest is inline in its header, so that it
+// exports no more than these, its vtable and its typeinfo.
+#define ZAMLI_DEFINE_DATA_CLASS(Class, Leaf)                                  \
+  Class::Leaf(const Class& other) : ::Zamli::DataTraits<Class>::Base(other) { \
+    ::Zamli::DataObjectOps<Class>::CopyFields(*this, other);                  \
+  }                                                                           \
+  bool Class::_IsEqual(const ::Zamli::Any* other, bool flag) const {          \
+    return ::Zamli::DataObjectOps<Class>::IsEqual(*this, other, flag);        \
+  }
+
+// Also out of line for a class whose header only declares the classes its
+// fields hold: constructing and destroying them needs them complete.
+#define ZAMLI_DEFINE_DATA_LIFETIME(Class, Leaf) \
+  Class::Leaf() = default;                      \
+  Class::~Leaf() = default;
 
 #define ZAMLI_DEFINE_DATA_DIFF(Class)                                                                              \
   void Class::_DiffProperties(const ::Zamli::Any* other, const std::string& path, ::Zamli::PropertyDiffSet& diffs) \

@@ -53,8 +53,8 @@ EnumType* CreateEnumType(const EnumTypeInfo* info) {
 }  // namespace Zamli
 
 // Everything one enumeration needs, instantiated where its library defines it.
-#define ZAMLI_DEFINE_ENUMERATION(E)                  \
-  template class ZAMLI_EXPORT ::Zamli::Primitive<E>; \
-  template class ZAMLI_EXPORT ::Zamli::Array<E>;     \
-  template struct ::Zamli::EnumFunctions<E>;         \
+// Its box and array classes are header-only and not exported: each library
+// instantiates those it uses.
+#define ZAMLI_DEFINE_ENUMERATION(E)          \
+  template struct ::Zamli::EnumFunctions<E>; \
   template ZAMLI_EXPORT ::Zamli::EnumType* ::Zamli::CreateEnumType<E>(const ::Zamli::EnumTypeInfo*);

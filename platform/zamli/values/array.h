@@ -21,7 +21,11 @@ class Array : public Collection {
   const std::vector<T>& GetValues() const { return values_; }
   std::vector<T>& GetValues() { return values_; }
   size_t GetLength() const { return values_.size(); }
+  size_t size() const { return values_.size(); }
+  bool empty() const { return values_.empty(); }
   const T& operator[](size_t index) const { return values_[index]; }
+  typename std::vector<T>::const_iterator begin() const { return values_.begin(); }
+  typename std::vector<T>::const_iterator end() const { return values_.end(); }
   void Append(T value) { values_.push_back(std::move(value)); }
 
   Type* _GetType() const override { return GetNoType<T>()->GetArrayType(); }

@@ -14,6 +14,8 @@ DataArrayBase::DataArrayBase(const DataArrayBase& other) : Collection(other) {
 
 DataArrayBase::~DataArrayBase() = default;
 
+Type* DataArrayBase::_GetType() const { return _GetItemType()->GetArrayType(); }
+
 void DataArrayBase::AppendAny(Any* element) { Push(element); }
 
 void DataArrayBase::Push(Any* element) { elements_.emplace_back(element); }

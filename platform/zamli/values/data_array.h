@@ -4,6 +4,7 @@
 #include <zamli/types/accessors.h>
 #include <zamli/types/type.h>
 #include <zamli/values/collection.h>
+#include <zamli/values/element_iterator.h>
 #include <zamli/values/narrow.h>
 
 #include <type_traits>
@@ -24,6 +25,8 @@ class ZAMLI_EXPORT DataArrayBase : public Collection {
 
   int GetCollectionLength() const override { return static_cast<int>(elements_.size()); }
   size_t GetLength() const { return elements_.size(); }
+  size_t size() const { return elements_.size(); }
+  bool empty() const { return elements_.empty(); }
   const std::vector<Haldun::Ref<Any>>& GetElements() const { return elements_; }
   // Untyped append, for code that builds arrays through the records; the
   // element must be of the item type (typed arrays check this).
@@ -31,6 +34,8 @@ class ZAMLI_EXPORT DataArrayBase : public Collection {
   void Clear() { elements_.clear(); }
   void Reserve(size_t n) { elements_.reserve(n); }
   virtual Type* _GetItemType() const = 0;
+  // The array type of the item type.
+  Type* _GetType() const override;
   // Appends without a class test: what typed arrays call after theirs.
   void Push(Any* element);
 
@@ -42,30 +47,38 @@ class ZAMLI_EXPORT DataArrayBase : public Collection {
   std::vector<Haldun::Ref<Any>> elements_;
 };
 
+// A typed view of the shared implementation above: only the item type and
+// the class test of an appended element depend on T. Header-only and never
+// exported: each library instantiates the arrays it uses.
 template <class T>
 class DataArray : public DataArrayBase {
+  struct AsElement {
+    T* operator()(const Haldun::Ref<Any>& element) const { return static_cast<T*>(element.Get()); }
+  };
+
  public:
+  using iterator = ElementIterator<std::vector<Haldun::Ref<Any>>::const_iterator, AsElement>;
+  using const_iterator = iterator;
+
   DataArray() = default;
   DataArray(const DataArray& other) = default;
 
   T* Get(size_t index) const { return static_cast<T*>(elements_.at(index).Get()); }
   T* operator[](size_t index) const { return static_cast<T*>(elements_[index].Get()); }
+  iterator begin() const { return iterator(elements_.begin()); }
+  iterator end() const { return iterator(elements_.end()); }
   void Append(T* element) { Push(element); }
   void Append(const Haldun::Ref<T>& element) { Push(element.Get()); }
   void AppendAny(Any* element) override { Push(NarrowTo<T>(element)); }
 
-  Type* _GetType() const override { return ItemType()->GetArrayType(); }
-  Type* _GetItemType() const override { return ItemType(); }
-  Any* _Clone() const override { return new DataArray(*this); }
-
- private:
-  static Type* ItemType() {
+  Type* _GetItemType() const override {
     if constexpr (std::is_same_v<T, MoRef>) {
       return GetNoType<MoRef>();
     } else {
       return GetDoType<T>();
     }
   }
+  Any* _Clone() const override { return new DataArray(*this); }
 };
 
 // An array whose elements are not tied to one type (kettar.DynamicArray).

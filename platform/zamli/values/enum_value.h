@@ -5,6 +5,7 @@
 #include <zamli/types/accessors.h>
 #include <zamli/types/type.h>
 #include <zamli/values/array.h>
+#include <zamli/values/element_iterator.h>
 #include <zamli/values/narrow.h>
 #include <zamli/values/primitive.h>
 #include <zamli/values/printer.h>
@@ -44,15 +45,28 @@ class Primitive<E> : public Any {
 
 // An array of E: the value indexes of an int array, read through a pointer
 // to the int array whose storage it presents (itself, for every array made
-// here). It equals any int array of the same indexes.
+// here). It equals any int array of the same indexes. Read as a range, it
+// yields E values.
 template <Enumeration E>
 class Array<E> : public Array<int> {
+  struct AsValue {
+    E operator()(int index) const { return static_cast<E>(index); }
+  };
+
  public:
+  using iterator = ElementIterator<std::vector<int>::const_iterator, AsValue>;
+  using const_iterator = iterator;
+
   Array() = default;
   Array(const Array& other) : Array<int>(other) {}
   Array<int>* GetPresentation() const { return presentation_; }
   void Append(E value) { presentation_->Append(static_cast<int>(value)); }
   E Get(size_t index) const { return static_cast<E>(presentation_->GetValues().at(index)); }
+  E operator[](size_t index) const { return static_cast<E>(presentation_->GetValues()[index]); }
+  size_t size() const { return presentation_->GetValues().size(); }
+  bool empty() const { return presentation_->GetValues().empty(); }
+  iterator begin() const { return iterator(presentation_->GetValues().begin()); }
+  iterator end() const { return iterator(presentation_->GetValues().end()); }
 
   int GetCollectionLength() const override { return presentation_->Array<int>::GetCollectionLength(); }
   Type* _GetType() const override { return GetEnumType<E>()->GetArrayType(); }
