@@ -2,11 +2,12 @@
 // objects and making stubs by interface class, the not-implemented fault
 // naming the member, and enumeration tags at compile time and by lookup.
 #include <gtest/gtest.h>
-#include <pelk/dp/ruv/MigrationType.h>
+#include <pelk/fwd.h>
 #include <pelk/qor/cluster/PelkIscsiLUNCommonInfo.h>
 #include <pelk/qor/cluster/PelkZovClusterHealthSystemServer.h>
 #include <pelk/qor/cluster/PelkZovClusterHealthSystemStub.h>
 #include <pelk/qor/pelk/RemoteZovInfoStandalone.h>
+#include <qor/kettar/fault/NotImplemented.h>
 #include <qor/qor/ClusterComputeResource.h>
 #include <qor/qor/HostSystem.h>
 #include <zamli/calls/local_adapter.h>
@@ -14,6 +15,7 @@
 #include <zamli/values/enum_value.h>
 #include <zamli/values/printer.h>
 
+#include <functional>
 #include <sstream>
 #include <string_view>
 

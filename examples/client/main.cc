@@ -41,13 +41,14 @@ int main() {
   // [client-encode-end]
 
   // [client-values]
-  Haldun::Ref<Zamli::Any> copy(spec->_Clone());    // deep copy
+  Haldun::Ref<Zamli::Any> copy(spec->_Clone());       // deep copy
   auto paths = Zamli::ListDifferences(*spec, *copy);  // empty: the copy is equal
   // Bad input raises the base interface's faults, naming the path of the bad value.
   Zamli::Wire::Codec xml(Zamli::Wire::Encoding::kXml, Zamli::Wire::FindVersion("pelk.version.version20"));
   try {
-    xml.DecodeValue("<PelkHclQuerySpec><includeOnlyPelkControllers>maybe</includeOnlyPelkControllers></PelkHclQuerySpec>",
-                    *spec->_GetType());
+    xml.DecodeValue(
+        "<PelkHclQuerySpec><includeOnlyPelkControllers>maybe</includeOnlyPelkControllers></PelkHclQuerySpec>",
+        *spec->_GetType());
   } catch (const Zamli::MethodFault::Exception& e) {
     std::cout << Zamli::Wire::Describe(*e.GetFault()) << "\n";
     // kettar.fault.InvalidArgument: includeOnlyPelkControllers: not a boolean: "maybe"
