@@ -53,4 +53,5 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 for deb in "$runtime" "$dev" "$tools"; do dpkg-deb -x "$deb" "$root"; done
 "$root/usr/bin/pelkctl" types --kind managed >/dev/null || fail "pelkctl does not run from the unpacked packages"
+rm -rf "$out/_CPack_Packages"
 echo "package: $(cd "$out" && ls ./*.deb | tr '\n' ' ')"
