@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Every test: the suite built with GCC and with Clang, then again under the
+# Every test: the suite built with GCC (then installed, with the examples
+# built against it, and packaged) and with Clang, then again under the
 # address and undefined-behaviour sanitizers and under the thread sanitizer;
 # last, the wire decoders' fuzzers for half a minute each.
 set -euo pipefail
@@ -15,6 +16,9 @@ run_suite() {
 }
 
 run_suite build -DCMAKE_BUILD_TYPE=Release
+# The installed tree: the examples built against it, and the Debian packages.
+scripts/check_install.sh build
+scripts/package.sh build
 CC=clang CXX=clang++ run_suite build-clang -DCMAKE_BUILD_TYPE=Release
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DPELK_SANITIZE=address,undefined
 

@@ -1,6 +1,7 @@
 """Prints enumerations: their declarations (at namespace scope in fwd.h, or
-inside the class they are nested in), their tag constants and tag tables. The
-enumeration class itself and its functions are the runtime's templates."""
+inside the class they are nested in), their tag constants (constexpr, so that
+they serve at compile time) and tag tables. The enumeration class itself and
+its functions are the runtime's templates."""
 from .printer import c_string, render
 
 
@@ -10,7 +11,8 @@ def namespace_declarations(lib):
     for t in lib.enum_order:
         if t.enclosing is not None:
             continue
-        decls = [render("ZAMLI_EXPORT extern const char $c[];", c=c) for c in t.tag_constants]
+        decls = [render("ZAMLI_EXPORT inline constexpr char $c[] = $tag;", c=c, tag=c_string(tag))
+                 for tag, c in zip(t.tags, t.tag_constants)]
         out += ([render("namespace $scope {", scope=t.scope)] + decls + ["}"]) if t.scope else decls
     return out
 
@@ -24,13 +26,8 @@ def class_member_declarations(nested):
     if nested.kind != "enum":
         return [render("  class $leaf;", leaf=nested.leaf)]
     return [render("  enum class $leaf : int;", leaf=nested.leaf)] + [
-        render("  static ZAMLI_EXPORT const char $c[];", c=c) for c in nested.tag_constants]
-
-
-def tag_definitions(t):
-    scope = t.scope + "::" if t.scope else ""
-    return [render("const char $scope$c[] = $tag;", scope=scope, c=c, tag=c_string(tag))
-            for tag, c in zip(t.tags, t.tag_constants)]
+        render("  static constexpr char $c[] = $tag;", c=c, tag=c_string(tag))
+        for tag, c in zip(nested.tags, nested.tag_constants)]
 
 
 def tags_table(t):

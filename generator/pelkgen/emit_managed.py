@@ -37,8 +37,8 @@ $server::$leaf(const std::string& id)
     : Zamli::ServerObject(Haldun::Ref<Zamli::MoRef>(new Zamli::MoRef("$name", id))) {}
 $server::~$leaf() = default;"""
 UNIMPLEMENTED = """\
-void $server::_Unimplemented(int, std::vector<Haldun::Ref<Zamli::Any>>&, Haldun::Ref<Zamli::Any>&) {
-  Zamli::Call::RaiseNotImplemented<$fault>();
+void $server::_Unimplemented(int memberIndex, std::vector<Haldun::Ref<Zamli::Any>>&, Haldun::Ref<Zamli::Any>&) {
+  Zamli::Call::RaiseNotImplemented<$fault>(Zamli::GetMoType<$cls>(), memberIndex);
 }"""
 DISPATCH = """\
 namespace $ns {
@@ -66,6 +66,8 @@ def _signature(mem, prefix="", suffix=";", owner=""):
 def header(t, lib):
     members = [render("  static ZAMLI_EXPORT const char $c[];", c=m.constant) for m in t.methods]
     members.append("  Zamli::Type* _GetType() const override;")
+    members.append("  // A reference to the object `id` of this type.")
+    members.append("  static Haldun::Ref<Zamli::MoRef> Ref(std::string id);")
     members += [_signature(mem, "  virtual ", " = 0;") for mem in t.members]
     accessors = [render("template <> ZAMLI_EXPORT ManagedObjectType* GetMoType<::$cls>();", cls=t.cls)]
     return file(class_header(t, lib, "zamli/codegen/managed_class_base.h", "virtual Zamli::ManagedObject",
@@ -96,6 +98,8 @@ def definitions(t, lib):
     out += [render('const char $cls::$c[] = "$name.$method";', cls=cls, c=m.constant, name=t.name, method=m.name)
             for m in t.methods]
     out.append(render("Zamli::Type* $cls::_GetType() const { return Zamli::GetMoType<$cls>(); }", cls=cls))
+    out.append(render("Haldun::Ref<Zamli::MoRef> $cls::Ref(std::string id) { return Zamli::MakeRef<$cls>(std::move(id)); }",
+                      cls=cls))
     out.append(render(STUB_DEFINITIONS, stub=stub, leaf=t.stub_leaf))
     for mem in t.members:
         slot = render("$objects[$i]", objects=t.method_objects, i=mem.index)
@@ -119,7 +123,7 @@ def definitions(t, lib):
             body = render("return Zamli::Call::Unimplemented<$ret>(*this, $i$args);", ret=mem.return_cpp,
                           i=mem.index, args=mem.args)
         out.append(_signature(mem, "", render(" { $body }", body=body), server + "::"))
-    out.append(render(UNIMPLEMENTED, server=server, fault=lib.not_implemented.cls))
+    out.append(render(UNIMPLEMENTED, server=server, fault=lib.not_implemented.cls, cls=cls))
     cases = [render("    case $i: return Zamli::Call::Serve(self, &$cls::$name, args, result);", i=mem.index, cls=cls,
                     name=mem.name) for mem in t.members_by_index]
     out.append(render(DISPATCH, ns=lib.tables_ns, dispatch=t.dispatch, cls=cls, cases=cases, name=t.name,

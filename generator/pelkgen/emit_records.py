@@ -98,9 +98,6 @@ def records_cc(area, lib, definitions):
     out += [render("Zamli::ManagedMethod* $objects[$n] = {};", objects=t.method_objects, n=len(t.members) + 1)
             for t in area.types if t.kind == "managed"]
     out += ['}  // extern "C"', ""]
-    for t in area.types:
-        if t.kind == "enum":
-            out += emit_enums.tag_definitions(t)
     out += ["", render("namespace $ns {", ns=lib.tables_ns)]
     for t in area.types:
         if t.kind == "enum":

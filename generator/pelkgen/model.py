@@ -210,7 +210,7 @@ class Type:
         need = {self.header}
         held = [p.type for p in self.properties]
         if self.kind == "managed":
-            need.update((self.stub_header, self.server_header))
+            need.update((self.stub_header, self.server_header, "zamli/calls/make_stub.h"))
             if not_implemented is not None:
                 need.add(not_implemented.header)
             for mem in self.members:

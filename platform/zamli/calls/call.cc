@@ -1,5 +1,8 @@
 // The out-of-line refusals of the call templates in call.h.
 #include <zamli/calls/call.h>
+#include <zamli/types/type.h>
+#include <zamli/values/localizable_message.h>
+#include <zamli/values/method_fault.h>
 
 #include <string>
 
@@ -18,5 +21,17 @@ void CheckArgumentCount(const Args& args, size_t declared) {
 void NoSuchMember(const char* type, int member, int count) {
   throw Haldun::OutOfRangeException("member index " + std::to_string(member) + " is not a member of " + type + " (" +
                                     std::to_string(count) + " members)");
+}
+
+void DescribeNotImplemented(MethodFault& fault, const ManagedObjectType* type, int member) {
+  std::string what = "member " + std::to_string(member);
+  if (type != nullptr) {
+    what = member >= 0 && member < type->GetMemberCount() ? type->GetName() + "." + type->GetMember(member)->GetName()
+                                                          : what + " of " + type->GetName();
+  }
+  Haldun::Ref<LocalizableMessage> message(new LocalizableMessage());
+  message->key = "kettar.fault.NotImplemented.member";
+  message->message = what + " is not implemented by this server";
+  fault.GetFaultMessage()->Append(message);
 }
 }  // namespace Zamli::Call

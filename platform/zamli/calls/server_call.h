@@ -10,6 +10,10 @@
 #include <type_traits>
 #include <utility>
 
+namespace Zamli {
+class MethodFault;
+}  // namespace Zamli
+
 namespace Zamli::Call {
 
 // -- the server object side: an unimplemented member, boxed for the handler --
@@ -87,10 +91,14 @@ void Serve(I* self, R (I::*operation)(P...), Args& args, Haldun::Ref<Any>& resul
 // A member index outside the type's members.
 [[noreturn]] ZAMLI_EXPORT void NoSuchMember(const char* type, int member, int count);
 
-// What a server object answers for a member it does not implement.
+// Adds the message that names the member of `type` that was called.
+ZAMLI_EXPORT void DescribeNotImplemented(MethodFault& fault, const ManagedObjectType* type, int member);
+
+// What a server object of `type` answers for a member it does not implement.
 template <class NotImplementedFault>
-[[noreturn]] void RaiseNotImplemented() {
+[[noreturn]] void RaiseNotImplemented(const ManagedObjectType* type, int member) {
   Haldun::Ref<NotImplementedFault> fault(new NotImplementedFault());
+  DescribeNotImplemented(*fault, type, member);
   fault->ThrowInternal();
   __builtin_unreachable();  // ThrowInternal always throws
 }

@@ -1,8 +1,11 @@
 #pragma once
 // The root of every runtime value, and the set that differences collect into.
 #include <haldun/object_impl.h>
+#include <haldun/ref.h>
 #include <zamli/export.h>
 
+#include <concepts>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -40,5 +43,16 @@ class ZAMLI_EXPORT Any : public Haldun::ObjectImpl {
   // What ToString writes for this value.
   virtual void _Print(Printer& out) const = 0;
 };
+
+// Writes the value's text form (ToString), secrets masked. Found for every
+// generated class through its base.
+ZAMLI_EXPORT std::ostream& operator<<(std::ostream& out, const Any& value);
+// The same through a holder; an empty one writes "<unset>".
+ZAMLI_EXPORT void WriteText(std::ostream& out, const Any* value);
+template <std::derived_from<Any> T>
+std::ostream& operator<<(std::ostream& out, const Haldun::Ref<T>& value) {
+  WriteText(out, value.Get());
+  return out;
+}
 
 }  // namespace Zamli

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <typeinfo>
 
 namespace Zamli {
 
@@ -106,16 +107,21 @@ constexpr EnumFuncs MakeEnumFuncs() {
 template <Enumeration E>
 EnumType* CreateEnumType(const EnumTypeInfo* info);
 
+// E's registered type object; Haldun::InvalidStateException naming E when
+// its library has not registered it.
+ZAMLI_EXPORT const EnumType& RequireEnumType(const EnumType* type, const std::type_info& cls);
+
 // The tag of a value (an index outside the enumeration: Haldun::OutOfRangeException).
 template <Enumeration E>
 const std::string& TagOf(E value) {
-  return GetEnumType<E>()->GetTag(static_cast<int>(value));
+  return RequireEnumType(GetEnumType<E>(), typeid(E)).GetTag(static_cast<int>(value));
 }
 
-// The value of a tag (an unknown tag: Haldun::NotFoundException).
+// The value of a tag; an unknown tag is Haldun::NotFoundException, whose
+// message names the tag and the enumeration.
 template <Enumeration E>
-E EnumFromTag(const std::string& tag) {
-  return static_cast<E>(GetEnumType<E>()->GetValue(tag));
+E EnumFromTag(std::string_view tag) {
+  return static_cast<E>(RequireEnumType(GetEnumType<E>(), typeid(E)).GetValue(std::string(tag)));
 }
 
 }  // namespace Zamli

@@ -45,6 +45,13 @@ void PrintEnumValue(Printer& out, const EnumType* type, int value) {
   }
 }
 
+const EnumType& RequireEnumType(const EnumType* type, const std::type_info& cls) {
+  if (type == nullptr) {
+    throw Haldun::InvalidStateException(Haldun::Demangle(cls) + " is not registered: its type library is not loaded");
+  }
+  return *type;
+}
+
 void Printer::Int(int64_t value) { out_ += std::to_string(value); }
 
 void Printer::Float(float value) {
