@@ -130,7 +130,8 @@ CallAnswer CallAnswerer::Answer(const CallRequest& request) {
   }
 
   auto start = std::chrono::steady_clock::now();
-  ObservedDirectory observed(objects_, options_.hooks, info.principal);
+  const std::string principal = info.principal;  // the scope takes `info`
+  ObservedDirectory observed(objects_, options_.hooks, principal);
   CallAnswer answer;
   {
     ServerCallScope scope(std::move(info));

@@ -6,6 +6,7 @@
 #include <zamli/transport/http/protocol.h>
 #include <zamli/transport/http/server.h>
 
+#include <array>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
@@ -194,8 +195,23 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     Tcp().expires_after(server_.options.bodyReadTimeout);
     http::async_write(stream_, *response_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
       if (call) self->server_.CallEnds();
-      if (ec || !self->response_->keep_alive()) return self->Close();
+      if (ec) return self->Close();
+      if (!self->response_->keep_alive()) return self->Linger();
       self->WaitForRequest(false);
+    });
+  }
+
+  // Closing with unread input would reset the connection, and the client
+  // could lose the answer: stop sending, and read what still comes for a
+  // moment before closing.
+  void Linger() {
+    beast::error_code ignored;
+    Tcp().socket().shutdown(tcp::socket::shutdown_send, ignored);
+    Tcp().expires_after(kLinger);
+    Tcp().async_read_some(asio::buffer(scratch_), [self = this->shared_from_this()](beast::error_code ec, size_t) {
+      if (ec) return self->Tcp().close();
+      self->Tcp().async_read_some(asio::buffer(self->scratch_),
+                                  [self](beast::error_code, size_t) { self->Tcp().close(); });
     });
   }
 
@@ -205,8 +221,11 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     Tcp().close();
   }
 
+  static constexpr std::chrono::milliseconds kLinger{250};
+
   HttpServer::Impl& server_;
   Stream stream_;
+  std::array<char, 4096> scratch_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   std::optional<http::response<http::string_body>> response_;
