@@ -16,6 +16,8 @@ class ZAMLI_EXPORT RequestContext : public Haldun::ObjectImpl {
   void Set(const std::string& key, std::string value);
   // Empty when the key is absent.
   std::string Get(const std::string& key) const;
+  // Every pair, in the order first set; for whoever carries the context.
+  const std::vector<std::pair<std::string, std::string>>& GetAll() const { return values_; }
 
  private:
   std::vector<std::pair<std::string, std::string>> values_;

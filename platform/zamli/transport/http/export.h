@@ -1,0 +1,2 @@
+#pragma once
+#define ZAMLI_HTTP_EXPORT __attribute__((visibility("default")))

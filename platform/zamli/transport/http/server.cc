@@ -1,0 +1,317 @@
+// The server's connections: accept, read a request within its limits,
+// answer HTTP-level problems at once, hand calls to the dispatch pool and
+// write what it answers. Each connection runs on its own strand.
+#include <zamli/transport/http/call_answerer.h>
+#include <zamli/transport/http/io_threads.h>
+#include <zamli/transport/http/protocol.h>
+#include <zamli/transport/http/server.h>
+
+#include <array>
+#include <atomic>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/thread_pool.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+#include <condition_variable>
+#include <mutex>
+
+namespace Zamli::Http {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+
+struct HttpServer::Impl {
+  Impl(ObjectDirectory& objects, ServerOptions options);
+  void Accept(tcp::acceptor& acceptor);
+  void Stop();
+
+  // Counts a request from when it has been read until its answer is written.
+  void CallBegins() { ++inFlight_; }
+  void CallEnds() {
+    if (--inFlight_ == 0) {
+      std::lock_guard lock(drainMutex_);
+      drained_.notify_all();
+    }
+  }
+
+  ServerOptions options;
+  CallAnswerer answerer;
+  std::optional<asio::ssl::context> tls;
+  std::atomic<bool> stopping{false};
+  std::atomic<size_t> connections{0};
+  IoThreads io;
+  asio::thread_pool dispatch;
+  std::vector<std::unique_ptr<tcp::acceptor>> acceptors;
+  std::vector<unsigned short> ports;
+
+ private:
+  std::atomic<int> inFlight_{0};
+  std::mutex drainMutex_;
+  std::condition_variable drained_;
+  std::mutex stopMutex_;
+  bool stopped_ = false;
+};
+
+namespace {
+
+// One connection, plain or TLS, from accept to close.
+template <class Stream>
+class Connection : public std::enable_shared_from_this<Connection<Stream>> {
+ public:
+  template <class... StreamArgs>
+  Connection(HttpServer::Impl& server, StreamArgs&&... streamArgs)
+      : server_(server), stream_(std::forward<StreamArgs>(streamArgs)...) {
+    ++server_.connections;
+  }
+  ~Connection() { --server_.connections; }
+
+  void Start(bool overLimit) {
+    if (overLimit) return Refuse(http::status::service_unavailable, "too many connections\n");
+    if constexpr (kTls) {
+      Tcp().expires_after(server_.options.headerReadTimeout);
+      stream_.async_handshake(asio::ssl::stream_base::server, [self = this->shared_from_this()](beast::error_code ec) {
+        if (!ec) self->WaitForRequest(true);
+      });
+    } else {
+      WaitForRequest(true);
+    }
+  }
+
+ private:
+  static constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
+
+  beast::tcp_stream& Tcp() {
+    if constexpr (kTls) {
+      return stream_.next_layer();
+    } else {
+      return stream_;
+    }
+  }
+
+  // Waits for the first byte of a request: the idle timeout applies until
+  // it comes, the header read timeout from then on.
+  void WaitForRequest(bool first) {
+    if (server_.stopping) return Close();
+    if (buffer_.size() > 0) return ReadHeader();
+    Tcp().expires_after(first ? server_.options.headerReadTimeout : server_.options.idleTimeout);
+    stream_.async_read_some(buffer_.prepare(4096), [self = this->shared_from_this()](beast::error_code ec, size_t n) {
+      if (ec) return self->Close();
+      self->buffer_.commit(n);
+      self->ReadHeader();
+    });
+  }
+
+  void ReadHeader() {
+    parser_.emplace();
+    parser_->header_limit(static_cast<std::uint32_t>(server_.options.maxHeaderBytes));
+    parser_->body_limit(server_.options.limits.maxDocumentBytes);
+    Tcp().expires_after(server_.options.headerReadTimeout);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnHeader(ec); });
+  }
+
+  void OnHeader(beast::error_code ec) {
+    if (ec == http::error::body_limit) return Refuse(http::status::payload_too_large, "request too large\n");
+    if (ec == http::error::header_limit) {
+      return Refuse(http::status::request_header_fields_too_large, "header too large\n");
+    }
+    if (ec == beast::error::timeout || ec == http::error::end_of_stream || ec == asio::error::eof ||
+        ec == asio::error::operation_aborted || ec == asio::error::connection_reset) {
+      return Close();
+    }
+    if (ec) return Refuse(http::status::bad_request, "malformed request\n");
+    const auto& header = parser_->get();
+    std::string_view target = header.target();
+    const std::string& path = server_.options.path;
+    bool versions = target == path + std::string(Protocol::kVersionsSuffix);
+    if (target != path && !versions) return Refuse(http::status::not_found, "no such path\n");
+    if (versions) {
+      if (header.method() != http::verb::get) return Refuse(http::status::method_not_allowed, "use GET\n");
+      return Reply(http::status::ok, "application/json", server_.answerer.VersionsDocument(), {}, header.keep_alive());
+    }
+    if (header.method() != http::verb::post) return Refuse(http::status::method_not_allowed, "use POST\n");
+    if (parser_->chunked() || !parser_->content_length()) {
+      return Refuse(http::status::length_required, "a call needs a Content-Length\n");
+    }
+    if (Protocol::EncodingOfContentType(header[http::field::content_type]).empty()) {
+      return Refuse(http::status::unsupported_media_type, "text/xml or application/json\n");
+    }
+    Tcp().expires_after(server_.options.bodyReadTimeout);
+    http::async_read(stream_, buffer_, *parser_,
+                     [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnBody(ec); });
+  }
+
+  void OnBody(beast::error_code ec) {
+    if (ec == http::error::body_limit) return Refuse(http::status::payload_too_large, "request too large\n");
+    if (ec == http::error::partial_message) return Refuse(http::status::bad_request, "truncated body\n");
+    if (ec) return Close();
+    Tcp().expires_never();
+    server_.CallBegins();
+    // Off the I/O threads: the implementation may take its time.
+    asio::post(server_.dispatch, [self = this->shared_from_this()] { self->Dispatch(); });
+  }
+
+  void Dispatch() {
+    const auto& request = parser_->get();
+    CallRequest call{request[http::field::content_type],
+                     request["SOAPAction"],
+                     request[Protocol::kVersionHeader],
+                     request[Protocol::kContextHeader],
+                     request[http::field::authorization],
+                     request[http::field::cookie],
+                     request.body()};
+    CallAnswer answer;
+    try {
+      answer = server_.answerer.Answer(call);
+    } catch (const std::exception& e) {
+      answer = CallAnswer{500, "text/plain", std::string("the call could not be answered: ") + e.what() + "\n", {}};
+    }
+    bool keepAlive = request.keep_alive();
+    asio::post(Tcp().get_executor(),
+               [self = this->shared_from_this(), answer = std::move(answer), keepAlive]() mutable {
+                 self->Reply(static_cast<http::status>(answer.status), answer.contentType, std::move(answer.body),
+                             answer.setCookie, keepAlive, true);
+               });
+  }
+
+  // An HTTP-level problem: a short answer, then the connection closes (what
+  // follows in it cannot be trusted to be a request).
+  void Refuse(http::status status, std::string_view body) { Reply(status, "text/plain", std::string(body), {}, false); }
+
+  void Reply(http::status status, std::string_view contentType, std::string body, const std::string& setCookie,
+             bool keepAlive, bool call = false) {
+    response_.emplace(status, 11);
+    response_->set(http::field::content_type, contentType);
+    if (!setCookie.empty()) response_->set(http::field::set_cookie, setCookie);
+    response_->body() = std::move(body);
+    response_->keep_alive(keepAlive && !server_.stopping);
+    response_->prepare_payload();
+    Tcp().expires_after(server_.options.bodyReadTimeout);
+    http::async_write(stream_, *response_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
+      if (call) self->server_.CallEnds();
+      if (ec) return self->Close();
+      if (!self->response_->keep_alive()) return self->Linger();
+      self->WaitForRequest(false);
+    });
+  }
+
+  // Closing with unread input would reset the connection, and the client
+  // could lose the answer: stop sending, and read what still comes for a
+  // moment before closing.
+  void Linger() {
+    beast::error_code ignored;
+    Tcp().socket().shutdown(tcp::socket::shutdown_send, ignored);
+    Tcp().expires_after(kLinger);
+    Tcp().async_read_some(asio::buffer(scratch_), [self = this->shared_from_this()](beast::error_code ec, size_t) {
+      if (ec) return self->Tcp().close();
+      self->Tcp().async_read_some(asio::buffer(self->scratch_),
+                                  [self](beast::error_code, size_t) { self->Tcp().close(); });
+    });
+  }
+
+  void Close() {
+    beast::error_code ignored;
+    Tcp().socket().shutdown(tcp::socket::shutdown_send, ignored);
+    Tcp().close();
+  }
+
+  static constexpr std::chrono::milliseconds kLinger{250};
+
+  HttpServer::Impl& server_;
+  Stream stream_;
+  std::array<char, 4096> scratch_;
+  beast::flat_buffer buffer_;
+  std::optional<http::request_parser<http::string_body>> parser_;
+  std::optional<http::response<http::string_body>> response_;
+};
+
+}  // namespace
+
+HttpServer::Impl::Impl(ObjectDirectory& objects, ServerOptions serverOptions)
+    : options(std::move(serverOptions)),
+      answerer(objects, options),
+      io(options.ioThreads),
+      dispatch(static_cast<size_t>(std::max(1, options.dispatchThreads))) {
+  if (!options.plainHttp) {
+    tls.emplace(asio::ssl::context::tls_server);
+    tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
+                     asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 | asio::ssl::context::no_tlsv1_1);
+    beast::error_code ec;
+    tls->use_certificate_chain_file(options.certificateFile, ec);
+    if (!ec) tls->use_private_key_file(options.keyFile, asio::ssl::context::pem, ec);
+    if (ec) {
+      throw Haldun::InvalidArgumentException("cannot use certificate \"" + options.certificateFile + "\" and key \"" +
+                                             options.keyFile + "\": " + ec.message());
+    }
+  }
+  for (const ListenAddress& address : options.listen) {
+    beast::error_code ec;
+    tcp::endpoint endpoint(asio::ip::make_address(address.host, ec), address.port);
+    auto acceptor = std::make_unique<tcp::acceptor>(asio::make_strand(io.Context()));
+    if (!ec) acceptor->open(endpoint.protocol(), ec);
+    if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
+    if (!ec) acceptor->bind(endpoint, ec);
+    if (!ec) acceptor->listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+      throw Haldun::InvalidArgumentException("cannot listen on " + address.host + ":" + std::to_string(address.port) +
+                                             ": " + ec.message());
+    }
+    ports.push_back(acceptor->local_endpoint().port());
+    acceptors.push_back(std::move(acceptor));
+  }
+  for (auto& acceptor : acceptors) Accept(*acceptor);
+}
+
+void HttpServer::Impl::Accept(tcp::acceptor& acceptor) {
+  acceptor.async_accept(asio::make_strand(io.Context()), [this, &acceptor](beast::error_code ec, tcp::socket socket) {
+    if (ec == asio::error::operation_aborted || stopping) return;
+    if (!ec) {
+      socket.set_option(tcp::no_delay(true), ec);
+      bool overLimit = connections >= options.maxConnections;
+      if (tls) {
+        std::make_shared<Connection<beast::ssl_stream<beast::tcp_stream>>>(*this, std::move(socket), *tls)
+            ->Start(overLimit);
+      } else {
+        std::make_shared<Connection<beast::tcp_stream>>(*this, std::move(socket))->Start(overLimit);
+      }
+    }
+    Accept(acceptor);
+  });
+}
+
+void HttpServer::Impl::Stop() {
+  std::lock_guard stopLock(stopMutex_);
+  if (stopped_) return;
+  stopped_ = true;
+  stopping = true;
+  for (auto& acceptor : acceptors) {
+    asio::post(acceptor->get_executor(), [&acceptor] {
+      beast::error_code ignored;
+      acceptor->close(ignored);
+    });
+  }
+  {
+    std::unique_lock lock(drainMutex_);
+    drained_.wait_for(lock, options.drainTimeout, [this] { return inFlight_ == 0; });
+  }
+  dispatch.join();
+  io.Shutdown();  // closes every connection left
+  acceptors.clear();
+}
+
+HttpServer::HttpServer(ObjectDirectory& objects, ServerOptions options)
+    : impl_(std::make_unique<Impl>(objects, std::move(options))) {}
+
+HttpServer::~HttpServer() { Stop(); }
+
+std::vector<unsigned short> HttpServer::Ports() const { return impl_->ports; }
+
+void HttpServer::Stop() { impl_->Stop(); }
+
+}  // namespace Zamli::Http

@@ -1,0 +1,170 @@
+// Calls over HTTP on 127.0.0.1: every member of every managed type in both
+// encodings, versions, authentication, the request context, hooks, typed
+// asynchronous calls and many client threads at once.
+#include <gtest/gtest.h>
+#include <health_calls.h>
+#include <http_support.h>
+#include <pelk/all.h>
+#include <qor/all.h>
+#include <wire_support.h>
+#include <zamli/calls/local_adapter.h>
+#include <zamli/transport/http/async.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace {
+
+using Haldun::Ref;
+using HttpTest::Served;
+using PelkTest::HealthStub;
+using Health = Qor::Cluster::PelkZovClusterHealthSystem;
+using Zamli::Http::ClientOptions;
+using Zamli::Http::HttpAdapter;
+using Zamli::Wire::Encoding;
+
+class HttpCalls : public ::testing::TestWithParam<Encoding> {};
+
+std::string EncodingName(const ::testing::TestParamInfo<Encoding>& info) { return WireTest::NameOf(info.param); }
+
+template <class I, class R, class... P>
+void CheckMemberOf(Zamli::LocalAdapter& objects, HttpAdapter& http, R (I::*operation)(P...), int index,
+                   const char* name) {
+  PelkTest::Record record;
+  const std::string id = std::string("object-") + name;
+  const Zamli::ManagedObjectType* type = Zamli::GetMoType<I>();
+  objects.Register(new PelkTest::RecordingServer<typename PelkTest::Fixture<I>::Server>(id, type, &record,
+                                                                                        &WireTest::FilledShallow));
+  Ref<typename PelkTest::Fixture<I>::Stub> stub(
+      new typename PelkTest::Fixture<I>::Stub(new Zamli::MoRef(type->GetName(), id), &http, nullptr));
+  try {
+    I& asInterface = *stub;
+    PelkTest::CheckMember(asInterface, operation, index, record, name, &WireTest::FilledShallow);
+  } catch (const Zamli::MethodFault::Exception& e) {
+    // A property reader is no remote method: it may be refused with a fault.
+    if (!type->GetMember(index)->IsPropertyReader()) ADD_FAILURE() << name << ": " << WireTest::Explain(e);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << name << ": not a fault: " << WireTest::Explain(e);
+  }
+  objects.Unregister(id);
+}
+
+TEST_P(HttpCalls, EveryMemberOfEveryManagedType) {
+  Served served;
+  HttpAdapter http(served.Client(GetParam()));
+#define ZAMLI_TEST_MEMBER(I, Operation, Index) \
+  CheckMemberOf<I>(served.objects, http, &I::Operation, Index, #I "::" #Operation);
+#include <pelk/type_list.inc>
+}
+
+TEST_P(HttpCalls, FaultsErrorsAndCallsFromSixteenThreads) {
+  Served served;
+  HttpAdapter http(served.Client(GetParam()));
+  Ref<HealthStub> stub = served.Health(http);
+  PelkTest::CheckHealthCalls(*stub);
+  PelkTest::CheckCallsFromThreads(*stub, 16, 8);
+}
+
+TEST_P(HttpCalls, TypedAsynchronousCalls) {
+  Served served;
+  HttpAdapter http(served.Client(GetParam()));
+  Ref<HealthStub> stub = served.Health(http);
+  std::future<bool> ok = Zamli::Http::Async(*stub, &Health::UploadHclDb, std::string("ok"));
+  std::future<bool> fault = Zamli::Http::Async(*stub, &Health::UploadHclDb, std::string("fault"));
+  Ref<Zamli::MoRef> cluster(new Zamli::MoRef("qor.ClusterComputeResource", "c-1"));
+  auto status = Zamli::Http::Async(*stub, &Health::GetClusterStatus, cluster.Get(), std::string("x"));
+  auto disks = Zamli::Http::Async(*stub, &Health::QueryPhysicalDiskHealthSummary, cluster.Get());
+  EXPECT_TRUE(ok.get());
+  EXPECT_THROW(fault.get(), Dp::Ruv::Fault::WexdServiceDown::Exception);
+  EXPECT_EQ(status.get(), "qor.ClusterComputeResource:c-1/x");
+  auto array = disks.get();
+  ASSERT_NE(array, nullptr) << "no array comes back as an empty one";
+  EXPECT_EQ(array->GetLength(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, HttpCalls, ::testing::Values(Encoding::kXml, Encoding::kJson), EncodingName);
+
+TEST(HttpVersions, OlderClientsUnknownVersionsAndNegotiation) {
+  Served served;
+  Ref<Zamli::MoRef> cluster(new Zamli::MoRef("qor.ClusterComputeResource", "c-1"));
+  {
+    HttpAdapter old(served.Client(Encoding::kJson, WireTest::PelkVersion(3)));
+    Ref<HealthStub> stub = served.Health(old);
+    EXPECT_TRUE(stub->UploadHclDb("ok")) << "an older client against the newest server";
+    Ref<Qor::Cluster::PelkClusterDatastoreUsageResult> usage;
+    WireTest::Raised<Zamli::Fault::NotSupported>([&] { stub->CheckDatastoreUsage(cluster.Get(), usage); },
+                                                 "a method newer than the client's version");
+    EXPECT_EQ(Zamli::Http::NewestCommonVersion(old.ServedVersions()), WireTest::PelkVersion(25));
+  }
+  Served onlyOld(Zamli::Http::ServerOptions{}, {WireTest::PelkVersion(3), WireTest::PelkVersion(8)});
+  for (Encoding encoding : {Encoding::kXml, Encoding::kJson}) {
+    HttpAdapter newer(onlyOld.Client(encoding));
+    Ref<Zamli::Fault::NotSupported> refused =
+        WireTest::Raised<Zamli::Fault::NotSupported>([&] { onlyOld.Health(newer)->UploadHclDb("ok"); });
+    ASSERT_NE(refused, nullptr);
+    EXPECT_NE(Zamli::Wire::Describe(*refused).find(WireTest::PelkVersion(8)), std::string::npos)
+        << "the fault lists the versions served: " << Zamli::Wire::Describe(*refused);
+    EXPECT_EQ(Zamli::Http::NewestCommonVersion(newer.ServedVersions()), WireTest::PelkVersion(8));
+  }
+  EXPECT_THROW(Zamli::Http::NewestCommonVersion({"other.version.1"}), Haldun::NotFoundException);
+}
+
+// Authenticates "user"/"secret" and the token "token"; counts its calls.
+class Passwords : public Zamli::Security::Authenticator {
+ public:
+  std::optional<std::string> Authenticate(const Zamli::Security::Credentials& c) override {
+    ++calls;
+    using Scheme = Zamli::Security::Credentials::Scheme;
+    if (c.scheme == Scheme::kBasic && c.user == "user" && c.secret == "secret") return "user";
+    if (c.scheme == Scheme::kBearer && c.secret == "token") return "token-holder";
+    return std::nullopt;
+  }
+  std::atomic<int> calls{0};
+};
+
+TEST(HttpAuthentication, CredentialsSessionsAndTheRequestContext) {
+  Passwords passwords;
+  Zamli::Http::ServerOptions options;
+  options.authenticator = &passwords;
+  std::mutex seenMutex;
+  std::vector<std::string> seen;  // principal and method, from the server's hooks
+  options.hooks.after = [&](const Zamli::Http::CallEvent& e, int status, std::chrono::microseconds) {
+    std::lock_guard lock(seenMutex);
+    seen.push_back(e.principal + " " + e.method + " " + std::to_string(status));
+  };
+  Served served(options);
+  using Scheme = Zamli::Security::Credentials::Scheme;
+  struct Case {
+    const char* name;
+    Zamli::Security::Credentials credentials;
+    const char* principal;  // null: refused
+  };
+  for (const Case& c : std::vector<Case>{{"none", {}, nullptr},
+                                         {"wrong password", {Scheme::kBasic, "user", "guess"}, nullptr},
+                                         {"wrong token", {Scheme::kBearer, "", "guess"}, nullptr},
+                                         {"basic", {Scheme::kBasic, "user", "secret"}, "user"},
+                                         {"bearer", {Scheme::kBearer, "", "token"}, "token-holder"}}) {
+    ClientOptions client = served.Client(Encoding::kXml);
+    client.credentials = c.credentials;
+    HttpAdapter http(client);
+    Ref<HealthStub> stub = served.Health(http);
+    if (c.principal == nullptr) {
+      WireTest::Raised<Zamli::Fault::NotAuthenticated>([&] { stub->UploadHclDb("ok"); }, c.name);
+      continue;
+    }
+    int before = passwords.calls;
+    Ref<Zamli::RequestContext> context(new Zamli::RequestContext());
+    context->Set("operation id", "op; 7=\xc3\xa4");
+    stub->_SetRequestContext(context.Get());
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(stub->GetClusterStatus(nullptr, std::string("context")), std::string(c.principal) + "|op; 7=\xc3\xa4")
+          << c.name;
+    }
+    EXPECT_EQ(passwords.calls - before, 1) << c.name << ": the session cookie is used after the first call";
+  }
+  std::lock_guard lock(seenMutex);
+  EXPECT_EQ(seen.size(), 6u);
+  EXPECT_EQ(seen.front(), "user getClusterStatus 200");
+}
+
+}  // namespace
