@@ -12,7 +12,7 @@ set(PELK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/${PROJECT_NAME})
 
 # Every installed library: target, exported name (pelk::<name>), pkg-config
 # module, the modules it requires, and what it is for.
-set(PELK_INSTALLED_LIBRARIES zamli zamli-wire qor-types pelkmgmt-types)
+set(PELK_INSTALLED_LIBRARIES zamli zamli-wire qor-types pelkmgmt-types qor-services)
 set(PELK_EXPORT_NAME_zamli zamli)
 set(PELK_PC_NAME_zamli pelk-zamli)
 set(PELK_PC_REQUIRES_zamli "")
@@ -29,6 +29,10 @@ set(PELK_EXPORT_NAME_pelkmgmt-types types)
 set(PELK_PC_NAME_pelkmgmt-types pelkmgmt-types)
 set(PELK_PC_REQUIRES_pelkmgmt-types pelk-qor)
 set(PELK_PC_SUMMARY_pelkmgmt-types "The management interface's types")
+set(PELK_EXPORT_NAME_qor-services services)
+set(PELK_PC_NAME_qor-services pelk-services)
+set(PELK_PC_REQUIRES_qor-services pelk-qor)
+set(PELK_PC_SUMMARY_qor-services "Server tasks, the property collector, and following a task from a client")
 # The network transport joins as pelk::http once its library is in the tree.
 if(TARGET zamli-http)
   list(APPEND PELK_INSTALLED_LIBRARIES zamli-http)
@@ -57,8 +61,15 @@ install(TARGETS pelkctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT to
 # generic encoder and decoder, each encoding's reader and writer, and what
 # those share.
 set(PELK_INTERNAL_HEADERS
+    zamli/transport/http/call_answerer.h
+    zamli/transport/http/client_connection.h
+    zamli/transport/http/faults.h
+    zamli/transport/http/io_threads.h
+    zamli/transport/http/protocol.h
+    zamli/transport/http/sessions.h
     zamli/types/runtime_records.h
     zamli/wire/budget.h
+    zamli/wire/byte_scan.h
     zamli/wire/decoder.h
     zamli/wire/encoder.h
     zamli/wire/errors.h
@@ -74,6 +85,8 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/haldun ${PROJECT_SOURCE_DIR}/pl
         DESTINATION ${PELK_INSTALL_INCLUDEDIR} COMPONENT dev
         FILES_MATCHING PATTERN "*.h" ${header_excludes}
         PATTERN "wire/xml" EXCLUDE PATTERN "wire/json" EXCLUDE)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/libraries/qor-services DESTINATION ${PELK_INSTALL_INCLUDEDIR} COMPONENT dev
+        FILES_MATCHING PATTERN "*.h")
 install(FILES ${PROJECT_SOURCE_DIR}/libraries/pelkmgmt-types/auth_keys.h
         DESTINATION ${PELK_INSTALL_INCLUDEDIR} COMPONENT dev)
 # Generated: every class header, fwd.h, all.h and the exported records

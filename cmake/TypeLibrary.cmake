@@ -39,7 +39,7 @@ function(pelk_type_library target)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
   target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${gen_root}>)
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
-  target_link_options(${target} PRIVATE -Wl,--no-undefined ${PELK_TYPE_LIBRARY_LINK_OPTIONS})
+  target_link_options(${target} PRIVATE ${PELK_NO_UNDEFINED} ${PELK_TYPE_LIBRARY_LINK_OPTIONS})
   set_property(TARGET ${target} PROPERTY PELK_SCHEMA_MODEL ${gen_dir}/schema_model.json)
 endfunction()
 

@@ -23,7 +23,7 @@ CC=clang CXX=clang++ run_suite build-clang -DCMAKE_BUILD_TYPE=Release
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DPELK_SANITIZE=address,undefined
 
 # The thread sanitizer, on the suites that run threads.
-threaded=(haldun_test registration_test data_objects_test managed_test wire_threads_test http_calls_test)
+threaded=(haldun_test registration_test data_objects_test managed_test wire_threads_test http_calls_test tasks_test simulator_test)
 echo "== build-tsan: ${threaded[*]}"
 scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELK_SANITIZE=thread --target "${threaded[@]}"
 ctest --test-dir build-tsan --output-on-failure -R "^($(IFS='|'; echo "${threaded[*]}"))\$"

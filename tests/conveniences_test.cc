@@ -34,7 +34,7 @@ TEST(Conveniences, StreamingWritesTheTextForm) {
   info->password = "hunter2";
   Haldun::Ref<Zamli::Primitive<Dp::Ruv::MigrationType>> box(
       new Zamli::Primitive<Dp::Ruv::MigrationType>(Zamli::EnumFromTag<Dp::Ruv::MigrationType>("coldMigration")));
-  Haldun::Ref<Zamli::MoRef> ref = Qor::HostSystem::Ref("host-12");
+  Haldun::Ref<Zamli::MoRef> ref = Qor::HostSystem::RefTo("host-12");
   const std::string text = Streamed(*info);
   EXPECT_EQ(text, info->ToString());
   EXPECT_EQ(text.find("hunter2"), std::string::npos);
@@ -53,9 +53,9 @@ TEST(Conveniences, ReferencesCarryTheirInterfacesName) {
     const char* id;
   };
   const Case cases[] = {
-      {Qor::HostSystem::Ref("host-12"), "qor.HostSystem", "host-12"},
-      {Qor::ClusterComputeResource::Ref("domain-c7"), "qor.ClusterComputeResource", "domain-c7"},
-      {Qor::Cluster::PelkZovClusterHealthSystem::Ref(""), "qor.cluster.PelkZovClusterHealthSystem", ""},
+      {Qor::HostSystem::RefTo("host-12"), "qor.HostSystem", "host-12"},
+      {Qor::ClusterComputeResource::RefTo("domain-c7"), "qor.ClusterComputeResource", "domain-c7"},
+      {Qor::Cluster::PelkZovClusterHealthSystem::RefTo(""), "qor.cluster.PelkZovClusterHealthSystem", ""},
       {Zamli::MakeRef<Qor::HostSystem>("host-1"), "qor.HostSystem", "host-1"},
   };
   for (const Case& c : cases) {

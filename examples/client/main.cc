@@ -30,7 +30,7 @@ int main() {
   // [client-request]
   // A request: fields are public; managed objects are named by type and id.
   Haldun::Ref<Qor::Pelk::PelkHclQuerySpec> spec(new Qor::Pelk::PelkHclQuerySpec());
-  spec->cluster = Qor::ClusterComputeResource::Ref("domain-c7");
+  spec->cluster = Qor::ClusterComputeResource::RefTo("domain-c7");
   spec->includeOnlyPelkControllers = true;
   std::cout << spec << "\n";  // the text form, secrets masked
   // [client-request-end]

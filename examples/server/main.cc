@@ -48,7 +48,7 @@ int main() {
   // [server-serve-end]
 
   Haldun::Ref<Zamli::Array<std::string>> checks;
-  health->GetPelkClusterSilentChecks(Qor::ClusterComputeResource::Ref("domain-c7").Get(), checks);
+  health->GetPelkClusterSilentChecks(Qor::ClusterComputeResource::RefTo("domain-c7").Get(), checks);
   std::cout << checks << "\n";
   try {
     health->PurgeHclFiles(nullptr);

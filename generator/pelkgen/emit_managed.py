@@ -67,7 +67,7 @@ def header(t, lib):
     members = [render("  static ZAMLI_EXPORT const char $c[];", c=m.constant) for m in t.methods]
     members.append("  Zamli::Type* _GetType() const override;")
     members.append("  // A reference to the object `id` of this type.")
-    members.append("  static Haldun::Ref<Zamli::MoRef> Ref(std::string id);")
+    members.append("  static Haldun::Ref<Zamli::MoRef> RefTo(std::string id);")
     members += [_signature(mem, "  virtual ", " = 0;") for mem in t.members]
     accessors = [render("template <> ZAMLI_EXPORT ManagedObjectType* GetMoType<::$cls>();", cls=t.cls)]
     return file(class_header(t, lib, "zamli/codegen/managed_class_base.h", "virtual Zamli::ManagedObject",
@@ -98,7 +98,7 @@ def definitions(t, lib):
     out += [render('const char $cls::$c[] = "$name.$method";', cls=cls, c=m.constant, name=t.name, method=m.name)
             for m in t.methods]
     out.append(render("Zamli::Type* $cls::_GetType() const { return Zamli::GetMoType<$cls>(); }", cls=cls))
-    out.append(render("Haldun::Ref<Zamli::MoRef> $cls::Ref(std::string id) { return Zamli::MakeRef<$cls>(std::move(id)); }",
+    out.append(render("Haldun::Ref<Zamli::MoRef> $cls::RefTo(std::string id) { return Zamli::MakeRef<$cls>(std::move(id)); }",
                       cls=cls))
     out.append(render(STUB_DEFINITIONS, stub=stub, leaf=t.stub_leaf))
     for mem in t.members:

@@ -1,7 +1,9 @@
 // pelkctl: looks at the types this library registers with the runtime, and
 // turns wire documents from one encoding into the other. Exit codes: see
 // exit_code.h (and README.md).
+#include <qor-services/wait_for_task.h>
 #include <simulator.h>
+#include <zamli/transport/http/errors.h>
 #include <zamli/wire/codec.h>
 #include <zamli/wire/format.h>
 #include <zamli/wire/loopback.h>
@@ -9,11 +11,15 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "call.h"
+#include "connect.h"
 #include "exit_code.h"
 #include "lookup.h"
 #include "schema_dump.h"
+#include "serve.h"
 #include "transcode.h"
 
 namespace {
@@ -152,36 +158,111 @@ int RunTranscode(const TranscodeCommand& command) {
 
 struct CallCommand {
   Pelkctl::CallLine line;
-  std::string url;
-  std::string version;
-  bool xml = false;
+  Pelkctl::ConnectLine connect;
   bool pretty = false;
+  bool wait = false;
 };
 
-// A call through the adapter the URL names: "sim:" (or "sim:SEED") is a
-// simulated cluster in this process.
-int RunCall(CallCommand& command) {
-  if (command.url.empty()) {
-    const char* url = std::getenv("PELK_URL");
-    command.url = url != nullptr ? url : "";
-  }
-  if (command.url.empty()) throw UsageError("say where to call: --url URL, or PELK_URL");
-  const Zamli::Version& version =
-      command.version.empty() ? Pelkctl::NewestVersion() : Zamli::Wire::FindVersion(command.version);
-  Zamli::Wire::Request call = Pelkctl::BuildCall(command.line, version);
-  if (!command.url.starts_with("sim:")) throw UsageError("no transport for \"" + command.url + "\"");
-  Pelksim::SimulatorOptions options;
-  if (command.url.size() > 4) options.seed = std::stoull(command.url.substr(4));
-  Pelksim::Simulator simulator(std::move(options));
-  const Zamli::Wire::Codec codec(command.xml ? "xml" : "json", version);
-  Zamli::Wire::LoopbackAdapter adapter(codec, simulator);
+// A text progress bar on standard error, redrawn in place.
+void ShowProgress(int percent) {
+  const int filled = percent / 5;
+  std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
+            << std::string(static_cast<size_t>(20 - filled), ' ') << "] " << percent << "%" << std::flush;
+}
+
+// Runs what talks to the server: a fault it answers is printed and is exit code 1.
+template <class Talk>
+int Answered(Talk talk) {
   try {
-    Pelkctl::RunCall(adapter, call, version, command.pretty, std::cout);
+    return talk();
   } catch (const Zamli::MethodFault::Exception& e) {
     std::cerr << "pelkctl: " << Zamli::Wire::Describe(*e.GetFault()) << "\n";
     return ExitCode::kFaultAnswered;
   }
+}
+
+int FollowCall(CallCommand& command, Pelkctl::Connection& connection, Zamli::Wire::Request& call) {
+  if (!command.wait) {
+    Pelkctl::RunCall(connection.GetAdapter(), call, connection.GetVersion(), command.pretty, std::cout);
+    return ExitCode::kSuccess;
+  }
+  Haldun::Ref<Zamli::Any> result;
+  connection.GetAdapter().Invoke(call.target.Get(), const_cast<Zamli::ManagedMethod*>(call.method), call.args, result,
+                                 nullptr);
+  auto* task = dynamic_cast<Zamli::MoRef*>(result.Get());
+  if (task == nullptr || task->GetTypeName() != "qor.Task") throw UsageError("--wait: the method returned no task");
+  Qor::Services::WaitOptions options;
+  options.onProgress = ShowProgress;
+  Haldun::Ref<Zamli::Any> outcome;
+  try {
+    outcome = Qor::Services::WaitForTask(connection.GetAdapter(), *task, options);
+  } catch (...) {
+    std::cerr << "\n";
+    throw;
+  }
+  std::cerr << "\n";
+  const Zamli::Type& any = *Zamli::TypeRegistry::Instance().FindByName("anyType");
+  std::cout << Zamli::Wire::Codec("json", connection.GetVersion()).EncodeValue(outcome.Get(), any) << "\n";
   return ExitCode::kSuccess;
+}
+
+int RunCall(CallCommand& command) {
+  Pelkctl::Connection connection(command.connect);
+  Zamli::Wire::Request call = Pelkctl::BuildCall(command.line, connection.GetVersion());
+  return Answered([&] { return FollowCall(command, connection, call); });
+}
+
+struct GetCommand {
+  std::string target;
+  std::string property;
+  Pelkctl::ConnectLine connect;
+  bool pretty = false;
+};
+
+// One property through the server's property collector.
+int RunGet(GetCommand& command) {
+  Pelkctl::Connection connection(command.connect);
+  Pelkctl::CallLine line;
+  line.target = std::string("kettar.query.PropertyCollector:") + Qor::Services::kPropertyCollectorId;
+  line.method = "retrieveContents";
+  const size_t colon = command.target.find(':');
+  if (colon == std::string::npos) throw UsageError("the target \"" + command.target + "\" is not TYPE:ID");
+  const Zamli::Type* type = Pelkctl::FindType(command.target.substr(0, colon));
+  if (type == nullptr || type->GetKind() != Zamli::kManagedKind) {
+    throw UsageError(Pelkctl::UnknownName("managed type", command.target.substr(0, colon), Pelkctl::AllTypeNames()));
+  }
+  nlohmann::ordered_json spec = {{{"objects",
+                                   {{{"_typeName", "ManagedObjectReference"},
+                                     {"type", type->GetWsdlName()},
+                                     {"value", command.target.substr(colon + 1)}}}},
+                                  {"pathSet", {command.property}}}};
+  line.assignments.push_back("specSet=" + spec.dump());
+  Zamli::Wire::Request call = Pelkctl::BuildCall(line, connection.GetVersion());
+  std::ostringstream contents;
+  if (const int code = Answered([&] {
+        Pelkctl::RunCall(connection.GetAdapter(), call, connection.GetVersion(), false, contents);
+        return ExitCode::kSuccess;
+      });
+      code != ExitCode::kSuccess) {
+    return code;
+  }
+  const nlohmann::ordered_json answer = nlohmann::ordered_json::parse(contents.str());
+  nlohmann::ordered_json value = nullptr;
+  if (answer.is_array() && !answer.empty() && answer[0].contains("propSet")) value = answer[0]["propSet"][0]["value"];
+  std::cout << (command.pretty ? value.dump(2) : value.dump()) << "\n";
+  return ExitCode::kSuccess;
+}
+
+void AddConnectOptions(CLI::App& sub, Pelkctl::ConnectLine& connect) {
+  sub.add_option("--url", connect.url, "Where to call (default: $PELK_URL); sim: is a simulated cluster in process");
+  sub.add_option("--version", connect.version, "Version to call at (default: the newest of pelk)");
+  sub.add_flag("--negotiate", connect.negotiate, "Call at the newest version the server and this tool both know");
+  sub.add_flag("--xml", connect.xml, "Carry the call in XML rather than JSON");
+  sub.add_option("--user", connect.user,
+                 "User for Basic authentication (default: $PELK_USER); the password is "
+                 "$PELK_PASSWORD, a bearer token $PELK_TOKEN");
+  sub.add_option("--ca", connect.caFile, "Trust the certificates of this PEM file");
+  sub.add_option("--thumbprint", connect.thumbprint, "Trust exactly the server certificate with this SHA-256");
 }
 
 // The subcommand a person most likely meant, when the first word names none.
@@ -237,11 +318,33 @@ int main(int argc, char** argv) {
   call->add_option("ARGS", calling.line.assignments,
                    "name=JSON per parameter (text, enumeration tags and TYPE:ID references may go unquoted)");
   call->add_option("--args", calling.line.argsFile, "A JSON object of name: value, read first");
-  call->add_option("--url", calling.url, "Where to call (default: $PELK_URL); sim: is a simulated cluster in process");
-  call->add_option("--version", calling.version, "Version to call at (default: the newest of pelk)");
-  call->add_flag("--xml", calling.xml, "Carry the call in XML rather than JSON");
+  AddConnectOptions(*call, calling.connect);
   call->add_flag("--pretty", calling.pretty, "Indent the result");
-  call->footer("Example: pelkctl call --url sim: HostSystem:host-1 enterMaintenanceMode timeout=60\n");
+  call->add_flag("--wait", calling.wait, "Follow the task the method returns to its end, with a progress bar");
+  call->footer("Example: pelkctl call --url sim: HostSystem:host-1 enterMaintenanceMode timeout=60 --wait\n");
+
+  GetCommand getting;
+  auto* get = app.add_subcommand("get", "Read one property of a managed object through the property collector");
+  get->add_option("TARGET", getting.target, "TYPE:ID")->required();
+  get->add_option("PROPERTY", getting.property, "The property, or a path into it (info.state)")->required();
+  AddConnectOptions(*get, getting.connect);
+  get->add_flag("--pretty", getting.pretty, "Indent the value");
+  get->footer("Example: pelkctl get --url sim: HostSystem:host-1 name\n");
+
+  Pelkctl::ServeLine serving;
+  auto* serve = app.add_subcommand("serve", "Serve a simulated cluster over HTTPS until SIGINT or SIGTERM");
+  serve->add_option("--listen", serving.listen,
+                    "HOST:PORT to listen on, port 0 for any free one (default 127.0.0.1:0)");
+  serve->add_option("--cert", serving.certificateFile, "Certificate chain (PEM); without it a throw-away one");
+  serve->add_option("--key", serving.keyFile, "Its private key (PEM)");
+  serve->add_flag("--plain", serving.plainHttp, "Plain HTTP, no TLS");
+  serve->add_option("--users", serving.usersFile, "Users file: who may call (USER password|token SHA256-HEX)");
+  serve->add_option("--roles", serving.rolesFile, "Roles file: what they may do (PRINCIPAL PRIVILEGE [OBJECT-ID])");
+  serve->add_option("--seed", serving.seed, "Seed of the made-up answers")->capture_default_str();
+  serve->add_option("--latency", serving.latencyMs, "Milliseconds added to every call")->capture_default_str();
+  serve->add_option("--task-seconds", serving.taskSeconds, "How long a task runs")->capture_default_str();
+  serve->add_option("--script", serving.scriptFile, "Canned answers per method (JSON; see tools/simulator/script.h)");
+  serve->footer("Example: pelkctl serve --listen 127.0.0.1:8443 --seed 7\n");
 
   if (argc > 1 && argv[1][0] != '-') {
     const std::string word = argv[1];
@@ -268,9 +371,14 @@ int main(int argc, char** argv) {
     if (*encode) return RunTranscode(encoding);
     if (*decode) return RunTranscode(decoding);
     if (*call) return RunCall(calling);
+    if (*get) return RunGet(getting);
+    if (*serve) return Pelkctl::RunServe(serving);
   } catch (const UsageError& e) {
     std::cerr << "pelkctl: " << e.what() << "\n";
     return ExitCode::kUsageError;
+  } catch (const Zamli::Http::TransportException& e) {
+    std::cerr << "pelkctl: " << e.what() << "\n";
+    return ExitCode::kTransportError;
   } catch (const Zamli::MethodFault::Exception& e) {
     // An unknown version or encoding: what was asked for does not exist.
     std::cerr << "pelkctl: " << Zamli::Wire::Describe(*e.GetFault()) << "\n";

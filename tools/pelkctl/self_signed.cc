@@ -61,9 +61,8 @@ SelfSigned MakeSelfSigned() {
   std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
   SelfSigned made{(folder / "server.pem").string(), (folder / "server.key").string(), ""};
   WritePem(made.certificateFile, [&](FILE* f) { return PEM_write_X509(f, cert.get()); });
-  WritePem(made.keyFile, [&](FILE* f) {
-    return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
-  });
+  WritePem(made.keyFile,
+           [&](FILE* f) { return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr); });
 
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;

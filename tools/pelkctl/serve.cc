@@ -22,7 +22,8 @@ Zamli::Http::ListenAddress Address(const std::string& text) {
   if (colon == std::string::npos) throw UsageError("--listen " + text + " is not HOST:PORT");
   Zamli::Http::ListenAddress address;
   address.host = text.substr(0, colon);
-  if (address.host.size() > 1 && address.host.front() == '[') address.host = address.host.substr(1, address.host.size() - 2);
+  if (address.host.size() > 1 && address.host.front() == '[')
+    address.host = address.host.substr(1, address.host.size() - 2);
   try {
     const int port = std::stoi(text.substr(colon + 1));
     if (port < 0 || port > 65535) throw std::out_of_range("port");

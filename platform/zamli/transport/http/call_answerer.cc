@@ -100,6 +100,7 @@ CallAnswer CallAnswerer::Answer(const CallRequest& request) {
   }
 
   ServerCallInfo info;
+  info.version = &codec->GetVersion();
   if (!request.context.empty()) {
     try {
       info.context = Protocol::DecodeContext(request.context);
