@@ -291,6 +291,7 @@ TEST(DataObjects, CopiesShareReferencesAndCloneObjects) {
   EXPECT_EQ(a.owner->GetRefCount(), 2);
   ASSERT_NE(b.item, nullptr);
   EXPECT_NE(b.item, a.item);
+  EXPECT_EQ(b.item->GetRefCount(), 1) << "a clone is held by its field alone";
   b.item->name = "changed";
   EXPECT_EQ(a.item->name, "") << "changing the copy leaves the source alone";
 }
