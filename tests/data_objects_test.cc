@@ -215,6 +215,76 @@ TEST(DataObjects, BasePropertiesComeFirst) {
   EXPECT_EQ(Zamli::ListDifferences(x, y), (std::vector<std::string>{"faultCause", "reason", "retryAfter"}));
 }
 
+// A difference names the deepest property that differs, below arrays of
+// objects too, and as a whole for arrays of plain values and references.
+TEST(DataObjects, DifferencesNameWhatDiffers) {
+  auto item = [](const char* name) {
+    Ref<Pelktest::Item> i(new Pelktest::Item());
+    i->name = name;
+    return i;
+  };
+  auto items = [&](Everything& e, std::vector<const char*> names) {
+    for (const char* name : names) e.GetItems()->Append(name ? item(name) : Ref<Pelktest::Item>());
+  };
+  using Change = std::function<void(Everything & a, Everything & b)>;
+  const std::vector<std::pair<Change, std::vector<std::string>>> cases = {
+      {[&](Everything& a, Everything& b) {
+         items(a, {"x", "y"});
+         items(b, {"x", "z"});
+       },
+       {"items[1].name"}},
+      {[&](Everything& a, Everything& b) {
+         items(a, {"x", "y"});
+         items(b, {"x"});
+       },
+       {"items"}},
+      {[&](Everything& a, Everything& b) {
+         items(a, {nullptr, "y"});
+         items(b, {"x", "y"});
+       },
+       {"items[0]"}},
+      {[&](Everything& a, Everything&) { a.GetItems(); }, {}},
+      {[&](Everything& a, Everything& b) {
+         a.item = item("x");
+         b.item = item("y");
+       },
+       {"item.name"}},
+      {[&](Everything& a, Everything&) { a.item = item("x"); }, {"item"}},
+      {[](Everything& a, Everything& b) {
+         a.texts = Ref<Zamli::Array<std::string>>(new Zamli::Array<std::string>({"x", "y"}));
+         b.texts = Ref<Zamli::Array<std::string>>(new Zamli::Array<std::string>({"x", "z"}));
+       },
+       {"texts"}},
+      {[](Everything& a, Everything& b) {
+         a.value = Zamli::Box(2);
+         b.value = Zamli::Box(2L);
+       },
+       {"value"}},
+      {[&](Everything& a, Everything& b) {
+         a.value = item("x");
+         b.value = item("y");
+       },
+       {"value.name"}},
+      {[](Everything& a, Everything& b) {
+         a.owner = Ref<Zamli::MoRef>(new Zamli::MoRef("pelktest.Service", "s-1"));
+         b.owner = Ref<Zamli::MoRef>(new Zamli::MoRef("pelktest.Service", "s-2"));
+       },
+       {"owner"}},
+  };
+  for (size_t row = 0; row < cases.size(); ++row) {
+    Everything a, b;
+    cases[row].first(a, b);
+    const std::vector<std::string>& expected = cases[row].second;
+    EXPECT_EQ(Zamli::ListDifferences(a, b), expected) << "row " << row;
+    EXPECT_EQ(a._IsEqual(&b, false), expected.empty()) << "row " << row;
+    Zamli::PropertyDiffSet below;
+    a._DiffProperties(&b, "p", below);
+    std::vector<std::string> prefixed;
+    for (const std::string& path : expected) prefixed.push_back("p." + path);
+    EXPECT_EQ(below.GetChanged(), prefixed) << "row " << row;
+  }
+}
+
 TEST(DataObjects, CopiesShareReferencesAndCloneObjects) {
   Everything a;
   a.owner = Ref<Zamli::MoRef>(new Zamli::MoRef("pelktest.Service", "s-1"));
@@ -224,6 +294,7 @@ TEST(DataObjects, CopiesShareReferencesAndCloneObjects) {
   EXPECT_EQ(a.owner->GetRefCount(), 2);
   ASSERT_NE(b.item, nullptr);
   EXPECT_NE(b.item, a.item);
+  EXPECT_EQ(b.item->GetRefCount(), 1) << "a clone is held by its field alone";
   b.item->name = "changed";
   EXPECT_EQ(a.item->name, "") << "changing the copy leaves the source alone";
 }

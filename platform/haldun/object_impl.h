@@ -24,10 +24,17 @@ class HALDUN_EXPORT ObjectImpl {
   // const so that Ref<const T> works; the count is not part of the value.
   void IncRef() const noexcept { refCount_.fetch_add(1, std::memory_order_relaxed); }
 
+  // The first count of an object that no other thread can see yet (count
+  // 0, just made): a plain store instead of a locked increment.
+  void IncRefNew() const noexcept { refCount_.store(1, std::memory_order_relaxed); }
+
   void DecRef() const noexcept {
-    // acq_rel: the deleting thread must see every write made through
-    // the other references before they were dropped.
-    if (refCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    // The last holder needs no locked decrement: nobody else can take a
+    // count any more. acquire/acq_rel: the deleting thread must see every
+    // write made through the other references before they were dropped.
+    if (refCount_.load(std::memory_order_acquire) == 1 || refCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+      delete this;
+    }
   }
 
   // Drops a count without destroying at zero: how a factory that built an

@@ -49,16 +49,19 @@ Haldun::Ref<Zamli::DynamicData> ValueFiller::Build(const Zamli::DataObjectType& 
   return root;
 }
 
-void ValueFiller::Report(const std::string& path, std::string value, const std::string& changePath) {
-  if (listener_) listener_(FilledValue{counter_, path, std::move(value), changePath});
-  ++counter_;
+std::string ValueFiller::PathOf(const std::string& path, const char* part) const {
+  if (!listener_) return {};
+  return path.empty() || part[0] == '[' ? path + part : path + "." + part;
+}
+
+std::string ValueFiller::ElementPath(const std::string& path, int index) const {
+  return listener_ ? PathOf(path, ("[" + std::to_string(index) + "]").c_str()) : std::string();
 }
 
 void ValueFiller::Fill(Zamli::DynamicData& object, const Zamli::DataObjectType& type, int depth,
                        const std::string& path) {
   for (const Zamli::PropertyRef& p : type.GetAllProperties()) {
-    std::string child = path.empty() ? std::string(p.info->name) : path + "." + p.info->name;
-    FillProperty(object, p, depth, child);
+    FillProperty(object, p, depth, PathOf(path, p.info->name));
   }
 }
 
@@ -85,7 +88,7 @@ void ValueFiller::FillProperty(Zamli::DynamicData& object, const Zamli::Property
     functions.getProperty(&object, p.index, &holder);  // the lazily created, empty array
     auto* elements = static_cast<Zamli::DataArrayBase*>(holder.Get());
     for (int i = 0, n = options_.arrayLength(depth); i < n; ++i) {
-      Haldun::Ref<Zamli::Any> e = MakeObject(info, depth + 1, path + "[" + std::to_string(i) + "]");
+      Haldun::Ref<Zamli::Any> e = MakeObject(info, depth + 1, ElementPath(path, i));
       elements->AppendAny(e.Get());
     }
     return;
@@ -98,14 +101,15 @@ void ValueFiller::FillProperty(Zamli::DynamicData& object, const Zamli::Property
 Haldun::Ref<Zamli::Any> ValueFiller::MakeObject(const Zamli::PropertyInfo& p, int depth, const std::string& path) {
   ++objects_;
   if (IsManaged(p)) {
-    std::string type = NextString("type", path + ".type", path);
-    std::string id = NextString("value", path + ".value", path);
+    std::string type = NextString("type", PathOf(path, "type"), path);
+    std::string id = NextString("value", PathOf(path, "value"), path);
     return Haldun::Ref<Zamli::Any>(new Zamli::MoRef(std::move(type), std::move(id)));
   }
   if (p.type == &Zamli::gAnyTypeInfo) return Zamli::Box(NextString(p.name, path, path));
   if (p.type == &gKettarDynamicArrayTypeInfo) {
     auto* array = new Zamli::DynamicArray();
-    array->AppendAny(Zamli::Box(NextString(p.name, path + "[0]", path + "[0]")).Get());
+    std::string element = ElementPath(path, 0);
+    array->AppendAny(Zamli::Box(NextString(p.name, element, element)).Get());
     return Haldun::Ref<Zamli::Any>(array);
   }
   auto* type = dynamic_cast<const Zamli::DataObjectType*>(TypeOf(p));
@@ -117,13 +121,14 @@ Haldun::Ref<Zamli::Any> ValueFiller::MakeObject(const Zamli::PropertyInfo& p, in
 std::string ValueFiller::NextString(const char* name, const std::string& path, const std::string& changePath) {
   std::string value = std::string(name) + "-" + std::to_string(counter_);
   if (Changed()) value += "~";
-  Report(path, value, changePath);
+  Report(
+      path, [&] { return value; }, changePath);
   return value;
 }
 
 Haldun::Ref<Zamli::Any> ValueFiller::MakeScalarArray(const Zamli::PropertyInfo& p, int owner, const std::string& path) {
   int n = options_.arrayLength(owner);
-  auto element = [&](int i) { return path + "[" + std::to_string(i) + "]"; };
+  auto element = [&](int i) { return ElementPath(path, i); };
   if (p.type == &Zamli::gStringTypeInfo) {
     auto* array = new Zamli::Array<std::string>();
     for (int i = 0; i < n; ++i) array->Append(NextString(p.name, element(i), path));
@@ -134,7 +139,8 @@ Haldun::Ref<Zamli::Any> ValueFiller::MakeScalarArray(const Zamli::PropertyInfo& 
     for (int i = 0; i < n; ++i) {
       int v = static_cast<int>(static_cast<unsigned>(7 * counter_)) + (Changed() ? 1 : 0);
       array->Append(v);
-      Report(element(i), std::to_string(v), path);
+      Report(
+          element(i), [v] { return std::to_string(v); }, path);
     }
     return Haldun::Ref<Zamli::Any>(array);
   }
@@ -142,7 +148,8 @@ Haldun::Ref<Zamli::Any> ValueFiller::MakeScalarArray(const Zamli::PropertyInfo& 
   for (int i = 0; i < n; ++i) {
     long v = 1000003L * counter_ + (Changed() ? 1 : 0);
     array->Append(v);
-    Report(element(i), std::to_string(v), path);
+    Report(
+        element(i), [v] { return std::to_string(v); }, path);
   }
   return Haldun::Ref<Zamli::Any>(array);
 }
@@ -161,34 +168,43 @@ void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef
     case Zamli::ValueKind::kBool: {
       bool v = (c % 2 == 1) != changed;
       set(&v);
-      Report(path, v ? "true" : "false", path);
+      Report(
+          path, [v] { return std::string(v ? "true" : "false"); }, path);
       return;
     }
     case Zamli::ValueKind::kInt: {
       int v = static_cast<int>(static_cast<unsigned>(7 * c) + (changed ? 1u : 0u));
       set(&v);
-      Report(path, std::to_string(v), path);
+      Report(
+          path, [v] { return std::to_string(v); }, path);
       return;
     }
     case Zamli::ValueKind::kLong: {
       long v = 1000003L * c + (changed ? 1 : 0);
       set(&v);
-      Report(path, std::to_string(v), path);
+      Report(
+          path, [v] { return std::to_string(v); }, path);
       return;
     }
     case Zamli::ValueKind::kFloat: {
       float v = static_cast<float>(c) + 0.5f + (changed ? 1.0f : 0.0f);
       set(&v);
-      char text[32];
-      std::snprintf(text, sizeof text, "%.1f", static_cast<double>(v));
-      Report(path, text, path);
+      Report(
+          path,
+          [v] {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.1f", static_cast<double>(v));
+            return std::string(text);
+          },
+          path);
       return;
     }
     case Zamli::ValueKind::kDateTime: {
       long micros = 1000003L * c + (changed ? 1 : 0);
       auto v = Haldun::System::DateTime::FromMicroseconds(micros);
       set(&v);
-      Report(path, std::to_string(micros), path);
+      Report(
+          path, [micros] { return std::to_string(micros); }, path);
       return;
     }
     case Zamli::ValueKind::kBinary: {
@@ -198,7 +214,8 @@ void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef
       set(&v);
       long shown = c;
       if (changed) shown ^= 1;
-      Report(path, Hex(shown), path);
+      Report(
+          path, [shown] { return Hex(shown); }, path);
       return;
     }
     default:

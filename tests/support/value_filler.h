@@ -51,7 +51,15 @@ class ValueFiller {
   void SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef& p, const std::string& path);
   std::string NextString(const char* name, const std::string& path, const std::string& changePath);
   bool Changed() const { return options_.changed && options_.changed(counter_); }
-  void Report(const std::string& path, std::string value, const std::string& changePath);
+  // A value set, for the listener; its text and paths are made only when
+  // there is one, so that building the tree is measured without them.
+  template <class MakeText>
+  void Report(const std::string& path, MakeText text, const std::string& changePath) {
+    if (listener_) listener_(FilledValue{counter_, path, text(), changePath});
+    ++counter_;
+  }
+  std::string PathOf(const std::string& path, const char* part) const;
+  std::string ElementPath(const std::string& path, int index) const;
 
   FillOptions options_;
   std::function<void(const FilledValue&)> listener_;

@@ -21,6 +21,16 @@ using Binary = std::vector<unsigned char>;
 Any*& Slot(void* field) { return *static_cast<Any**>(field); }
 Any* Load(const void* field) { return *static_cast<Any* const*>(field); }
 
+// A clone is new unless its class shares values that never change (boxes,
+// references), which answer with themselves.
+void TakeFirstCount(const Any* clone) {
+  if (clone->GetRefCount() == 0) {
+    clone->IncRefNew();
+  } else {
+    clone->IncRef();
+  }
+}
+
 void Store(void* field, Any* value) {
   if (value != nullptr) value->IncRef();
   Any* old = std::exchange(Slot(field), value);
@@ -94,7 +104,7 @@ void RefCopy(void* to, const void* from) {
   Any* value = Load(from);
   if (value == nullptr) return;
   Any* clone = value->_Clone();
-  clone->IncRef();
+  TakeFirstCount(clone);
   Any* old = std::exchange(Slot(to), clone);
   if (old != nullptr) old->DecRef();
 }
@@ -106,7 +116,10 @@ const void* RefAddr(const void* f) { return Load(f); }
 // The old value stays when the new one is of the wrong class.
 void RefSet(void* f, const void* in, const FieldEntry& e) {
   Any* value = *static_cast<Any* const*>(in);
-  if (value != nullptr && !e.accepts(value)) Haldun::ThrowTypeMismatchException(*e.expected, typeid(*value));
+  // A value of the field's very class passes without a search of the class tree.
+  if (value != nullptr && &typeid(*value) != e.expected && !e.accepts(value)) {
+    Haldun::ThrowTypeMismatchException(*e.expected, typeid(*value));
+  }
   Store(f, value);
 }
 void RefSwap(void* f, void* other) { std::swap(Slot(f), Slot(other)); }

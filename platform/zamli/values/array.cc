@@ -1,4 +1,5 @@
 #include <zamli/values/array.h>
+#include <zamli/values/narrow.h>
 #include <zamli/values/printer.h>
 
 #include <cstring>
@@ -7,7 +8,7 @@ namespace Zamli {
 
 template <class T>
 bool Array<T>::_IsEqual(const Any* other, bool) const {
-  auto* array = dynamic_cast<const Array<T>*>(other);
+  auto* array = CastLike<Array<T>>(this, other);
   if (array == nullptr || array->values_.size() != values_.size()) return false;
   if constexpr (std::is_integral_v<T>) {
     return values_.empty() || std::memcmp(values_.data(), array->values_.data(), values_.size() * sizeof(T)) == 0;

@@ -2,7 +2,11 @@
 #include <zamli/types/type.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/data_array.h>
+#include <zamli/values/dynamic_data.h>
+#include <zamli/values/narrow.h>
+#include <zamli/values/property_value.h>
 
+#include <string>
 #include <typeinfo>
 
 namespace Zamli {
@@ -15,15 +19,132 @@ bool PlainArray(const Any* v) {
   return dynamic_cast<const Collection*>(v) != nullptr && dynamic_cast<const DataArrayBase*>(v) == nullptr;
 }
 
-// Every other value needs the other side to be of its very class.
-bool Comparable(const Any* a, const Any* b) { return (PlainArray(a) && PlainArray(b)) || typeid(*a) == typeid(*b); }
+// Every other value needs the other side to be of its very class. The same
+// class record settles most cases without searching the class tree.
+bool Comparable(const Any* a, const Any* b) {
+  return SameClass(a, b) || (PlainArray(a) && PlainArray(b)) || typeid(*a) == typeid(*b);
+}
 
 // Comparable, for values of property `p`: its arrays of primitives are plain
 // arrays on both sides, and its other values but anyType's never are.
 bool ComparableAs(const PropertyRef& p, const Any* a, const Any* b) {
   if (p.array && IsPrimitive(p.kind)) return true;
+  if (SameClass(a, b)) return true;
   if (p.kind == ValueKind::kAny || p.kind == ValueKind::kEnum) return Comparable(a, b);
   return typeid(*a) == typeid(*b);
+}
+
+// A path that is spelt out only when a difference is recorded: each level
+// names itself and links to its parent, which lives in a caller's frame.
+class LazyPath {
+ public:
+  explicit LazyPath(const std::string& root) : root_(&root) {}
+  LazyPath(const LazyPath& parent, const char* name) : parent_(&parent), name_(name) {}
+  LazyPath(const LazyPath& parent, size_t index) : parent_(&parent), index_(index) {}
+
+  std::string Spell() const {
+    std::string text;
+    AppendTo(text);
+    return text;
+  }
+
+ private:
+  void AppendTo(std::string& text) const {
+    if (parent_ == nullptr) {
+      text += *root_;
+      return;
+    }
+    parent_->AppendTo(text);
+    if (name_ != nullptr) {
+      text += '.';
+      text += name_;
+    } else {
+      text += '[';
+      text += std::to_string(index_);
+      text += ']';
+    }
+  }
+
+  const LazyPath* parent_ = nullptr;
+  const std::string* root_ = nullptr;
+  const char* name_ = nullptr;
+  size_t index_ = 0;
+};
+
+void Record(const LazyPath& path, PropertyDiffSet& diffs) { diffs.AddChanged(path.Spell()); }
+
+// Null, or an empty array, on one side only (a == b is handled before).
+bool OneSideMissing(const Any* a, const Any* b, const LazyPath& path, PropertyDiffSet& diffs) {
+  if (a != nullptr && b != nullptr) return false;
+  if (!IsEmptyCollection(a == nullptr ? b : a)) Record(path, diffs);
+  return true;
+}
+
+// Two values of an in-place kind, as getPropertyAddr hands them out (null: unset).
+bool SameInlineValue(const PropertyRef& p, const void* a, const void* b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return VisitValues(p, a, b, [](const auto& x, const auto& y) { return x == y; });
+}
+
+void DiffObjects(const DynamicData& a, const DynamicData& b, const LazyPath& path, PropertyDiffSet& diffs);
+
+// Two elements of an array of data objects or references.
+void DiffElements(ValueKind kind, const Any* a, const Any* b, const LazyPath& path, PropertyDiffSet& diffs) {
+  if (a == b || OneSideMissing(a, b, path, diffs)) return;
+  if (!Comparable(a, b)) {
+    Record(path, diffs);
+  } else if (kind == ValueKind::kData) {
+    DiffObjects(*static_cast<const DynamicData*>(a), *static_cast<const DynamicData*>(b), path, diffs);
+  } else if (!a->_IsEqual(b, false)) {
+    Record(path, diffs);
+  }
+}
+
+// Two values of property `p` that are not stored in place; `path` names the property.
+void DiffReferenced(const PropertyRef& p, const Any* a, const Any* b, const LazyPath& path, PropertyDiffSet& diffs) {
+  if (a == b || OneSideMissing(a, b, path, diffs)) return;
+  if (!ComparableAs(p, a, b)) {
+    Record(path, diffs);
+    return;
+  }
+  const bool objects = p.kind == ValueKind::kData || p.kind == ValueKind::kMoRef;
+  if (p.array && objects) {
+    // An array of data objects or references: element by element, unless
+    // elements were added or removed.
+    const auto& x = static_cast<const DataArrayBase*>(a)->GetElements();
+    const auto& y = static_cast<const DataArrayBase*>(b)->GetElements();
+    if (x.size() != y.size()) {
+      Record(path, diffs);
+      return;
+    }
+    for (size_t i = 0; i < x.size(); ++i) DiffElements(p.kind, x[i].Get(), y[i].Get(), LazyPath(path, i), diffs);
+  } else if (p.kind == ValueKind::kData) {
+    DiffObjects(*static_cast<const DynamicData*>(a), *static_cast<const DynamicData*>(b), path, diffs);
+  } else if (p.array ? IsPrimitive(p.kind) || p.kind == ValueKind::kEnum : objects || p.kind == ValueKind::kEnum) {
+    // Arrays of plain values, references and enumeration values differ as a whole.
+    if (!a->_IsEqual(b, false)) Record(path, diffs);
+  } else {
+    // anyType, its arrays and dynamic arrays: the value's class says how.
+    a->_DiffProperties(b, path.Spell(), diffs);
+  }
+}
+
+// Data objects and faults: through the type's property descriptors, base first.
+// Their classes all difference this way (DynamicData::_DiffProperties), so
+// nested objects are walked here without a virtual call each.
+void DiffObjects(const DynamicData& a, const DynamicData& b, const LazyPath& path, PropertyDiffSet& diffs) {
+  auto* self = const_cast<DynamicData*>(&a);
+  auto* that = const_cast<DynamicData*>(&b);
+  for (const PropertyRef& p : a._GetDataType()->GetAllProperties()) {
+    const auto addressOf = p.owner->GetDataTypeInfo()->getPropertyAddr;
+    const void* x = addressOf(self, p.index);
+    const void* y = addressOf(that, p.index);
+    if (p.IsInline()) {
+      if (!SameInlineValue(p, x, y)) Record(LazyPath(path, p.info->name), diffs);
+    } else if (x != y) {
+      DiffReferenced(p, static_cast<const Any*>(x), static_cast<const Any*>(y), LazyPath(path, p.info->name), diffs);
+    }
+  }
 }
 
 template <class Test>
@@ -55,9 +176,8 @@ void DiffAnyPropertiesInt(const Any* a, const Any* b, const std::string& path, c
   Diff(a, b, path, name, diffs, Comparable);
 }
 
-void DiffPropertyValues(const PropertyRef& p, const Any* a, const Any* b, const std::string& path, const char* name,
-                        PropertyDiffSet& diffs) {
-  Diff(a, b, path, name, diffs, [&p](const Any* x, const Any* y) { return ComparableAs(p, x, y); });
+void DiffDataObjects(const DynamicData& a, const DynamicData& b, const std::string& path, PropertyDiffSet& diffs) {
+  DiffObjects(a, b, LazyPath(path), diffs);
 }
 
 bool AreEqual(const Any* a, const Any* b) { return AreEqualAnysInt(a, b, 0, false); }

@@ -17,15 +17,16 @@
 
 namespace Zamli {
 
-struct PropertyRef;
+class DynamicData;
 
 ZAMLI_EXPORT bool AreEqualAnysInt(const Any* a, const Any* b, unsigned int propertyFlags, bool flag);
 ZAMLI_EXPORT void DiffAnyPropertiesInt(const Any* a, const Any* b, const std::string& path, const char* name,
                                        unsigned int propertyFlags, PropertyDiffSet& diffs);
-// The same for two values of property `p` (`name` is ".name"), whose kind
-// says which classes can be compared without asking the values.
-ZAMLI_EXPORT void DiffPropertyValues(const PropertyRef& p, const Any* a, const Any* b, const std::string& path,
-                                     const char* name, PropertyDiffSet& diffs);
+// The same for two data objects of one class, property by property; the
+// kinds of the properties say which classes can be compared without asking
+// the values, and a path is spelt out only for a difference found.
+ZAMLI_EXPORT void DiffDataObjects(const DynamicData& a, const DynamicData& b, const std::string& path,
+                                  PropertyDiffSet& diffs);
 
 // Exact equality of two values (either may be null).
 ZAMLI_EXPORT bool AreEqual(const Any* a, const Any* b);

@@ -1,6 +1,7 @@
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/data_array.h>
+#include <zamli/values/narrow.h>
 #include <zamli/values/printer.h>
 
 namespace Zamli {
@@ -21,7 +22,7 @@ void DataArrayBase::AppendAny(Any* element) { Push(element); }
 void DataArrayBase::Push(Any* element) { elements_.emplace_back(element); }
 
 bool DataArrayBase::_IsEqual(const Any* other, bool flag) const {
-  auto* array = dynamic_cast<const DataArrayBase*>(other);
+  auto* array = CastLike<DataArrayBase>(this, other);
   if (array == nullptr || array->elements_.size() != elements_.size()) return false;
   for (size_t i = 0; i < elements_.size(); ++i) {
     if (!AreEqualAnysInt(elements_[i].Get(), array->elements_[i].Get(), 0, flag)) return false;
@@ -30,7 +31,7 @@ bool DataArrayBase::_IsEqual(const Any* other, bool flag) const {
 }
 
 void DataArrayBase::_DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const {
-  auto* array = dynamic_cast<const DataArrayBase*>(other);
+  auto* array = CastLike<DataArrayBase>(this, other);
   if (array == nullptr || array->elements_.size() != elements_.size()) {
     // Elements added or removed: the array changed as a whole.
     diffs.AddChanged(path);

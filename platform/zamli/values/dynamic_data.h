@@ -19,7 +19,8 @@ class ZAMLI_EXPORT DynamicData : public Any {
   virtual DataObjectType* _GetDataType() const = 0;
   // The difference of every data object and fault, through the type's
   // property descriptors: every property of the chain, base first.
-  // Generated data classes override it only to come here.
+  // Generated data classes override it only to come here, so nested data
+  // objects are walked without calling theirs.
   void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override;
   // Through the records: every set property, base first.
   void _Print(Printer& out) const override;

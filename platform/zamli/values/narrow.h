@@ -11,6 +11,8 @@ namespace Zamli {
 template <class T>
 T* NarrowTo(Any* value) {
   if (value == nullptr) return nullptr;
+  // A value of T's very class needs no search of the class tree.
+  if (&typeid(*value) == &typeid(T)) return static_cast<T*>(value);
   if (auto* typed = dynamic_cast<T*>(value)) return typed;
   Haldun::ThrowTypeMismatchException(typeid(T), typeid(*value));
 }
@@ -18,6 +20,19 @@ T* NarrowTo(Any* value) {
 template <class T>
 const T* NarrowTo(const Any* value) {
   return NarrowTo<T>(const_cast<Any*>(value));
+}
+
+// True when both values are certainly of one class: they share its class
+// record. False says nothing (a class may have a record in each library
+// that uses it), so callers fall back to comparing the records' names.
+inline bool SameClass(const Any* a, const Any* b) { return &typeid(*a) == &typeid(*b); }
+
+// `value` as a T, or null, for a T `self`: a value of self's very class
+// needs no search of the class tree.
+template <class T>
+const T* CastLike(const T* self, const Any* value) {
+  if (value != nullptr && SameClass(self, value)) return static_cast<const T*>(value);
+  return dynamic_cast<const T*>(value);
 }
 
 }  // namespace Zamli
