@@ -249,6 +249,8 @@ const std::vector<const Zamli::Type*>& Types() {
         ArrayOf(Named("string")),                                     // 23
         ArrayOf(Named("int")),                                        // 24
         ArrayOf(Named("long")),                                       // 25
+        &Named("qor.cluster.PelkClusterHealthResultRow"),             // 26: the golden values'
+        ArrayOf(Named("qor.option.OptionValue")),                     // 27
     };
   }();
   return types;
