@@ -527,13 +527,7 @@ TEST_P(WireRoundTrip, AMethodTheVersionDoesNotIncludeIsRefusedBothWays) {
   EXPECT_EQ(checked, 5);
 }
 
-TEST_P(WireRoundTrip, EveryVersionOfTheNamespaceMakesACodec) {
-  for (const Zamli::Version* v : PelkVersions()) {
-    EXPECT_EQ(&Zamli::Wire::FindVersion(v->GetName()), v);
-    Codec codec(GetParam(), *v);
-    EXPECT_EQ(&codec.GetVersion(), v);
-    EXPECT_EQ(codec.GetFormat().Name(), GetParam() == Encoding::kXml ? "xml" : "json");
-  }
+TEST(WireFormats, AnUnknownVersionIsRefusedByName) {
   auto fault = WireTest::Raised<Zamli::Fault::InvalidArgument>(
       [] { Zamli::Wire::FindVersion("pelk.version.version2"); }, "an unknown version");
   if (fault) {
@@ -637,30 +631,12 @@ TEST_P(WireRoundTrip, FloatsKeepTheirBits) {
   }
 }
 
-// Boxes and arrays of every kind inside anyType: they come back as the
-// classes they were, enumerations included.
-TEST_P(WireRoundTrip, EveryKindOfValueInsideAnyType) {
+// Every enumeration, and an empty array, inside anyType: they come back as the
+// classes they were (the other kinds are in the golden options_of_every_kind).
+TEST_P(WireRoundTrip, EveryEnumerationInsideAnyType) {
   const Codec codec(GetParam(), WireTest::Newest());
   const Zamli::Type& anyType = *Zamli::GetNoType<Any>();
-  std::vector<std::pair<std::string, Ref<Any>>> values = {
-      {"strings", Ref<Any>(new Zamli::Array<std::string>({"a", "", "c"}))},
-      {"ints", Ref<Any>(new Zamli::Array<int>({1, -2, INT_MAX}))},
-      {"longs", Ref<Any>(new Zamli::Array<long>({LONG_MIN, 0, 3}))},
-      {"empty ints", Ref<Any>(new Zamli::Array<int>())},
-      {"reference", Ref<Any>(new Zamli::MoRef("qor.HostSystem", "host-1"))},
-  };
-  auto* refs = new Zamli::DataArray<Zamli::MoRef>();
-  values.emplace_back("references", Ref<Any>(refs));
-  refs->Append(Ref<Zamli::MoRef>(new Zamli::MoRef("qor.HostSystem", "host-1")));
-  refs->Append(Ref<Zamli::MoRef>(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1")));
-  auto* dynamic = new Zamli::DynamicArray();
-  values.emplace_back("mixed", Ref<Any>(dynamic));
-  dynamic->AppendAny(Zamli::Box(1).Get());
-  dynamic->AppendAny(Zamli::Box(std::string("two")).Get());
-  dynamic->AppendAny(WireTest::Filled(WireTest::DataTypeNamed("qor.KeyValue")).Get());
-  auto* objects = new Zamli::DataArray<Qor::KeyValue>();
-  values.emplace_back("objects", Ref<Any>(objects));
-  objects->AppendAny(WireTest::Filled(WireTest::DataTypeNamed("qor.KeyValue")).Get());
+  std::vector<std::pair<std::string, Ref<Any>>> values = {{"empty ints", Ref<Any>(new Zamli::Array<int>())}};
 #define ZAMLI_TEST_ENUM(E)                                                           \
   {                                                                                  \
     const Zamli::EnumType* type = Zamli::GetEnumType<E>();                           \

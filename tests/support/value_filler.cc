@@ -99,6 +99,7 @@ Haldun::Ref<Zamli::Any> ValueFiller::MakeObject(const Zamli::PropertyInfo& p, in
   ++objects_;
   if (IsManaged(p)) {
     std::string type = NextString("type", path + ".type", path);
+    if (options_.declaredReferenceTypes) type = p.type->name;
     std::string id = NextString("value", path + ".value", path);
     return Haldun::Ref<Zamli::Any>(new Zamli::MoRef(std::move(type), std::move(id)));
   }
