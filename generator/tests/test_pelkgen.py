@@ -1,6 +1,5 @@
 """Tests of the schema generator: what it rejects (and where it says so), the
 model it derives, and the output of the real interface schema."""
-import collections
 import glob
 import os
 import subprocess

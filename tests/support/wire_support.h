@@ -30,12 +30,6 @@ inline std::string PelkVersion(int n) { return "pelk.version.version" + std::to_
 
 inline const Zamli::Version& Newest() { return Zamli::Wire::FindVersion(PelkVersion(25)); }
 
-inline const Zamli::Version& VersionNamed(const std::string& name) {
-  const Zamli::Version* v = Zamli::TypeRegistry::Instance().FindVersion(name);
-  if (v == nullptr) throw Haldun::NotFoundException("no version " + name);
-  return *v;
-}
-
 // True when `version` includes the version an element names (a type, a
 // property, a parameter, a method).
 inline bool Includes(const Zamli::Version& version, const char* elementVersion) {
@@ -66,19 +60,6 @@ inline const Zamli::Type& TypeNamed(const char* name) {
   const Zamli::Type* t = Zamli::TypeRegistry::Instance().FindByName(name);
   if (t == nullptr) throw Haldun::NotFoundException(std::string("no type ") + name);
   return *t;
-}
-
-inline const Zamli::DataObjectType& DataTypeNamed(const char* name) {
-  auto* t = dynamic_cast<const Zamli::DataObjectType*>(&TypeNamed(name));
-  if (t == nullptr) throw Haldun::NotFoundException(std::string("not a data type: ") + name);
-  return *t;
-}
-
-// The declared type of a property, parameter or result record, arrays as
-// their array type.
-inline const Zamli::Type& DeclaredType(const Zamli::PropertyInfo& p) {
-  const Zamli::Type& t = TypeOf(p.type);
-  return (p.flags & Zamli::kArrayFlag) ? *t.GetArrayType() : t;
 }
 
 // A filled value (see PelkTest::Filled) whose references can travel.
