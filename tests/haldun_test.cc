@@ -170,18 +170,12 @@ TEST(OptionalTest, SetUnsetAndStaleValue) {
   EXPECT_EQ(value.ValueOr("fallback"), "fallback");
   EXPECT_THROW(value.GetValue(), InvalidStateException);
   // An unset optional with a stale value equals one that was never set.
-  EXPECT_EQ(value, Optional<std::string>());
-  EXPECT_NE(value, Optional<std::string>("ab"));
-}
-
-TEST(OptionalTest, Equality) {
-  struct Case {
+  Optional<int> stale = 3;
+  stale.Unset();
+  const struct {
     Optional<int> a, b;
     bool equal;
-  };
-  const Case cases[] = {
-      {{}, {}, true}, {{}, 0, false}, {0, {}, false}, {1, 1, true}, {1, 2, false},
-  };
+  } cases[] = {{{}, {}, true}, {stale, {}, true}, {{}, 0, false}, {0, {}, false}, {1, 1, true}, {1, 2, false}};
   for (const auto& c : cases) {
     EXPECT_EQ(c.a == c.b, c.equal) << c.a.ValueOr(-1) << " vs " << c.b.ValueOr(-1);
     EXPECT_EQ(c.a != c.b, !c.equal);

@@ -42,35 +42,6 @@ TEST(Managed, EveryMemberOfEveryTypeRoundTrips) {
 #include <pelk/type_list.inc>
 }
 
-TEST(Managed, PropertyReadersFollowTheMethods) {
-  Zamli::LocalAdapter adapter(1);
-  Record debug, usage;
-  adapter.Register(new RecordingServer<Qor::Pelk::PelkDebugSystemServer>(
-      "debug", Zamli::GetMoType<Qor::Pelk::PelkDebugSystem>(), &debug, &PelkTest::FilledShallow));
-  adapter.Register(new RecordingServer<Qor::Pelk::PelkForbSpaceUsageServer>(
-      "usage", Zamli::GetMoType<Qor::Pelk::PelkForbSpaceUsage>(), &usage, &PelkTest::FilledShallow));
-  Qor::Pelk::PelkDebugSystemStub debugStub(new Zamli::MoRef("qor.pelk.PelkDebugSystem", "debug"), &adapter, nullptr);
-  Ref<Zamli::DataArray<Zamli::MoRef>> entities;
-  debugStub.GetEntity(entities);
-  EXPECT_EQ(debug.member, 4) << "the reader of entity follows the four methods";
-  ASSERT_NE(entities, nullptr);
-  Qor::Pelk::PelkForbSpaceUsageStub usageStub(new Zamli::MoRef("qor.pelk.PelkForbSpaceUsage", "usage"), &adapter,
-                                              nullptr);
-  const std::vector<long (Qor::Pelk::PelkForbSpaceUsage::*)()> readers = {
-      &Qor::Pelk::PelkForbSpaceUsage::GetCurrentPelkForbCapacity,
-      &Qor::Pelk::PelkForbSpaceUsage::GetCurrentObjectCount,
-      &Qor::Pelk::PelkForbSpaceUsage::GetTotalObjectCountDownloaded,
-      &Qor::Pelk::PelkForbSpaceUsage::GetTotalObjectCountUploaded,
-      &Qor::Pelk::PelkForbSpaceUsage::GetTotalDataUploaded,
-      &Qor::Pelk::PelkForbSpaceUsage::GetTotalDataDownloaded,
-      &Qor::Pelk::PelkForbSpaceUsage::GetCurrentObjectSpaceUsage};
-  for (size_t p = 0; p < readers.size(); ++p) {
-    long value = (usageStub.*readers[p])();
-    EXPECT_EQ(usage.member, static_cast<int>(p));
-    EXPECT_EQ(value, static_cast<long>(p) * 1000003L) << "the answer of member " << p;
-  }
-}
-
 using PelkTest::HealthServer;
 
 struct HealthFixture : ::testing::Test {

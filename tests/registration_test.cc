@@ -1,9 +1,10 @@
 // What loading the library registers: the namespace, its versions and the
-// 1006 types in their slots, read back through the runtime and the records.
+// types in their slots, read back through the runtime and the records.
 #include <gtest/gtest.h>
 #include <haldun/exception.h>
 #include <pelk/all.h>
 #include <pelk/type_infos.h>
+#include <qor/type_infos.h>
 #include <zamli/types/accessors.h>
 #include <zamli/types/registry.h>
 
@@ -26,28 +27,31 @@ const Zamli::ManagedObjectType& Managed(const char* name) {
   return *t;
 }
 
-const Zamli::MethodInfo& Method(const char* type, const char* method) {
-  const Zamli::ManagedMethod* m = Managed(type).FindMethod(method);
-  EXPECT_NE(m, nullptr) << type << "." << method;
-  return *m->GetMethodInfo();
-}
-
 TEST(Registration, LoadsWithoutProblems) {
   EXPECT_TRUE(TypeRegistry::Instance().GetLoadProblems().empty()) << TypeRegistry::Instance().GetLoadProblems().front();
 }
 
-// Data and fault types first, then enumerations, then managed types (the
-// slots below mark where each range starts).
-TEST(Registration, TypeListHasEveryKindInItsRange) {
-  auto rank = [](Zamli::TypeKind k) { return k == Zamli::kEnumKind ? 1 : k == Zamli::kManagedKind ? 2 : 0; };
+// Each type belongs to the namespace; bases are created before the types
+// derived from them, and a fault is one exactly when it derives from the root.
+// (The order of the list is the model's: schema_dump_test.)
+TEST(Registration, EveryTypeKnowsItsNamespaceAndBase) {
+  const auto* faultRoot = dynamic_cast<const Zamli::DataObjectType*>(
+      TypeRegistry::Instance().FindByTypeInfo(&Zamli::gKettarMethodFaultTypeInfo));
+  ASSERT_NE(faultRoot, nullptr);
   const auto& types = Pelk().GetTypes();
   for (size_t i = 0; i < types.size(); ++i) {
-    if (i > 0) {
-      EXPECT_LE(rank(types[i - 1]->GetKind()), rank(types[i]->GetKind())) << types[i]->GetName();
-    }
     EXPECT_EQ(types[i]->GetNamespace(), &Pelk());
     if (auto* m = dynamic_cast<const Zamli::ManagedObjectType*>(types[i])) {
       EXPECT_EQ(m->GetManagedTypeInfo()->baseTypeInfo, &Zamli::gKettarManagedObjectTypeInfo);
+    }
+    auto* data = dynamic_cast<const Zamli::DataObjectType*>(types[i]);
+    if (data == nullptr) continue;
+    EXPECT_EQ(data->IsFault(), data->IsA(faultRoot)) << data->GetName();
+    ASSERT_NE(data->GetBase(), nullptr) << data->GetName();
+    EXPECT_EQ(data->GetBase()->GetTypeInfo(), data->GetDataTypeInfo()->baseType);
+    if (data->GetBase()->GetNamespace() == &Pelk()) {
+      auto base = std::find(types.begin(), types.end(), data->GetBase()) - types.begin();
+      EXPECT_LT(static_cast<size_t>(base), i) << data->GetName();
     }
   }
 }
@@ -62,6 +66,8 @@ TEST(Registration, AccessorsReadTheirSlots) {
   const Case cases[] = {
       {Zamli::GetDoType<Dp::Ruv::CancelSnapshotOpResult>(), 0, "dp.ruv.CancelSnapshotOpResult"},
       {Zamli::GetEnumType<Dp::Ruv::InvalidProtectionReason>(), 804, "dp.ruv.InvalidProtectionReason"},
+      {Zamli::GetEnumType<Qor::Cluster::PelkPerfMetricId::PelkPerfStatsType>(), 841,
+       "qor.cluster.PelkPerfMetricId.PelkPerfStatsType"},
       {Zamli::GetMoType<Dp::Ruv::ProtectionService>(), 947, "dp.ruv.ProtectionService"},
       {Zamli::GetMoType<Qor::Pelk::Migration::PelkMigrationSystem>(), 1005, "qor.pelk.migration.PelkMigrationSystem"},
   };
@@ -71,65 +77,14 @@ TEST(Registration, AccessorsReadTheirSlots) {
   }
 }
 
-TEST(Registration, NestedTypesHaveAccessorsAndClasses) {
-  Zamli::EnumType* summary = Zamli::GetEnumType<Qor::Cluster::PelkPerfMetricId::PelkPerfSummaryType>();
-  Zamli::EnumType* stats = Zamli::GetEnumType<Qor::Cluster::PelkPerfMetricId::PelkPerfStatsType>();
-  ASSERT_NE(summary, nullptr);
-  ASSERT_NE(stats, nullptr);
-  const auto& types = Pelk().GetTypes();
-  auto slot = [&](const Zamli::Type* t) { return std::find(types.begin(), types.end(), t) - types.begin(); };
-  // The one pair registered against name order.
-  EXPECT_EQ(slot(summary) + 1, slot(stats));
-  EXPECT_EQ(stats->GetClassName(), "Qor::Cluster::PelkPerfMetricId::PelkPerfStatsType");
-  EXPECT_EQ(TypeRegistry::Instance().FindByName("qor.pelk.clusterPowerState")->GetClassName(),
-            "Qor::Pelk::clusterPowerState");
-}
-
-TEST(Registration, BasesAreCreatedBeforeDerivedTypes) {
-  const auto& types = Pelk().GetTypes();
-  for (size_t i = 0; i < types.size(); ++i) {
-    auto* data = dynamic_cast<const Zamli::DataObjectType*>(types[i]);
-    if (data == nullptr) continue;
-    ASSERT_NE(data->GetBase(), nullptr) << data->GetName();
-    EXPECT_EQ(data->GetBase()->GetTypeInfo(), data->GetDataTypeInfo()->baseType);
-    if (data->GetBase()->GetNamespace() == &Pelk()) {
-      auto base = std::find(types.begin(), types.end(), data->GetBase()) - types.begin();
-      EXPECT_LT(static_cast<size_t>(base), i) << data->GetName();
-    }
-  }
-  // A base that sorts after its derived type by name.
-  auto* derived =
-      dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.dwl.SnapshotCreateResult"));
-  ASSERT_NE(derived, nullptr);
-  EXPECT_EQ(derived->GetBase()->GetName(), "qor.dwl.SnapshotOperationResult");
-}
-
-TEST(Registration, FaultsDeriveFromTheFaultRoot) {
-  const Zamli::DataObjectType* root = dynamic_cast<const Zamli::DataObjectType*>(
-      TypeRegistry::Instance().FindByTypeInfo(&Zamli::gKettarMethodFaultTypeInfo));
-  ASSERT_NE(root, nullptr);
-  for (const Zamli::Type* t : Pelk().GetTypes()) {
-    auto* data = dynamic_cast<const Zamli::DataObjectType*>(t);
-    if (data == nullptr) continue;
-    EXPECT_EQ(data->IsFault(), data->IsA(root)) << data->GetName();
-  }
-}
-
 TEST(Registration, LookupsByNameWireNameAndRecord) {
   auto& registry = TypeRegistry::Instance();
   Zamli::Type* spec = registry.FindByName("dp.ruv.CancelSnapshotOpSpec");
   ASSERT_NE(spec, nullptr);
   EXPECT_EQ(registry.FindByWsdlName("DpCancelSnapshotOpSpec"), spec);
   EXPECT_EQ(registry.FindByTypeInfo(&gDpRuvCancelSnapshotOpSpecTypeInfo), spec);
-  EXPECT_EQ(gDpRuvCancelSnapshotOpSpecTypeInfo.kind, Zamli::kDataKind);
-  EXPECT_STREQ(gDpRuvCancelSnapshotOpSpecTypeInfo.version, "pelk.version.version16");
   EXPECT_EQ(registry.FindByName("no.such.Type"), nullptr);
   EXPECT_EQ(registry.FindByWsdlName(""), nullptr);
-  // A property added after its type.
-  auto* data = dynamic_cast<Zamli::DataObjectType*>(spec);
-  const Zamli::PropertyRef* options = data->FindProperty("peSnapshotOptions");
-  ASSERT_NE(options, nullptr);
-  EXPECT_STREQ(options->info->version, "pelk.version.version23");
 }
 
 TEST(Registration, InheritedPropertiesComeFirst) {
@@ -170,45 +125,6 @@ TEST(Registration, PropertyDescriptorsKeepKindFlagsAndType) {
                              Zamli::ValueKind::kAny, Zamli::ValueKind::kMoRef, Zamli::ValueKind::kData}) {
     EXPECT_TRUE(kinds.count(k)) << static_cast<int>(k);
   }
-}
-
-TEST(Registration, TypeWithoutOwnPropertiesHasATerminatorOnlyTable) {
-  auto* issue =
-      dynamic_cast<Zamli::DataObjectType*>(TypeRegistry::Instance().FindByName("qor.pelk.PelkConfigBaseIssue"));
-  ASSERT_NE(issue, nullptr);
-  const Zamli::DataTypeInfo* info = issue->GetDataTypeInfo();
-  ASSERT_NE(info->properties, nullptr);
-  EXPECT_EQ(info->properties[0].type, nullptr);
-  EXPECT_EQ(info->properties[0].name, nullptr);
-  EXPECT_EQ(info->getProperty, nullptr);
-  EXPECT_EQ(issue->GetOwnPropertyCount(), 0);
-}
-
-TEST(Registration, MethodRecordEdgeCases) {
-  // No parameters: a lone all-zero record. No result: a null type named "result".
-  const Zamli::MethodInfo& noParams = Method("qor.pelk.PelkDebugSystem", "stopMOB");
-  ASSERT_NE(noParams.params, nullptr);
-  EXPECT_EQ(noParams.params[0].type, nullptr);
-  EXPECT_EQ(noParams.result.type, nullptr);
-  EXPECT_STREQ(noParams.result.name, "result");
-  EXPECT_STREQ(noParams.result.version, "kettar.version.version0");
-  ASSERT_NE(noParams.faults, nullptr);
-  EXPECT_EQ(noParams.faults[0], nullptr);
-  // A task method returns a task reference, introduced with the base's first version.
-  const Zamli::MethodInfo& task = Method("qor.cluster.PelkZovClusterHealthSystem", "downloadHclFile");
-  EXPECT_TRUE(task.isTask);
-  EXPECT_EQ(task.result.type, &gQorTaskTypeInfo);
-  EXPECT_STREQ(task.result.version, "qor.version.version1");
-  // An optional array of references with one privilege for all of them.
-  const Zamli::MethodInfo& caps = Method("qor.cluster.PelkCapabilitySystem", "getCapabilities");
-  const Zamli::PropertyInfo* targets = nullptr;
-  for (int i = 0; caps.params[i].type != nullptr; ++i) {
-    if (std::string(caps.params[i].name) == "targets") targets = &caps.params[i];
-  }
-  ASSERT_NE(targets, nullptr);
-  EXPECT_EQ(targets->flags, Zamli::kArrayFlag | Zamli::kOptionalFlag);
-  EXPECT_EQ(targets->type, &Zamli::gKettarManagedObjectTypeInfo);
-  EXPECT_STREQ(targets->privilege, "System.Read");
 }
 
 TEST(Registration, MethodObjectArraysHoldMembersThenANull) {
@@ -281,6 +197,57 @@ TEST(Registration, ConcurrentReadersSeeOneArrayType) {
   }
   for (auto& t : threads) t.join();
   for (Zamli::ArrayType* a : seen) EXPECT_EQ(a, seen[0]);
+}
+
+// The versions' names, labels and parents are the dump's (schema_dump_test);
+// here what the runtime makes of them.
+std::string P(int n) { return "pelk.version.version" + std::to_string(n); }
+std::string Q(int n) { return "qor.version.version" + std::to_string(n); }
+
+TEST(Versions, InclusionFollowsTheParentsTransitively) {
+  struct Case {
+    std::string version, included;
+    bool expected;
+  };
+  const Case cases[] = {
+      {P(25), P(25), true},
+      {P(25), P(3), true},
+      {P(3), P(4), false},
+      {P(3), Q(11), true},
+      {P(3), Q(12), false},
+      {P(7), Q(12), true},
+      {P(19), "qor.version.v8_0_0_1", false},
+      {P(20), "qor.version.v8_0_0_1", true},
+      {P(24), "qor.version.unstable", false},
+      {P(25), "qor.version.unstable", true},
+      {P(3), "kettar.version.version0", true},
+      {P(3), "kettar.query.version.version1", true},
+      {Q(1), P(3), false},
+      {P(25), "pelk.version.version2", false},
+      {"", P(3), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TypeRegistry::Instance().Includes(c.version, c.included), c.expected)
+        << c.version << " includes " << c.included;
+  }
+  EXPECT_EQ(Pelk().GetRequiredNamespaces(), std::vector<std::string>{"qor"});
+}
+
+TEST(Versions, NamespaceVariablesHoldTheRuntimesObjects) {
+  EXPECT_EQ(Pelk::kettarNamespaceId, Pelk().GetId());
+  EXPECT_NE(Pelk::kettarNamespaceId, -1);
+  const auto& versions = Pelk().GetVersions();
+  for (size_t i = 0; i < versions.size(); ++i) {
+    EXPECT_EQ(Pelk::officialVersions[i], versions[i]);
+    EXPECT_EQ(Pelk::internalVersions[i], versions[i]);
+  }
+  ASSERT_NE(Pelk::GetRcVersion(), nullptr);
+  EXPECT_EQ(Pelk::GetRcVersion()->GetName(), P(25));
+  EXPECT_NE(Qor::kettarNamespaceId, Pelk::kettarNamespaceId);
+  for (const Zamli::Type* t : Pelk().GetTypes()) {
+    ASSERT_NE(t->GetVersion(), nullptr) << t->GetName();
+    EXPECT_EQ(t->GetVersion()->GetName(), t->GetVersionName());
+  }
 }
 
 }  // namespace

@@ -5,14 +5,11 @@
 #include <gtest/gtest.h>
 #include <pelk/all.h>
 #include <qor/all.h>
-#include <unistd.h>
 #include <wire_support.h>
 #include <zamli/values/enum_value.h>
 #include <zamli/wire/format.h>
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <regex>
@@ -170,6 +167,12 @@ Subject ValueOf(std::function<Ref<Any>()> make) {
           [](const Codec& c, const std::string& d) { c.DecodeValue(d, DataType<T>()); }};
 }
 
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
 // The change that spoils a document in each encoding: the first match of
 // `from` (a regular expression) becomes `to`; an empty `from` when the class
 // does not apply to that encoding.
@@ -198,6 +201,10 @@ Spoil Before(const std::string& property, const std::string& xml, const std::str
 // A string property left out.
 Spoil Drop(const std::string& property) {
   return {"<" + property + ">[^<]*</" + property + ">", "", ",\"" + property + "\":\"[^\"]*\"", ""};
+}
+// A document type declaration before the root, the value the entity e.
+Spoil Doctype(const std::string& internalSubset) {
+  return Xml("(<KeyValue[\\s\\S]*)>v<", "<!DOCTYPE KeyValue [" + internalSubset + "]>$1>&e;<");
 }
 Spoil Time(const std::string& to) { return Set("timeThreshold", "7", to); }
 Spoil Variance(const std::string& to) { return Set("varianceThreshold", "0.5", to); }
@@ -239,6 +246,11 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
   const std::string zeros(400, '0');
   const std::string otherTarget = "<_this type=\"PelkZovClusterHealthSystem\">other</_this>";
   const std::string xsiInt = "xsi:type=\"xsd:int\"";
+  std::string laughs = "<!ENTITY l0 \"EXPANDED\">";
+  for (int i = 1; i < 10; ++i) {
+    laughs += "<!ENTITY l" + std::to_string(i) + " \"" + Repeat("&l" + std::to_string(i - 1) + ";", 10) + "\">";
+  }
+  laughs += "<!ENTITY e \"&l9;\">";
   static const std::map<std::string, std::vector<BadInput>> table = {
       {"UnknownElementsAndMembers",
        {{"unknown property", info, Before("hostname", "<bogus>1</bogus>", "\"bogus\":1,"), "bogus"},
@@ -287,13 +299,9 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
        {{"base64 with a stray character", record, Text("AQID", "AQ@D"), "value"},
         {"base64 of a bad length", record, Text("AQID", "AQIDB"), "value"},
         {"base64 padding inside", record, Text("AQID", "AQ==AQID"), "value"}}},
+      // The parser's own refusals are Haldun's (haldun_test); one of them here.
       {"BadDateTimes",
        {{"month 13", info, Start("2026-13-06T10:00:00Z"), "startTs"},
-        {"February 30", info, Start("2026-02-30T10:00:00Z"), "startTs"},
-        {"hour 25", info, Start("2026-12-06T25:00:00Z"), "startTs"},
-        {"a date alone", info, Start("2026-12-06"), "startTs"},
-        {"year 0", info, Start("0000-12-06T10:00:00Z"), "startTs"},
-        {"zone past 14 hours", info, Start("2026-12-06T10:00:00+15:00"), "startTs"},
         {"no zone", info, Both("10:00:00Z", "10:00:00"), "startTs"},
         {"no zone after a fraction", info, Both("10:00:00Z", "10:00:00.5"), "startTs"},
         {"a number for a date-time", info, Json("\"2026-12-06T10:00:00Z\"", "1796551200"), "startTs"}}},
@@ -372,26 +380,28 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
          Xml("<soapenv:Body>",
              "<soapenv:Header><x:Auth xmlns:x=\"urn:x\" soapenv:mustUnderstand=\"1\"/></soapenv:Header><soapenv:Body>"),
          nullptr}}},
+      // A document type declaration, which could read a file or expand
+      // entities without end: refused, whatever it declares.
+      {"DocumentTypeDeclarations",
+       {{"an external entity", pair, Doctype("<!ENTITY e SYSTEM \"file:///etc/passwd\">"), nullptr},
+        {"an external entity by path", pair, Doctype("<!ENTITY e SYSTEM \"/etc/passwd\">"), nullptr},
+        {"a parameter entity", pair, Doctype("<!ENTITY % p SYSTEM \"/etc/passwd\"> %p;"), nullptr},
+        {"an internal entity", pair, Doctype("<!ENTITY e \"EXPANDED\">"), nullptr},
+        {"nested entities", pair, Doctype(laughs), nullptr}}},
   };
   return table;
 }
 
 // The document with the first match of `from` (a regular expression)
-// replaced by `to`; empty when nothing matches.
+// replaced by `to` ($1 in it: the first group); empty when nothing matches.
 std::string Spoiled(const std::string& document, const std::string& from, const std::string& to) {
-  std::smatch match;
-  if (!std::regex_search(document, match, std::regex(from))) return {};
-  return match.prefix().str() + to + match.suffix().str();
+  const std::regex pattern(from);
+  if (!std::regex_search(document, pattern)) return {};
+  return std::regex_replace(document, pattern, to, std::regex_constants::format_first_only);
 }
 
 std::string Spoiled(const std::string& document, const Spoil& s, bool xml) {
   return xml ? Spoiled(document, s.xmlFrom, s.xmlTo) : Spoiled(document, s.jsonFrom, s.jsonTo);
-}
-
-std::string Repeat(const std::string& piece, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += piece;
-  return out;
 }
 
 class WireErrors : public ::testing::TestWithParam<Encoding> {
@@ -661,15 +671,8 @@ TEST_P(WireErrors, MalformedDocumentsAtEveryCut) {
   }
 }
 
-TEST(WireXmlText, PiecesAreJoinedAndItemsMustBeNamedByTheirType) {
+TEST(WireXmlText, ItemsMustBeNamedByTheirType) {
   const Codec codec(Encoding::kXml, WireTest::Newest());
-  const Zamli::Type& string = *Zamli::GetNoType<std::string>();
-  for (const char* split :
-       {"<string>a<!--c-->b</string>", "<string>a<![CDATA[<b>]]>c</string>", "<string>a<?pi x?>b</string>"}) {
-    auto value = codec.DecodeValue(split, string);
-    std::string text = static_cast<Zamli::Primitive<std::string>*>(value.Get())->GetValue();
-    EXPECT_TRUE(text == "ab" || text == "a<b>c") << split << " gave " << text;
-  }
   const Zamli::Type& ints = *Zamli::GetNoType<int>()->GetArrayType();
   EXPECT_EQ(2u, static_cast<Zamli::Array<int>*>(
                     codec.DecodeValue("<ArrayOfInt><int>1</int><int>2</int></ArrayOfInt>", ints).Get())
@@ -742,69 +745,6 @@ TEST_P(WireErrors, DocumentsLargerThanTheLimit) {
   // The default is 64 MiB: a document one byte larger is refused before it is read.
   std::string huge(static_cast<size_t>(64 << 20) + 1, ' ');
   WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeRequest(huge); }, "64 MiB and a byte");
-}
-
-// ---------------------------------------------------------------------------
-// Entities: the XML reader reads no DTD and expands no entity of its own.
-
-class WireXmlEntities : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char name[] = "/tmp/wire-entity-XXXXXX";
-    int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    secretPath = name;
-    std::ofstream(secretPath) << "SECRET-CONTENT-4711";
-  }
-  void TearDown() override { std::remove(secretPath.c_str()); }
-
-  // Reads `document`; either it is refused as invalid, or the entity is left
-  // unexpanded. Never does the file's content or the entity's text arrive.
-  void ExpectNotExpanded(const std::string& document, const char* what) {
-    const Codec codec(Encoding::kXml, WireTest::Newest());
-    try {
-      Ref<Any> value = codec.DecodeValue(document, PairType());
-      auto* pair = dynamic_cast<Qor::KeyValue*>(value.Get());
-      ASSERT_NE(pair, nullptr) << what;
-      EXPECT_EQ(pair->value.find("SECRET"), std::string::npos) << what << ": the file was read";
-      EXPECT_EQ(pair->value.find("EXPANDED"), std::string::npos) << what << ": the entity was expanded";
-      EXPECT_LT(pair->value.size(), 100u) << what;
-    } catch (const Zamli::Fault::InvalidArgument::Exception&) {
-      // Refused: as good.
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << what << ": " << Explain(e);
-    }
-  }
-
-  std::string WithDoctype(const std::string& internalSubset) {
-    const Codec codec(Encoding::kXml, WireTest::Newest());
-    std::string valid = codec.EncodeValue(Pair().Get(), PairType());
-    std::string document = Spoiled(valid, ">v<", ">&e;<");
-    size_t root = document.find('<');
-    if (document.compare(root, 5, "<?xml") == 0) root = document.find('<', root + 1);
-    return document.substr(0, root) + "<!DOCTYPE KeyValue [" + internalSubset + "]>" + document.substr(root);
-  }
-
-  std::string secretPath;
-};
-
-TEST_F(WireXmlEntities, AnExternalEntityIsNeverRead) {
-  ExpectNotExpanded(WithDoctype("<!ENTITY e SYSTEM \"file://" + secretPath + "\">"), "SYSTEM file URL");
-  ExpectNotExpanded(WithDoctype("<!ENTITY e SYSTEM \"" + secretPath + "\">"), "SYSTEM path");
-  ExpectNotExpanded(WithDoctype("<!ENTITY % p SYSTEM \"" + secretPath + "\"> %p;"), "parameter entity");
-}
-
-TEST_F(WireXmlEntities, AnInternalEntityIsNotExpanded) {
-  ExpectNotExpanded(WithDoctype("<!ENTITY e \"EXPANDED\">"), "internal entity");
-  std::string laughs = "<!ENTITY l0 \"EXPANDED\">";
-  for (int i = 1; i < 10; ++i) {
-    laughs += "<!ENTITY l" + std::to_string(i) + " \"";
-    for (int j = 0; j < 10; ++j) laughs += "&l" + std::to_string(i - 1) + ";";
-    laughs += "\">";
-  }
-  laughs += "<!ENTITY e \"&l9;\">";
-  ExpectNotExpanded(WithDoctype(laughs), "nested entities");
 }
 
 // ---------------------------------------------------------------------------

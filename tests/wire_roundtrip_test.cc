@@ -1,10 +1,13 @@
 // Values, calls and faults through both wire encodings and back: every data
-// and fault type, every member of every managed type through the loopback
-// adapter, every fault as its own exception class, and the scalars at their
-// edges. What comes back must equal what went in.
+// and fault type, at the newest version and older ones, every member of every
+// managed type through the loopback adapter, every fault as its own exception
+// class, and the scalars at their edges. What comes back must equal what went
+// in, less what an older version does not include.
 #include <gtest/gtest.h>
 #include <health_calls.h>
 #include <pelk/all.h>
+#include <pelktest/pelktest/Everything.h>
+#include <property_slot.h>
 #include <qor/all.h>
 #include <wire_support.h>
 #include <zamli/calls/call.h>
@@ -13,10 +16,12 @@
 #include <zamli/wire/format.h>
 #include <zamli/wire/loopback.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <regex>
 #include <stdexcept>
 #include <utility>
 
@@ -24,12 +29,17 @@ namespace {
 
 using Haldun::Ref;
 using WireTest::Explain;
+using WireTest::Includes;
 using Zamli::Any;
 using Zamli::Call::Args;
 using Zamli::Wire::Codec;
 using Zamli::Wire::Encoding;
 
 class WireRoundTrip : public ::testing::TestWithParam<Encoding> {};
+
+const Zamli::ManagedMethod& Upload() {
+  return *Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb");
+}
 
 std::string EncodingName(const ::testing::TestParamInfo<Encoding>& info) { return WireTest::NameOf(info.param); }
 
@@ -88,7 +98,7 @@ TEST_P(WireRoundTrip, TheRuntimesOwnAndTheBaseInterfacesTypes) {
   const Codec codec(GetParam(), WireTest::Newest());
   int types = 0;
   for (const Zamli::DataObjectType* type : WireTest::DataTypesOf("qor")) {
-    if (!WireTest::Includes(WireTest::Newest(), *type)) continue;
+    if (!Includes(WireTest::Newest(), *type)) continue;
     ++types;
     CheckValueRoundTrip(codec, WireTest::Filled(*type).Get(), *type, type->GetName());
   }
@@ -98,6 +108,52 @@ TEST_P(WireRoundTrip, TheRuntimesOwnAndTheBaseInterfacesTypes) {
         Zamli::GetDoType<Zamli::MethodFault>()}) {
     CheckValueRoundTrip(codec, WireTest::Filled(*type).Get(), *type, type->GetName());
   }
+}
+
+// ---------------------------------------------------------------------------
+// Older versions of the namespace: what a version does not include is left
+// out, travels as a base class, or is refused; decoding refuses it. The cases
+// are found by scanning the records, so they follow the schema.
+
+// The namespace's versions, oldest first.
+std::vector<const Zamli::Version*> PelkVersions() {
+  std::vector<const Zamli::Version*> v = Zamli::TypeRegistry::Instance().FindNamespace("pelk")->GetVersions();
+  std::reverse(v.begin(), v.end());
+  return v;
+}
+
+const Zamli::Version* OldestIncluding(const Zamli::Type& type) {
+  for (const Zamli::Version* v : PelkVersions()) {
+    if (Includes(*v, type)) return v;
+  }
+  return nullptr;
+}
+
+bool IsValueKind(const Zamli::PropertyInfo& p) {
+  return !(p.flags & Zamli::kArrayFlag) && Zamli::IsPrimitive(Zamli::ValueKindOf(p.type));
+}
+
+std::vector<const Zamli::ManagedObjectType*> ManagedTypes() {
+  std::vector<const Zamli::ManagedObjectType*> out;
+  for (const Zamli::Type* t : Zamli::TypeRegistry::Instance().FindNamespace("pelk")->GetTypes()) {
+    if (auto* m = dynamic_cast<const Zamli::ManagedObjectType*>(t)) out.push_back(m);
+  }
+  return out;
+}
+
+// A new object of `type` holding the values of `source` for the properties
+// of `type` that `version` includes: what `source` must arrive as when it
+// travels as `type` for that version.
+Ref<Zamli::DynamicData> AsSeenBy(const Zamli::DynamicData& source, const Zamli::DataObjectType& type,
+                                 const Zamli::Version& version) {
+  Ref<Zamli::DynamicData> out(type.GetDataTypeInfo()->createInstance());
+  auto* from = const_cast<Zamli::DynamicData*>(&source);
+  for (const Zamli::PropertyRef& p : type.GetAllProperties()) {
+    const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
+    if (!Includes(version, p.info->version) || !r.isPropertySet(from, p.index)) continue;
+    PelkTest::MoveProperty(p, from, out.Get());
+  }
+  return out;
 }
 
 // What encoding a filled value of `type` at `version` must do: travel as it
@@ -113,13 +169,13 @@ Fit FitOf(const Zamli::DataObjectType& type, const Zamli::Version& version, int 
     bool object = !p.IsInline() && p.info->type->kind != Zamli::kPrimitiveKind;
     if (object && depth + 1 > maxDepth) continue;  // the filler left it unset
     bool required = !(p.info->flags & Zamli::kOptionalFlag);
-    if (!WireTest::Includes(version, p.info->version)) {
+    if (!Includes(version, p.info->version)) {
       if (required) return Fit::kRefused;
       continue;
     }
     if (!object || (p.info->type->kind != Zamli::kDataKind && p.info->type->kind != Zamli::kFaultKind)) continue;
     auto* declared = dynamic_cast<const Zamli::DataObjectType*>(&WireTest::TypeOf(p.info->type));
-    if (!WireTest::Includes(version, *declared)) {
+    if (!Includes(version, *declared)) {
       // The filler made values of the declared class; no base of it fits the declaration.
       if (required) return Fit::kRefused;
       fit = Fit::kDownLeveled;
@@ -143,7 +199,7 @@ bool LeftOutBy(const Zamli::Version& version, const Zamli::DataObjectType& type,
     name = name.substr(0, name.find('['));
     const Zamli::PropertyRef* p = at->FindProperty(name);
     if (p == nullptr) return false;
-    if (!WireTest::Includes(version, p->info->version)) return true;
+    if (!Includes(version, p->info->version)) return true;
     if (end == std::string::npos) return false;
     at = dynamic_cast<const Zamli::DataObjectType*>(&WireTest::TypeOf(p->info->type));
     begin = end + 1;
@@ -154,10 +210,10 @@ bool LeftOutBy(const Zamli::Version& version, const Zamli::DataObjectType& type,
 TEST_P(WireRoundTrip, OlderVersionsDecodeWhatTheyEncodeAndEncodeItAgainIdentically) {
   for (int v : {3, 8, 12, 16, 21}) {
     const Zamli::Version& version = Zamli::Wire::FindVersion(WireTest::PelkVersion(v));
-    const Codec codec(GetParam(), version);
+    const Codec codec(GetParam(), version), newest(GetParam(), WireTest::Newest());
     int asItIs = 0, refused = 0, left = 0, leftOut = 0;
     for (const Zamli::DataObjectType* type : WireTest::DataTypesOf("pelk")) {
-      if (!WireTest::Includes(version, *type)) continue;
+      if (!Includes(version, *type)) continue;
       const std::string what = type->GetName() + " at " + version.GetName();
       Ref<Zamli::DynamicData> value = WireTest::Filled(*type);
       Fit fit = FitOf(*type, version, 0, 2);
@@ -185,9 +241,16 @@ TEST_P(WireRoundTrip, OlderVersionsDecodeWhatTheyEncodeAndEncodeItAgainIdentical
           // Only what the version leaves out may be missing.
           EXPECT_TRUE(value->_IsEqual(back.Get(), true))
               << what << ": " << WireTest::Differences(value.Get(), back.Get());
-          for (const std::string& d : Zamli::ListDifferences(*value, *back)) {
+          const std::vector<std::string> differences = Zamli::ListDifferences(*value, *back);
+          for (const std::string& d : differences) {
             EXPECT_TRUE(LeftOutBy(version, *type, d)) << what << ": " << d << " is included but did not travel";
+          }
+          if (!differences.empty()) {
+            // The newest version reads it the same, and the older refuses what the newest writes.
             ++leftOut;
+            EXPECT_TRUE(Zamli::AreEqual(back.Get(), newest.DecodeValue(document, *type).Get())) << what;
+            WireTest::Raised<Zamli::Fault::NotSupported>(
+                [&] { codec.DecodeValue(newest.EncodeValue(value.Get(), *type), *type); }, what + ", the newest's");
           }
           ++asItIs;
         } else {
@@ -201,6 +264,250 @@ TEST_P(WireRoundTrip, OlderVersionsDecodeWhatTheyEncodeAndEncodeItAgainIdentical
     EXPECT_GT(leftOut, 0) << version.GetName() << " left nothing out";
     RecordProperty("version" + std::to_string(v), std::to_string(asItIs) + " as is, " + std::to_string(left) +
                                                       " down-leveled, " + std::to_string(refused) + " refused");
+  }
+}
+
+// The production schema has no required property added after its type; the
+// tests' own interface has one: Everything.added, since its second version.
+TEST_P(WireRoundTrip, ARequiredPropertyTheVersionDoesNotIncludeIsRefused) {
+  const Zamli::DataObjectType& type = *Zamli::GetDoType<Pelktest::Everything>();
+  Ref<Pelktest::Everything> value(new Pelktest::Everything());
+  value->text = "n";
+  value->added = 3;
+  const Codec before(GetParam(), Zamli::Wire::FindVersion("pelktest.version.v1"));
+  const Codec since(GetParam(), Zamli::Wire::FindVersion("pelktest.version.v2"));
+  WireTest::Raised<Zamli::Fault::NotSupported>([&] { before.EncodeValue(value.Get(), type); }, "added before v2");
+  // Inside anyType too: the value is refused, not sent without what it requires.
+  Ref<Zamli::KeyAnyValue> pair(new Zamli::KeyAnyValue());
+  pair->key = "k";
+  pair->value = Ref<Any>(value.Get());
+  WireTest::Raised<Zamli::Fault::NotSupported>([&] { before.EncodeValue(pair.Get(), *pair->_GetType()); },
+                                               "added before v2, inside anyType");
+  std::string document = since.EncodeValue(value.Get(), type);
+  EXPECT_TRUE(Zamli::AreEqual(value.Get(), since.DecodeValue(document, type).Get()));
+  // The version before refuses the property when it reads it...
+  WireTest::Raised<Zamli::Fault::NotSupported>([&] { before.DecodeValue(document, type); }, "reading added");
+  // ...and does not require what it does not include.
+  value->added = 0;
+  std::string without = since.EncodeValue(value.Get(), type);
+  std::string spoiled =
+      std::regex_replace(without, std::regex(GetParam() == Encoding::kXml ? "<added>0</added>" : ",\"added\":0"), "");
+  ASSERT_NE(spoiled, without);
+  Ref<Any> back = before.DecodeValue(spoiled, type);
+  EXPECT_TRUE(Zamli::AreEqual(value.Get(), back.Get())) << WireTest::Differences(value.Get(), back.Get());
+  // While the version that includes it does.
+  WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { since.DecodeValue(spoiled, type); }, "added missing at v2");
+}
+
+// A parameter a later version added to a method.
+struct LaterParameter {
+  const Zamli::ManagedObjectType* type = nullptr;
+  const Zamli::ManagedMethod* method = nullptr;
+  int index = -1;
+  const Zamli::Version* version = nullptr;
+};
+
+LaterParameter FirstLaterParameter() {
+  for (const Zamli::ManagedObjectType* type : ManagedTypes()) {
+    for (int m = 0; m < type->GetMethodCount(); ++m) {
+      const Zamli::MethodInfo& info = *type->GetMember(m)->GetMethodInfo();
+      const Zamli::Version* version = nullptr;
+      for (const Zamli::Version* v : PelkVersions()) {
+        if (Includes(*v, *type) && Includes(*v, info.version)) {
+          version = v;
+          break;
+        }
+      }
+      if (version == nullptr) continue;
+      for (int p = 0; info.params[p].type != nullptr; ++p) {
+        if (!Includes(*version, info.params[p].version)) return {type, type->GetMember(m), p, version};
+      }
+    }
+  }
+  return {};
+}
+
+TEST_P(WireRoundTrip, AParameterTheVersionDoesNotIncludeIsLeftOutAndRefusedWhenRead) {
+  LaterParameter later = FirstLaterParameter();
+  ASSERT_NE(later.method, nullptr) << "the schema has no parameter added after its method";
+  const Zamli::MethodInfo& info = *later.method->GetMethodInfo();
+  const Zamli::PropertyInfo& param = info.params[later.index];
+  ASSERT_TRUE(param.flags & Zamli::kOptionalFlag) << "a required parameter added later";
+  const std::string what =
+      later.type->GetName() + "." + info.name + "(" + param.name + ") at " + later.version->GetName();
+  const Codec old(GetParam(), *later.version), newest(GetParam(), WireTest::Newest());
+  Ref<Zamli::MoRef> target(new Zamli::MoRef(later.type->GetName(), "target"));
+  std::vector<Ref<Any>> args;
+  for (int p = 0; info.params[p].type != nullptr; ++p) args.push_back(WireTest::ValueFor(info.params[p], 0));
+  ASSERT_NE(args[static_cast<size_t>(later.index)], nullptr);
+  std::string document = old.EncodeRequest(*target, *later.method, args);
+  for (const Codec* reader : {&old, &newest}) {
+    Zamli::Wire::Request request = reader->DecodeRequest(document);
+    EXPECT_EQ(request.method, later.method) << what;
+    ASSERT_EQ(request.args.size(), args.size()) << what;
+    for (size_t a = 0; a < args.size(); ++a) {
+      const Zamli::PropertyInfo& p = info.params[a];
+      if (!Includes(*later.version, p.version)) {
+        EXPECT_EQ(request.args[a], nullptr) << what << ": " << p.name << " travelled";
+      } else if (IsValueKind(p)) {
+        EXPECT_TRUE(Zamli::AreEqual(args[a].Get(), request.args[a].Get())) << what << ": " << p.name;
+      } else {
+        EXPECT_NE(request.args[a], nullptr) << what << ": " << p.name;
+      }
+    }
+  }
+  std::string current = newest.EncodeRequest(*target, *later.method, args);
+  WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.DecodeRequest(current); }, what);
+}
+
+// A data type newer than a version that includes its base.
+struct NewerClass {
+  const Zamli::DataObjectType* type = nullptr;
+  const Zamli::Version* version = nullptr;
+};
+
+NewerClass FirstClassNewerThanItsBase(bool faults) {
+  for (const Zamli::DataObjectType* type : WireTest::DataTypesOf("pelk")) {
+    const Zamli::DataObjectType* base = type->GetBase();
+    if (type->IsFault() != faults || base == nullptr || base->GetDataTypeInfo()->createInstance == nullptr) continue;
+    for (const Zamli::Version* v : PelkVersions()) {
+      if (Includes(*v, *base) && !Includes(*v, *type)) return {type, v};
+    }
+  }
+  return {};
+}
+
+TEST_P(WireRoundTrip, AValueOfANewerClassTravelsAsItsNearestIncludedBase) {
+  NewerClass newer = FirstClassNewerThanItsBase(false);
+  ASSERT_NE(newer.type, nullptr);
+  const Zamli::DataObjectType& type = *newer.type;
+  const Zamli::DataObjectType& base = *type.GetBase();
+  const Zamli::Version& version = *newer.version;
+  const std::string what = type.GetName() + " as " + base.GetName() + " at " + version.GetName();
+  const Codec old(GetParam(), version), newest(GetParam(), WireTest::Newest());
+  Ref<Zamli::DynamicData> value = WireTest::Filled(type, 0);
+  Ref<Zamli::DynamicData> expected = AsSeenBy(*value, base, version);
+  const std::vector<const Zamli::Type*> declarations = {&base, Zamli::GetNoType<Any>()};
+  for (const Zamli::Type* declared : declarations) {
+    std::string document = old.EncodeValue(value.Get(), *declared);
+    EXPECT_EQ(document.find(type.GetWsdlName() + "\""), std::string::npos) << what << " names its class\n" << document;
+    Ref<Any> back = old.DecodeValue(document, *declared);
+    ASSERT_NE(back, nullptr) << what;
+    EXPECT_EQ(back->_GetType(), &base) << what << " as " << declared->GetName();
+    EXPECT_TRUE(Zamli::AreEqual(expected.Get(), back.Get()))
+        << what << ": " << WireTest::Differences(expected.Get(), back.Get());
+  }
+  // Inside an object: a property declared as the base, or as anyType.
+  Ref<Zamli::KeyAnyValue> holder(new Zamli::KeyAnyValue());
+  holder->key = "k";
+  holder->value = Ref<Any>(value.Get());
+  Ref<Any> back = old.DecodeValue(old.EncodeValue(holder.Get(), *holder->_GetType()), *holder->_GetType());
+  auto* pair = dynamic_cast<Zamli::KeyAnyValue*>(back.Get());
+  ASSERT_NE(pair, nullptr);
+  EXPECT_TRUE(Zamli::AreEqual(expected.Get(), pair->value.Get())) << what << " in anyType";
+  // The version reading a document that names the newer class refuses it.
+  std::string current = newest.EncodeValue(value.Get(), base);
+  WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.DecodeValue(current, base); }, what);
+  current = newest.EncodeValue(value.Get(), *Zamli::GetNoType<Any>());
+  WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.DecodeValue(current, *Zamli::GetNoType<Any>()); }, what);
+  // And a value declared as a type the version does not include.
+  current = newest.EncodeValue(value.Get(), type);
+  WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.DecodeValue(current, type); }, what);
+}
+
+TEST_P(WireRoundTrip, AFaultOfANewerClassIsRaisedAsItsNearestIncludedBase) {
+  NewerClass newer = FirstClassNewerThanItsBase(true);
+  ASSERT_NE(newer.type, nullptr);
+  const Zamli::DataObjectType& base = *newer.type->GetBase();
+  const std::string what = newer.type->GetName() + " at " + newer.version->GetName();
+  const Codec old(GetParam(), *newer.version);
+  Ref<Zamli::DynamicData> filled = WireTest::Filled(*newer.type, 0);
+  auto* fault = dynamic_cast<Zamli::MethodFault*>(filled.Get());
+  ASSERT_NE(fault, nullptr);
+  Ref<Zamli::DynamicData> expected = AsSeenBy(*fault, base, *newer.version);
+  std::string document = old.EncodeFault(*fault);
+  Ref<Zamli::MethodFault> back = old.DecodeFault(document);
+  ASSERT_NE(back, nullptr) << what;
+  EXPECT_EQ(back->_GetType(), &base) << what;
+  EXPECT_TRUE(Zamli::AreEqual(expected.Get(), back.Get()))
+      << what << ": " << WireTest::Differences(expected.Get(), back.Get());
+  try {
+    old.DecodeResponse(document, Upload());
+    ADD_FAILURE() << what << ": no fault raised";
+  } catch (const Zamli::MethodFault::Exception& e) {
+    std::unique_ptr<Zamli::MethodFault::Exception> model(
+        static_cast<Zamli::MethodFault*>(expected.Get())->CreateException());
+    const Zamli::MethodFault::Exception& modelRef = *model;
+    EXPECT_EQ(typeid(e), typeid(modelRef)) << what;
+  }
+}
+
+TEST_P(WireRoundTrip, AValueWithNoIncludedClassIsLeftOutOrRefusedWhenRequired) {
+  // A class whose only base is the root, newer than the oldest version.
+  const Zamli::Version& oldest = *PelkVersions().front();
+  const Zamli::DataObjectType* newer = nullptr;
+  for (const Zamli::DataObjectType* type : WireTest::DataTypesOf("pelk")) {
+    if (!type->IsFault() && type->GetBase() == Zamli::GetDoType<Zamli::DynamicData>() && !Includes(oldest, *type)) {
+      newer = type;
+      break;
+    }
+  }
+  ASSERT_NE(newer, nullptr);
+  const std::string what = newer->GetName() + " at " + oldest.GetName();
+  const Codec old(GetParam(), oldest);
+  // qor.option.OptionValue.value is an optional anyType: left out.
+  Ref<Qor::Option::OptionValue> option(new Qor::Option::OptionValue());
+  option->key = "k";
+  option->value = Ref<Any>(WireTest::Filled(*newer, 0).Get());
+  Ref<Any> back = old.DecodeValue(old.EncodeValue(option.Get(), *option->_GetType()), *option->_GetType());
+  auto* decoded = dynamic_cast<Qor::Option::OptionValue*>(back.Get());
+  ASSERT_NE(decoded, nullptr) << what;
+  EXPECT_EQ(decoded->key, "k");
+  EXPECT_EQ(decoded->value, nullptr) << what << " travelled as " << decoded->value->_GetType()->GetName();
+  // kettar.KeyAnyValue.value is a required anyType: refused.
+  Ref<Zamli::KeyAnyValue> pair(new Zamli::KeyAnyValue());
+  pair->key = "k";
+  pair->value = option->value;
+  WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.EncodeValue(pair.Get(), *pair->_GetType()); }, what);
+}
+
+// A method that a version including its type does not include.
+TEST_P(WireRoundTrip, AMethodTheVersionDoesNotIncludeIsRefusedBothWays) {
+  int checked = 0;
+  for (const Zamli::ManagedObjectType* type : ManagedTypes()) {
+    const Zamli::Version* version = OldestIncluding(*type);
+    if (version == nullptr) continue;
+    for (int m = 0; m < type->GetMethodCount() && checked < 5; ++m) {
+      const Zamli::ManagedMethod& method = *type->GetMember(m);
+      const Zamli::MethodInfo& info = *method.GetMethodInfo();
+      if (Includes(*version, info.version)) continue;
+      ++checked;
+      const std::string what = type->GetName() + "." + info.name + " at " + version->GetName();
+      const Codec old(GetParam(), *version), newest(GetParam(), WireTest::Newest());
+      Ref<Zamli::MoRef> target(new Zamli::MoRef(type->GetName(), "t"));
+      std::vector<Ref<Any>> args;
+      for (int p = 0; info.params[p].type != nullptr; ++p) args.push_back(WireTest::ValueFor(info.params[p], 0));
+      WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.EncodeRequest(*target, method, args); },
+                                                   what + ", EncodeRequest");
+      std::string current = newest.EncodeRequest(*target, method, args);
+      WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.DecodeRequest(current); }, what + ", DecodeRequest");
+      Ref<Any> result = WireTest::ValueFor(info.result, 0);
+      WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.EncodeResponse(method, result.Get()); },
+                                                   what + ", EncodeResponse");
+      current = newest.EncodeResponse(method, result.Get());
+      WireTest::Raised<Zamli::Fault::NotSupported>([&] { old.DecodeResponse(current, method); },
+                                                   what + ", DecodeResponse");
+    }
+  }
+  EXPECT_EQ(checked, 5);
+}
+
+TEST(WireFormats, AnUnknownVersionIsRefusedByName) {
+  auto fault = WireTest::Raised<Zamli::Fault::InvalidArgument>(
+      [] { Zamli::Wire::FindVersion("pelk.version.version2"); }, "an unknown version");
+  if (fault) {
+    EXPECT_NE(Zamli::Wire::Describe(*fault).find("pelk.version.version2"), std::string::npos)
+        << Zamli::Wire::Describe(*fault);
   }
 }
 
@@ -303,30 +610,12 @@ TEST_P(WireRoundTrip, FloatsKeepTheirBits) {
   }
 }
 
-// Boxes and arrays of every kind inside anyType: they come back as the
-// classes they were, enumerations included.
-TEST_P(WireRoundTrip, EveryKindOfValueInsideAnyType) {
+// Every enumeration, and an empty array, inside anyType: they come back as the
+// classes they were (the other kinds are in the golden options_of_every_kind).
+TEST_P(WireRoundTrip, EveryEnumerationInsideAnyType) {
   const Codec codec(GetParam(), WireTest::Newest());
   const Zamli::Type& anyType = *Zamli::GetNoType<Any>();
-  std::vector<std::pair<std::string, Ref<Any>>> values = {
-      {"strings", Ref<Any>(new Zamli::Array<std::string>({"a", "", "c"}))},
-      {"ints", Ref<Any>(new Zamli::Array<int>({1, -2, INT_MAX}))},
-      {"longs", Ref<Any>(new Zamli::Array<long>({LONG_MIN, 0, 3}))},
-      {"empty ints", Ref<Any>(new Zamli::Array<int>())},
-      {"reference", Ref<Any>(new Zamli::MoRef("qor.HostSystem", "host-1"))},
-  };
-  auto* refs = new Zamli::DataArray<Zamli::MoRef>();
-  values.emplace_back("references", Ref<Any>(refs));
-  refs->Append(Ref<Zamli::MoRef>(new Zamli::MoRef("qor.HostSystem", "host-1")));
-  refs->Append(Ref<Zamli::MoRef>(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1")));
-  auto* dynamic = new Zamli::DynamicArray();
-  values.emplace_back("mixed", Ref<Any>(dynamic));
-  dynamic->AppendAny(Zamli::Box(1).Get());
-  dynamic->AppendAny(Zamli::Box(std::string("two")).Get());
-  dynamic->AppendAny(WireTest::Filled(WireTest::DataTypeNamed("qor.KeyValue")).Get());
-  auto* objects = new Zamli::DataArray<Qor::KeyValue>();
-  values.emplace_back("objects", Ref<Any>(objects));
-  objects->AppendAny(WireTest::Filled(WireTest::DataTypeNamed("qor.KeyValue")).Get());
+  std::vector<std::pair<std::string, Ref<Any>>> values = {{"empty ints", Ref<Any>(new Zamli::Array<int>())}};
 #define ZAMLI_TEST_ENUM(E)                                                           \
   {                                                                                  \
     const Zamli::EnumType* type = Zamli::GetEnumType<E>();                           \
@@ -550,8 +839,7 @@ void CheckFaultTravels(const Codec& codec, const Zamli::ManagedMethod& method) {
 
 TEST_P(WireRoundTrip, EveryFaultAloneAndAsTheAnswerToACall) {
   const Codec codec(GetParam(), WireTest::Newest());
-  const Zamli::ManagedMethod& method =
-      *Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb");
+  const Zamli::ManagedMethod& method = Upload();
 #define ZAMLI_TEST_FAULT(F, Chain) CheckFaultTravels<F>(codec, method);
 #include <pelk/type_list.inc>
 #define ZAMLI_TEST_FAULT(F, Chain) CheckFaultTravels<F>(codec, method);
@@ -567,9 +855,7 @@ TEST_P(WireRoundTrip, EveryFaultAloneAndAsTheAnswerToACall) {
 // Requests and responses of every method, each read back and written again.
 TEST_P(WireRoundTrip, EveryRequestAndResponseAlone) {
   const Codec codec(GetParam(), WireTest::Newest());
-  for (const Zamli::Type* t : Zamli::TypeRegistry::Instance().FindNamespace("pelk")->GetTypes()) {
-    auto* type = dynamic_cast<const Zamli::ManagedObjectType*>(t);
-    if (type == nullptr) continue;
+  for (const Zamli::ManagedObjectType* type : ManagedTypes()) {
     const Ref<Zamli::MoRef> target(new Zamli::MoRef(type->GetName(), "target-" + type->GetWsdlName()));
     for (int i = 0; i < type->GetMethodCount(); ++i) {
       const Zamli::ManagedMethod& method = *type->GetMember(i);
@@ -614,8 +900,7 @@ TEST_P(WireRoundTrip, ValuesOnTheStackAreOnlyBorrowed) {
   document = codec.EncodeFault(fault);
   EXPECT_EQ(fault.GetRefCount(), 0);
   Zamli::MoRef target("qor.cluster.PelkZovClusterHealthSystem", "health-1");
-  const Zamli::ManagedMethod& upload =
-      *Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb");
+  const Zamli::ManagedMethod& upload = Upload();
   document = codec.EncodeRequest(target, upload, {Zamli::Box(std::string("db"))});
   EXPECT_EQ(target.GetRefCount(), 0);
   Zamli::Wire::Request request = codec.DecodeRequest(document);

@@ -1,6 +1,5 @@
 """Tests of the schema generator: what it rejects (and where it says so), the
 model it derives, and the output of the real interface schema."""
-import collections
 import glob
 import os
 import subprocess
@@ -65,12 +64,11 @@ D = "data app.A since app.version.v1"
 M = "managed app.M since app.version.v1"
 GO = "  method go wire Go"
 
-# (case, area file lines, line of the error in area.schema, message fragment)
+# One case per class of error: (case, area file lines, line of the error in
+# area.schema, message fragment)
 ERRORS = [
     # Unknown types.
     ("unknown property type", [NS, D, "  x base.Nope"], 3, "unknown type 'base.Nope' in property 'x' of 'app.A'"),
-    ("unknown managed property type", [NS, M, "  property p ref base.Nope"], 3,
-     "unknown type 'base.Nope' in property 'p' of 'app.M'"),
     ("unknown parameter type", [NS, M, GO, "    param p base.Nope[]"], 4,
      "unknown type 'base.Nope' in parameter 'p' of 'go'"),
     ("unknown result type", [NS, M, GO, "    result base.Nope optional"], 4,
@@ -85,13 +83,8 @@ ERRORS = [
      "duplicate type name 'app.A' (first declared at area.schema:2)"),
     ("type redeclaring an imported one", [NS, "data base.Info since app.version.v1"], 2,
      f"duplicate type name 'base.Info' (first declared at base.schema:{BASE_INFO_LINE})"),
-    ("type redeclaring a runtime root", [NS, "data kettar.DynamicData since app.version.v1"], 2,
-     "duplicate type name 'kettar.DynamicData'"),
-    ("type named like a primitive", [NS, "data string since app.version.v1"], 2, "duplicate type name 'string'"),
     ("duplicate property", [NS, D, "  x string", "  y int", "  x long"], 5,
      "duplicate property 'x' in 'app.A' (first at line 3)"),
-    ("duplicate managed property", [NS, M, "  property p string", "  property p int"], 4,
-     "duplicate property 'p' in 'app.M'"),
     ("duplicate parameter", [NS, M, GO, "    param p string", "    param p int"], 5,
      "duplicate parameter 'p' in 'app.M.go' (first at line 4)"),
     ("duplicate method", [NS, M, GO, "  method go wire Go2"], 4, "duplicate method 'go' in 'app.M'"),
@@ -104,8 +97,6 @@ ERRORS = [
      "duplicate wire name 'Info' (also base.Info)"),
     ("duplicate explicit wire name", [NS, D, "data app.B wire A since app.version.v1"], 3,
      "duplicate wire name 'A' (also app.A)"),
-    ("wire name of a runtime type", [NS, "data app.Fault wire MethodFault since app.version.v1"], 2,
-     "duplicate wire name 'MethodFault' (also kettar.MethodFault)"),
     ("record symbols that collide", [NS, "data app.xY.Z wire Z1 since app.version.v1",
                                      "data app.XY.Z wire Z2 since app.version.v1"], 3,
      "record symbol 'gAppXYZTypeInfo' of 'app.XY.Z' is already used by 'app.xY.Z'"),
@@ -116,26 +107,15 @@ ERRORS = [
     # Unknown versions.
     ("unknown type version", [NS, "data app.A since app.version.v9"], 2, "unknown version 'app.version.v9'"),
     ("unknown property version", [NS, D, "  x string since app.version.v9"], 3, "unknown version 'app.version.v9'"),
-    ("unknown method version", [NS, M, "  method go wire Go since app.version.v9"], 3,
-     "unknown version 'app.version.v9'"),
-    ("unknown parameter version", [NS, M, GO, "    param p string since app.version.v9"], 4,
-     "unknown version 'app.version.v9'"),
     ("unknown parent version", [NS, 'version app.version.v3 label "3" parents app.version.v2 base.version.v9'], 2,
      "unknown parent version 'base.version.v9' of 'app.version.v3'"),
     ("version without label", [NS, "version app.version.v3 parents app.version.v2"], 2,
      "expected 'version NAME label"),
     # Flags and attributes.
     ("misspelt flag", [NS, D, "  x string optionl"], 3, "unknown flag or attribute 'optionl'"),
-    ("flag on a type line", [NS, D + " optional"], 2, "unknown flag or attribute 'optional'"),
     ("base on an enum", [NS, "enum app.E base base.Info since app.version.v1", "  red"], 2,
      "unknown flag or attribute 'base'"),
-    ("base on a managed type", [NS, "managed app.M base base.Thing since app.version.v1"], 2,
-     "unknown flag or attribute 'base'"),
     ("secret on a managed property", [NS, M, "  property p string secret"], 3, "unknown flag or attribute 'secret'"),
-    ("requires on a data property", [NS, D, '  x string requires "Host.Config"'], 3,
-     "unknown flag or attribute 'requires'"),
-    ("secret on a result", [NS, M, GO, "    result string secret"], 4, "unknown flag or attribute 'secret'"),
-    ("unknown method flag", [NS, M, "  method go wire Go async"], 3, "unknown flag or attribute 'async'"),
     ("flag given twice", [NS, D, "  x string optional optional"], 3, "flag 'optional' given twice"),
     ("attribute given twice", [NS, D + " since app.version.v2"], 2, "'since' given twice"),
     ("attribute without value", [NS, "data app.A since"], 2, "'since' needs a value"),
@@ -149,13 +129,8 @@ ERRORS = [
      "enumeration 'base.Color' cannot be the type of property 'x' of 'app.A'"),
     ("fault based on a data type", [NS, "fault app.F base base.Info since app.version.v1"], 2,
      "'app.F' is declared fault but its base chain does not reach kettar.MethodFault"),
-    ("fault based on the data root", [NS, "fault app.F base kettar.DynamicData since app.version.v1"], 2,
-     "does not reach kettar.MethodFault"),
     ("fault without base", [NS, "fault app.F since app.version.v1"], 2, "fault 'app.F' must name its base"),
     ("data type deriving from a fault", [NS, "data app.A base base.Fault since app.version.v1"], 2,
-     "'app.A' is declared data but its base chain reaches kettar.MethodFault"),
-    ("data type deriving from an own fault",
-     [NS, "fault app.F base base.Fault since app.version.v1", "data app.A base app.F since app.version.v1"], 3,
      "'app.A' is declared data but its base chain reaches kettar.MethodFault"),
     ("data type deriving from a managed type", [NS, "data app.A base base.Thing since app.version.v1"], 2,
      "base 'base.Thing' of 'app.A' is not a data or fault type"),
@@ -165,13 +140,8 @@ ERRORS = [
     ("only comments", ["# nothing here"], 1, "empty schema file"),
     ("three-blank indentation", [NS, D, "   x string"], 3, "unexpected indentation of 3 blanks"),
     ("tab indentation", [NS, D, "\tx string"], 3, "tabs are not allowed"),
-    ("tab between tokens", [NS, D, "  x\tstring"], 3, "tabs are not allowed"),
     ("member before any type", [NS, "  x string"], 2, "member outside a type declaration"),
-    ("member after a version line", [NS, D, 'version app.version.v3 label "3"', "  x string"], 4,
-     "member outside a type declaration"),
     ("parameter under a data type", [NS, D, "    param p string"], 3, "parameter, result or faults outside a method"),
-    ("parameter after a managed property", [NS, M, "  property p string", "    param q string"], 4,
-     "parameter, result or faults outside a method"),
     ("unknown declaration", [NS, "struct app.A since app.version.v1"], 2, "unknown declaration 'struct'"),
     ("declaration without name", [NS, "data"], 2, "'data' needs a type name"),
     ("managed member of no known kind", [NS, M, "  x string"], 3, "expected 'property' or 'method', got 'x'"),
@@ -190,10 +160,6 @@ ERRORS = [
     ("task method without _Task", [NS, M, "  method go wire Go task"], 3,
      "task method 'go' needs a wire name ending in '_Task'"),
     ("malformed register line", [NS, "register app.E app.F"], 2, "expected 'register TYPE before TYPE'"),
-    ("primitive outside the runtime", [NS, "primitive app.P class int since app.version.v1"], 2,
-     "unknown declaration 'primitive'"),
-    ("record symbol outside the runtime", [NS, "data app.A record gX since app.version.v1"], 2,
-     "unknown flag or attribute 'record'"),
     ("second namespace in one library", ["namespace other"], 1, "one library fills one namespace: 'other' here"),
     ("register of an unknown type", [NS, "enum app.E since app.version.v1", "  red", "register app.Nope before app.E"],
      4, "unknown type 'app.Nope' in a registration order line"),
@@ -376,14 +342,6 @@ class RealSchemaTest(unittest.TestCase):
     def setUpClass(cls):
         cls.own_paths = sorted(glob.glob(os.path.join(ROOT, "interface", "*.schema")))
         cls.import_path = os.path.join(ROOT, "interface", "base", "qor.schema")
-        own = [parse.parse_file(p) for p in cls.own_paths]
-        imported = [parse.parse_file(KETTAR), parse.parse_file(cls.import_path)]
-        cls.lib = model.build(own, imported, [o for sf in own for o in sf.register_before])
-
-    def test_record_walks(self):
-        # The interface's counts and slots are checked on the registered
-        # library (schema_dump_test), which must equal this model.
-        self.assertEqual(self.lib.record_walks, [758, 44, 2])
 
     def test_cli_is_deterministic_and_keeps_unchanged_files(self):
         with tempfile.TemporaryDirectory() as out:

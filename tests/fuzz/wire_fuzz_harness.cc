@@ -1,6 +1,7 @@
 #include "wire_fuzz_harness.h"
 
 #include <haldun/exception.h>
+#include <time.h>
 #include <zamli/types/accessors.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/any.h>
@@ -249,6 +250,8 @@ const std::vector<const Zamli::Type*>& Types() {
         ArrayOf(Named("string")),                                     // 23
         ArrayOf(Named("int")),                                        // 24
         ArrayOf(Named("long")),                                       // 25
+        &Named("qor.cluster.PelkClusterHealthResultRow"),             // 26: the golden values'
+        ArrayOf(Named("qor.option.OptionValue")),                     // 27
     };
   }();
   return types;
@@ -303,18 +306,26 @@ std::chrono::nanoseconds TimeBudget(size_t bytes) {
   return std::chrono::milliseconds(100) + std::chrono::nanoseconds(perByte * static_cast<long>(bytes));
 }
 
+// The processor time of this thread: other work on a busy machine does not
+// count, so that only the decoding's own work can exceed the budget.
+std::chrono::nanoseconds ThreadTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
 }  // namespace
 
 void Run(Encoding encoding, const uint8_t* data, size_t size) {
   if (size < 1) return;
   const uint8_t selector = data[0];
   std::string_view doc(reinterpret_cast<const char*>(data) + 1, size - 1);
-  // Timed twice before it counts: the machine may have been busy once.
+  // Timed twice before it counts: the first run may set up what later ones share.
   std::chrono::nanoseconds took{};
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = ThreadTime();
     RunOnce(encoding, selector, doc);
-    took = std::chrono::steady_clock::now() - start;
+    took = ThreadTime() - start;
     if (took <= TimeBudget(size)) return;
   }
   Abort("decoding took " + std::to_string(took.count() / 1000000) + " ms for " + std::to_string(size) +

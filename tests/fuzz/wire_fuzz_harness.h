@@ -35,8 +35,9 @@ uint8_t Selector(size_t type, size_t method, size_t version);
 //
 // A fault that an input provokes must encode in both encodings and read
 // back the same (a server sends it back). An input whose decoding takes
-// longer than a fixed time plus a time per byte (see TimeBudget) is a
-// finding too: decoding is linear for every shape of document.
+// more processor time than a fixed time plus a time per byte (see
+// TimeBudget) is a finding too: decoding is linear for every shape of
+// document.
 //
 // With PELK_FUZZ_STRICT set in the environment, errors of the runtime that
 // are not faults count as findings too: the codec's contract is to answer

@@ -102,6 +102,7 @@ Haldun::Ref<Zamli::Any> ValueFiller::MakeObject(const Zamli::PropertyInfo& p, in
   ++objects_;
   if (IsManaged(p)) {
     std::string type = NextString("type", PathOf(path, "type"), path);
+    if (options_.declaredReferenceTypes) type = p.type->name;
     std::string id = NextString("value", PathOf(path, "value"), path);
     return Haldun::Ref<Zamli::Any>(new Zamli::MoRef(std::move(type), std::move(id)));
   }

@@ -19,6 +19,9 @@ struct FillOptions {
   std::function<int(int depth)> arrayLength = [](int d) { return d == 0 ? 5 : d == 1 ? 4 : 3; };
   // Properties whose type is not of the "pelk" namespace are left unset.
   bool onlyOwnNamespace = true;
+  // References name the managed type their property declares, so that they
+  // can travel; otherwise a made-up "type-N".
+  bool declaredReferenceTypes = false;
   // When set, values whose counter satisfies this are changed (the second
   // tree of the workload): strings get "~", numbers and date-times +1,
   // booleans flip, binary flips the lowest bit of its first byte.

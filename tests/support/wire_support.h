@@ -1,8 +1,7 @@
 #pragma once
 // What the wire suites share: the versions they encode for, the types they
-// walk, filled values that can travel (the filler's references name made-up
-// managed types; here they name the declared one), and catching a fault as
-// its own class.
+// walk, filled values that can travel (their references name the declared
+// managed type), and catching a fault as its own class.
 #include <filled.h>
 #include <gtest/gtest.h>
 #include <haldun/exception.h>
@@ -30,12 +29,6 @@ inline const char* NameOf(Encoding e) { return e == Encoding::kXml ? "Xml" : "Js
 inline std::string PelkVersion(int n) { return "pelk.version.version" + std::to_string(n); }
 
 inline const Zamli::Version& Newest() { return Zamli::Wire::FindVersion(PelkVersion(25)); }
-
-inline const Zamli::Version& VersionNamed(const std::string& name) {
-  const Zamli::Version* v = Zamli::TypeRegistry::Instance().FindVersion(name);
-  if (v == nullptr) throw Haldun::NotFoundException("no version " + name);
-  return *v;
-}
 
 // True when `version` includes the version an element names (a type, a
 // property, a parameter, a method).
@@ -69,60 +62,11 @@ inline const Zamli::Type& TypeNamed(const char* name) {
   return *t;
 }
 
-inline const Zamli::DataObjectType& DataTypeNamed(const char* name) {
-  auto* t = dynamic_cast<const Zamli::DataObjectType*>(&TypeNamed(name));
-  if (t == nullptr) throw Haldun::NotFoundException(std::string("not a data type: ") + name);
-  return *t;
-}
-
-// The declared type of a property, parameter or result record, arrays as
-// their array type.
-inline const Zamli::Type& DeclaredType(const Zamli::PropertyInfo& p) {
-  const Zamli::Type& t = TypeOf(p.type);
-  return (p.flags & Zamli::kArrayFlag) ? *t.GetArrayType() : t;
-}
-
-// Makes every managed object reference in the tree name the managed type its
-// property declares (the filler makes up "type-N").
-inline void NameDeclaredReferenceTypes(Zamli::DynamicData& object) {
-  const Zamli::DataObjectType* type = object._GetDataType();
-  for (const Zamli::PropertyRef& p : type->GetAllProperties()) {
-    if (p.IsInline()) continue;
-    const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
-    if (p.info->type->kind == Zamli::kPrimitiveKind) continue;
-    if (!r.isPropertySet(&object, p.index)) continue;
-    Ref<Zamli::Any> value;
-    r.getProperty(&object, p.index, &value);
-    if (p.info->type->kind == Zamli::kManagedKind) {
-      if (p.array) {
-        auto* array = static_cast<Zamli::DataArrayBase*>(value.Get());
-        std::vector<Ref<Zamli::Any>> old = array->GetElements();
-        array->Clear();
-        for (const Ref<Zamli::Any>& e : old) {
-          array->AppendAny(new Zamli::MoRef(p.info->type->name, static_cast<Zamli::MoRef*>(e.Get())->GetId()));
-        }
-      } else {
-        Ref<Zamli::Any> fresh(new Zamli::MoRef(p.info->type->name, static_cast<Zamli::MoRef*>(value.Get())->GetId()));
-        Zamli::Any* raw = fresh.Get();
-        r.setProperty(&object, p.index, &raw);
-      }
-      continue;
-    }
-    if (auto* nested = dynamic_cast<Zamli::DynamicData*>(value.Get())) {
-      NameDeclaredReferenceTypes(*nested);
-    } else if (auto* array = dynamic_cast<Zamli::DataArrayBase*>(value.Get())) {
-      for (const Ref<Zamli::Any>& e : array->GetElements()) {
-        if (auto* d = dynamic_cast<Zamli::DynamicData*>(e.Get())) NameDeclaredReferenceTypes(*d);
-      }
-    }
-  }
-}
-
 // A filled value (see PelkTest::Filled) whose references can travel.
 inline Ref<Zamli::DynamicData> Filled(const Zamli::DataObjectType& type, int maxDepth = 2) {
-  Ref<Zamli::DynamicData> value = PelkTest::Filled(type, maxDepth);
-  NameDeclaredReferenceTypes(*value);
-  return value;
+  PelkTest::FillOptions options = PelkTest::EveryProperty(maxDepth);
+  options.declaredReferenceTypes = true;
+  return PelkTest::ValueFiller(options).Build(type);
 }
 
 inline Ref<Zamli::DynamicData> FilledShallow(const Zamli::DataObjectType& type) { return Filled(type, 1); }
