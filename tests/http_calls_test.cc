@@ -8,9 +8,11 @@
 #include <qor/all.h>
 #include <wire_support.h>
 #include <zamli/calls/local_adapter.h>
+#include <zamli/security/role_authorizer.h>
 #include <zamli/transport/http/async.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -165,6 +167,46 @@ TEST(HttpAuthentication, CredentialsSessionsAndTheRequestContext) {
   std::lock_guard lock(seenMutex);
   EXPECT_EQ(seen.size(), 6u);
   EXPECT_EQ(seen.front(), "user getClusterStatus 200");
+}
+
+TEST(HttpAuthentication, PrivilegesOfTheRecordsAreCheckedBeforeDispatch) {
+  Passwords passwords;
+  Zamli::Security::RoleAuthorizer roles;
+  roles.Grant("user", "System.Read", "health-1");
+  Zamli::Http::ServerOptions options;
+  options.authenticator = &passwords;
+  Served served(options, {}, &roles);
+  ClientOptions client = served.Client(Encoding::kJson);
+  client.credentials = {Zamli::Security::Credentials::Scheme::kBasic, "user", "secret"};
+  HttpAdapter http(client);
+  Ref<HealthStub> stub = served.Health(http);
+  Ref<Zamli::MoRef> cluster(new Zamli::MoRef("qor.ClusterComputeResource", "domain-c8"));
+  struct Case {
+    const char* name;
+    std::function<void()> call;
+    const char* privilege;
+    const char* object;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"the method's own privilege on the target", [&] { stub->UploadHclDb("ok"); }, "Global.Settings",
+            "health-1"},
+           {"a parameter's privilege on the object it names",
+            [&] {
+              Ref<Zamli::MoRef> task;
+              stub->QueryClusterHealthSummaryTask(cluster.Get(), nullptr, {}, {}, task);
+            },
+            "System.Read", "domain-c8"},
+       }) {
+    try {
+      c.call();
+      ADD_FAILURE() << c.name << ": not refused";
+    } catch (const Zamli::Fault::NoPermission::Exception& e) {
+      EXPECT_EQ(e.GetFault()->privilegeId, c.privilege) << c.name;
+      ASSERT_TRUE(e.GetFault()->object) << c.name;
+      EXPECT_EQ(e.GetFault()->object->GetId(), c.object) << c.name;
+    }
+  }
+  EXPECT_EQ(stub->GetClusterStatus(nullptr, std::string("context")), "user|no context");  // needs no privilege
 }
 
 }  // namespace

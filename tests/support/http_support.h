@@ -10,6 +10,7 @@
 #include <wire_support.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/calls/server_call_scope.h>
+#include <zamli/security/authorizing_directory.h>
 #include <zamli/transport/http/client.h>
 #include <zamli/transport/http/server.h>
 
@@ -93,13 +94,18 @@ inline const Certificates& TestCertificates() {
 // A server of one HealthServer ("health-1") on an ephemeral port, plain HTTP
 // unless the options name a certificate.
 struct Served {
-  explicit Served(Zamli::Http::ServerOptions options = {}, std::vector<std::string> versions = {}) {
+  // With an authorizer, every call is checked by it before dispatch.
+  explicit Served(Zamli::Http::ServerOptions options = {}, std::vector<std::string> versions = {},
+                  Zamli::Security::Authorizer* authorizer = nullptr) {
     health = new HealthServer("health-1");
     objects.Register(health);
     options.versions = std::move(versions);
     options.plainHttp = options.certificateFile.empty();
     tls = !options.plainHttp;
-    server = std::make_unique<Zamli::Http::HttpServer>(objects, options);
+    if (authorizer != nullptr)
+      authorizing = std::make_unique<Zamli::Security::AuthorizingDirectory>(objects, *authorizer);
+    server = std::make_unique<Zamli::Http::HttpServer>(
+        authorizing ? static_cast<Zamli::ObjectDirectory&>(*authorizing) : objects, options);
   }
   ~Served() {
     health->Release();
@@ -122,6 +128,7 @@ struct Served {
   }
 
   Zamli::LocalAdapter objects{1};
+  std::unique_ptr<Zamli::Security::AuthorizingDirectory> authorizing;
   HealthServer* health;
   bool tls = false;
   std::unique_ptr<Zamli::Http::HttpServer> server;
