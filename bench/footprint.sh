@@ -7,7 +7,7 @@ dir=${1:-build}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 total=0
-for lib in libpelkmgmt-types libqor-types libzamli libzamli-wire; do
+for lib in libpelkmgmt-types libqor-types libzamli libzamli-wire libzamli-http libqor-services; do
   strip -o "$tmp/$lib.so" "$dir/$lib.so"
   size=$(stat -c %s "$tmp/$lib.so")
   total=$((total + size))
