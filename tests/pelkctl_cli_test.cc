@@ -85,6 +85,8 @@ TEST(PelkctlCli, ExitCodesAndMessages) {
       {"call --url sim: HostSystem:host-9 enterMaintenanceMode timeout=1", "", 1, "",
        "kettar.fault.ManagedObjectNotFound"},
       {"call HostSystem:host-1 enterMaintenanceMode timeout=1", "", 2, "", "--url URL, or PELK_URL"},
+      {"get --url sim:3 HostSystem:host-2 name", "", 0, "\"text-", ""},
+      {"get --url sim: HostSystem:host-2 nome", "", 1, "", "kettar.query.InvalidProperty"},
       {"decode --type int --version pelk.version.nine", "<int>7</int>", 2, "", "pelk.version.nine"},
   };
   for (const Case& c : cases) {

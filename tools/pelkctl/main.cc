@@ -200,7 +200,7 @@ int FollowCall(CallCommand& command, Pelkctl::Connection& connection, Zamli::Wir
     std::cerr << "\n";
     throw;
   }
-  std::cerr << "\n";
+  std::cerr << "\n" << task->GetTypeName() << ":" << task->GetId() << " succeeded\n";
   const Zamli::Type& any = *Zamli::TypeRegistry::Instance().FindByName("anyType");
   std::cout << Zamli::Wire::Codec("json", connection.GetVersion()).EncodeValue(outcome.Get(), any) << "\n";
   return ExitCode::kSuccess;
@@ -249,6 +249,8 @@ int RunGet(GetCommand& command) {
   const nlohmann::ordered_json answer = nlohmann::ordered_json::parse(contents.str());
   nlohmann::ordered_json value = nullptr;
   if (answer.is_array() && !answer.empty() && answer[0].contains("propSet")) value = answer[0]["propSet"][0]["value"];
+  // A property travels as anyType; a plain value prints as itself.
+  if (value.is_object() && value.contains("_value") && value.size() == 2) value = value["_value"];
   std::cout << (command.pretty ? value.dump(2) : value.dump()) << "\n";
   return ExitCode::kSuccess;
 }

@@ -63,7 +63,8 @@ Haldun::Ref<Zamli::Any> Simulator::Dispatch(const Zamli::MoRef& target, const Za
   const Zamli::Version& version =
       call != nullptr && call->version != nullptr ? *call->version : Pelkctl::NewestVersion();
   auto log = [&](const std::string& status) {
-    if (!options_.log) return;
+    // Property reads come from the collector serving a call already logged.
+    if (!options_.log || method.IsPropertyReader()) return;
     const auto micros =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
     std::ostringstream line;
