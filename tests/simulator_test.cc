@@ -158,7 +158,8 @@ TEST(Simulator, ScriptsStageResultsFaultsAndDelaysAndTheLogSaysSo) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
   // Other arguments or another host: the next entry.
   for (const auto& [host, timeout] : {std::pair{"host-2", 6}, std::pair{"host-1", 5}}) {
-    auto* task = dynamic_cast<Zamli::MoRef*>(call(host, timeout).Get());
+    Haldun::Ref<Zamli::Any> answer = call(host, timeout);
+    auto* task = dynamic_cast<Zamli::MoRef*>(answer.Get());
     ASSERT_NE(task, nullptr);
     EXPECT_EQ(task->GetId(), "task-77");
   }

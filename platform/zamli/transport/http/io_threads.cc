@@ -23,12 +23,16 @@ IoThreads::IoThreads(int threads) {
 
 IoThreads::~IoThreads() { Shutdown(); }
 
-void IoThreads::Shutdown() {
+void IoThreads::StopThreads() {
   if (!context_) return;
   work_.reset();
   context_->stop();
   for (std::thread& t : threads_) t.join();
   threads_.clear();
+}
+
+void IoThreads::Shutdown() {
+  StopThreads();
   context_.reset();
 }
 

@@ -17,6 +17,9 @@ class IoThreads {
   IoThreads& operator=(const IoThreads&) = delete;
 
   boost::asio::io_context& Context() { return *context_; }
+  // Stops and joins the threads; the context and what is pending stay, so
+  // that objects holding its executors can be destroyed first. Idempotent.
+  void StopThreads();
   // Stops the threads and destroys what was still pending (its handlers'
   // destructors run here, on the calling thread). Idempotent.
   void Shutdown();

@@ -301,8 +301,9 @@ void HttpServer::Impl::Stop() {
     drained_.wait_for(lock, options.drainTimeout, [this] { return inFlight_ == 0; });
   }
   dispatch.join();
-  io.Shutdown();  // closes every connection left
-  acceptors.clear();
+  io.StopThreads();
+  acceptors.clear();  // their strands belong to the context: gone before it
+  io.Shutdown();      // closes every connection left
 }
 
 HttpServer::HttpServer(ObjectDirectory& objects, ServerOptions options)
