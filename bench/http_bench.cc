@@ -7,7 +7,6 @@
 #include <http_support.h>
 #include <malloc.h>
 #include <pelk/qor/cluster/PelkClusterHealthSummary.h>
-#include <pelk/qor/cluster/PelkZovClusterHealthSystemServer.h>
 #include <pelk/qor/cluster/PelkZovClusterHealthSystemStub.h>
 #include <value_filler.h>
 #include <zamli/wire/loopback.h>
@@ -15,30 +14,14 @@
 #include <algorithm>
 #include <thread>
 
+#include "workload_health.h"
+
 namespace {
 
 using Encoding = Zamli::Wire::Encoding;
 using Clock = std::chrono::steady_clock;
 
-class Health : public Qor::Cluster::PelkZovClusterHealthSystemServer {
- public:
-  Health(const std::string& id, Haldun::Ref<Qor::Cluster::PelkClusterHealthSummary> summary)
-      : PelkZovClusterHealthSystemServer(id), summary_(std::move(summary)) {}
-  bool PrepareClusterRebootWithNAMM(Zamli::MoRef* cluster, const Haldun::Optional<int>& scheduleTime) override {
-    return cluster != nullptr && scheduleTime.IsSet();
-  }
-  void QueryClusterHealthSummary(Zamli::MoRef*, const Haldun::Optional<int>&, Zamli::Array<std::string>*,
-                                 const Haldun::Optional<bool>&, Zamli::Array<std::string>*,
-                                 const Haldun::Optional<bool>&, const Haldun::Optional<std::string>&,
-                                 Zamli::DataArray<Zamli::MoRef>*, Qor::Cluster::PelkClusterHealthQuerySpec*,
-                                 const Haldun::Optional<bool>&,
-                                 Haldun::Ref<Qor::Cluster::PelkClusterHealthSummary>& result) override {
-    result = summary_;
-  }
-
- private:
-  Haldun::Ref<Qor::Cluster::PelkClusterHealthSummary> summary_;
-};
+using PelkBench::Health;
 
 Haldun::Ref<Qor::Cluster::PelkClusterHealthSummary> Summary() {
   auto tree = PelkTest::ValueFiller().Build(PelkTest::WorkloadRootType());

@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <pelk/qor/cluster/PelkClusterHealthSummary.h>
-#include <pelk/qor/cluster/PelkZovClusterHealthSystemServer.h>
 #include <pelk/qor/cluster/PelkZovClusterHealthSystemStub.h>
 #include <value_filler.h>
 #include <zamli/calls/local_adapter.h>
@@ -19,6 +18,8 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+
+#include "workload_health.h"
 
 namespace {
 
@@ -219,27 +220,7 @@ void BM_DecodePeakAtTheLimit(benchmark::State& state, Encoding encoding) {
 BENCHMARK_CAPTURE(BM_DecodePeakAtTheLimit, xml, Encoding::kXml)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DecodePeakAtTheLimit, json, Encoding::kJson)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// A server of the cluster health system: a small call, and the query whose
-// answer is the workload tree.
-class Health : public Qor::Cluster::PelkZovClusterHealthSystemServer {
- public:
-  Health(const std::string& id, Haldun::Ref<Qor::Cluster::PelkClusterHealthSummary> summary)
-      : PelkZovClusterHealthSystemServer(id), summary_(std::move(summary)) {}
-  bool PrepareClusterRebootWithNAMM(Zamli::MoRef* cluster, const Haldun::Optional<int>& scheduleTime) override {
-    return cluster != nullptr && scheduleTime.IsSet();
-  }
-  void QueryClusterHealthSummary(Zamli::MoRef*, const Haldun::Optional<int>&, Zamli::Array<std::string>*,
-                                 const Haldun::Optional<bool>&, Zamli::Array<std::string>*,
-                                 const Haldun::Optional<bool>&, const Haldun::Optional<std::string>&,
-                                 Zamli::DataArray<Zamli::MoRef>*, Qor::Cluster::PelkClusterHealthQuerySpec*,
-                                 const Haldun::Optional<bool>&,
-                                 Haldun::Ref<Qor::Cluster::PelkClusterHealthSummary>& result) override {
-    result = summary_;
-  }
-
- private:
-  Haldun::Ref<Qor::Cluster::PelkClusterHealthSummary> summary_;
-};
+using PelkBench::Health;
 
 // Everything between a stub's call and its return, through the wire.
 struct Loopback {

@@ -1,6 +1,7 @@
 #include <haldun/exception.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <zamli/security/entry_file.h>
 #include <zamli/security/password_file_authenticator.h>
 
 #include <fstream>
@@ -37,29 +38,20 @@ std::string PasswordFileAuthenticator::Digest(const std::string& secret) {
 }
 
 PasswordFileAuthenticator PasswordFileAuthenticator::FromFile(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) throw Haldun::InvalidArgumentException(path + ": cannot read the users file");
   PasswordFileAuthenticator users;
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    std::istringstream fields(line);
-    std::vector<std::string> words;
-    for (std::string word; fields >> word;) words.push_back(word);
-    if (words.empty() || words[0][0] == '#') continue;
-    auto where = [&] { return path + ":" + std::to_string(number) + ": "; };
+  ForEachEntry(path, "users file", [&](const std::vector<std::string>& words, const std::string& where) {
     if (words.size() != 3 || (words[1] != "password" && words[1] != "token")) {
-      throw Haldun::InvalidArgumentException(where() + "expected USER password|token SHA256-HEX");
+      throw Haldun::InvalidArgumentException(where + "expected USER password|token SHA256-HEX");
     }
     if (!IsDigest(words[2])) {
-      throw Haldun::InvalidArgumentException(where() + "the secret must be 64 lowercase hex digits of SHA-256");
+      throw Haldun::InvalidArgumentException(where + "the secret must be 64 lowercase hex digits of SHA-256");
     }
     if (words[1] == "password") {
       users.AddPassword(words[0], words[2]);
     } else {
       users.AddToken(words[0], words[2]);
     }
-  }
-  if (in.bad()) throw Haldun::InvalidArgumentException(path + ": cannot read the users file");
+  });
   return users;
 }
 

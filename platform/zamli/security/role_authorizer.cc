@@ -1,4 +1,5 @@
 #include <haldun/exception.h>
+#include <zamli/security/entry_file.h>
 #include <zamli/security/faults.h>
 #include <zamli/security/role_authorizer.h>
 #include <zamli/types/type.h>
@@ -38,22 +39,13 @@ std::vector<const MoRef*> NamedObjects(const Any* value) {
 }  // namespace
 
 RoleAuthorizer RoleAuthorizer::FromFile(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) throw Haldun::InvalidArgumentException(path + ": cannot read the roles file");
   RoleAuthorizer roles;
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    std::istringstream fields(line);
-    std::vector<std::string> words;
-    for (std::string word; fields >> word;) words.push_back(word);
-    if (words.empty() || words[0][0] == '#') continue;
+  ForEachEntry(path, "roles file", [&](const std::vector<std::string>& words, const std::string& where) {
     if (words.size() < 2 || words.size() > 3) {
-      throw Haldun::InvalidArgumentException(path + ":" + std::to_string(number) +
-                                             ": expected PRINCIPAL PRIVILEGE [OBJECT-ID], got \"" + line + "\"");
+      throw Haldun::InvalidArgumentException(where + "expected PRINCIPAL PRIVILEGE [OBJECT-ID]");
     }
     roles.Grant(words[0], words[1], words.size() == 3 ? words[2] : std::string());
-  }
-  if (in.bad()) throw Haldun::InvalidArgumentException(path + ": cannot read the roles file");
+  });
   return roles;
 }
 
