@@ -9,6 +9,7 @@
 #include <zamli/values/enum_value.h>
 #include <zamli/wire/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -26,54 +27,34 @@ using Zamli::Wire::Encoding;
 // ---------------------------------------------------------------------------
 // Values to spoil.
 
+// A value read from its JSON text: shorter than building it, and the suite
+// spoils what the encoder writes of it anyway.
+template <class T>
+Ref<Any> FromJson(const char* text) {
+  return Codec(Encoding::kJson, WireTest::Newest()).DecodeValue(text, *Zamli::GetDoType<T>());
+}
+
 Ref<Any> RebalanceInfo() {
-  Ref<Qor::Host::PelkProactiveRebalanceInfoEx> info(new Qor::Host::PelkProactiveRebalanceInfoEx());
-  info->running = true;
-  info->startTs = Haldun::System::DateTime::ParseIso8601("2026-12-06T10:00:00Z");
-  info->varianceThreshold = 0.5f;
-  info->timeThreshold = 7;
-  info->hostname = "host-1";
-  return Ref<Any>(info.Get());
+  return FromJson<Qor::Host::PelkProactiveRebalanceInfoEx>(
+      R"({"running":true,"startTs":"2026-12-06T10:00:00Z","varianceThreshold":0.5,"timeThreshold":7,)"
+      R"("hostname":"host-1"})");
 }
 
 Ref<Any> Compliance() {
-  Ref<Qor::Cluster::StorageComplianceResult> result(new Qor::Cluster::StorageComplianceResult());
-  result->complianceStatus = "compliant";
-  for (const char* id : {"first", "second"}) {
-    auto* policy = new Qor::Cluster::StoragePolicyStatus();
-    result->GetViolatedPolicies()->Append(policy);
-    policy->id = id;
-  }
-  auto* status = new Qor::Cluster::StorageOperationalStatus();
-  result->operationalStatus = Ref<Qor::Cluster::StorageOperationalStatus>(status);
-  status->operationProgress = 5;
-  return Ref<Any>(result.Get());
+  return FromJson<Qor::Cluster::StorageComplianceResult>(
+      R"({"complianceStatus":"compliant","mismatch":false,"violatedPolicies":[{"id":"first"},{"id":"second"}],)"
+      R"("operationalStatus":{"operationProgress":5}})");
 }
 
 Ref<Any> HealthRow() {
-  Ref<Qor::Cluster::PelkClusterHealthResultRow> row(new Qor::Cluster::PelkClusterHealthResultRow());
-  auto* external = new Qor::Cluster::PelkClusterHealthExternalLink();
-  row->GetLinks()->Append(external);
-  external->url = "u";
-  auto* internal = new Qor::Cluster::PelkClusterHealthInternalLink();
-  row->GetLinks()->Append(internal);
-  internal->screen = "hosts";
-  return Ref<Any>(row.Get());
+  return FromJson<Qor::Cluster::PelkClusterHealthResultRow>(
+      R"({"values":[],"links":[{"_typeName":"PelkClusterHealthLink","url":"u"},)"
+      R"({"_typeName":"PelkClusterHealthInternalLink","screen":"hosts"}]})");
 }
 
-Ref<Any> Pair() {
-  Ref<Qor::KeyValue> pair(new Qor::KeyValue());
-  pair->key = "k";
-  pair->value = "v";
-  return Ref<Any>(pair.Get());
-}
+Ref<Any> Pair() { return FromJson<Qor::KeyValue>(R"({"key":"k","value":"v"})"); }
 
-Ref<Any> Record() {
-  Ref<Qor::Pelk::SnapstoreRecord> record(new Qor::Pelk::SnapstoreRecord());
-  record->key = "k";
-  record->value = {1, 2, 3};  // AQID
-  return Ref<Any>(record.Get());
-}
+Ref<Any> Record() { return FromJson<Qor::Pelk::SnapstoreRecord>(R"({"key":"k","value":"AQID"})"); }
 
 Ref<Any> Option(Ref<Any> value) {
   Ref<Qor::Option::OptionValue> option(new Qor::Option::OptionValue());
@@ -131,6 +112,7 @@ const Zamli::Type& InfoType() { return DataType<Qor::Host::PelkProactiveRebalanc
 const Zamli::Type& RowType() { return DataType<Qor::Cluster::PelkClusterHealthResultRow>(); }
 const Zamli::Type& PairType() { return DataType<Qor::KeyValue>(); }
 const Zamli::Type& OptionType() { return DataType<Qor::Option::OptionValue>(); }
+const Zamli::Type& Ints() { return *Zamli::GetNoType<int>()->GetArrayType(); }
 
 // ---------------------------------------------------------------------------
 // The cases.
@@ -237,6 +219,10 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
   const auto readRequest = [](const Codec& c, const std::string& d) { c.DecodeRequest(d); };
   const Subject reboot{RebootRequest, readRequest}, upload{UploadRequest, readRequest};
   const Subject options{OptionsRequest, readRequest};
+  const Subject ints{[](const Codec& c) {
+                       return c.EncodeValue(Ref<Any>(new Zamli::Array<int>({1, 2})).Get(), Ints());
+                     },
+                     [](const Codec& c, const std::string& d) { c.DecodeValue(d, Ints()); }};
   const Subject response{[](const Codec& c) { return c.EncodeResponse(Reboot(), Zamli::Box(true).Get()); },
                          [](const Codec& c, const std::string& d) { c.DecodeResponse(d, Reboot()); }};
   const Subject fault{[](const Codec& c) {
@@ -258,7 +244,10 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
          compliance,
          {"<id>second</id>", "<id>second</id><bogus/>", "\"id\":\"second\"", "\"id\":\"second\",\"bogus\":null"},
          "violatedPolicies[1].bogus"},
-        {"unknown parameter", reboot, Before("scheduleTime", "<bogus>1</bogus>", "\"bogus\":1,"), "bogus"}}},
+        {"unknown parameter", reboot, Before("scheduleTime", "<bogus>1</bogus>", "\"bogus\":1,"), "bogus"},
+        // Items are named by their type, with nothing between them.
+        {"item of another type", ints, Xml("<int>2</int>", "<long>2</long>"), nullptr},
+        {"text between items", ints, Xml("</int><int>", "</int>stray<int>"), nullptr}}},
       {"UnknownTypeNamesAndClassesThatDoNotFit",
        {{"unknown type name",
          option,
@@ -417,10 +406,8 @@ TEST_P(WireBadInput, IsRefusedWithItsFaultAndPath) {
   const auto& [group, encoding] = GetParam();
   const Codec codec(encoding, WireTest::Newest());
   const bool xml = encoding == Encoding::kXml;
-  int cases = 0;
   for (const BadInput& c : BadInputs().at(group)) {
     if ((xml ? c.spoil.xmlFrom : c.spoil.jsonFrom).empty()) continue;
-    ++cases;
     std::string valid;
     try {
       valid = c.subject.write(codec);
@@ -437,18 +424,23 @@ TEST_P(WireBadInput, IsRefusedWithItsFaultAndPath) {
       ADD_FAILURE() << c.name << ": the document was\n" << bad;
     }
   }
-  if (cases == 0) GTEST_SKIP() << "no such input in this encoding";
 }
 
-std::vector<std::string> BadInputClasses() {
-  std::vector<std::string> names;
-  for (const auto& [name, cases] : BadInputs()) names.push_back(name);
-  return names;
+// The classes with a case in the encoding.
+std::vector<std::tuple<std::string, Encoding>> BadInputClasses() {
+  std::vector<std::tuple<std::string, Encoding>> classes;
+  for (const auto& [name, cases] : BadInputs()) {
+    for (Encoding e : {Encoding::kXml, Encoding::kJson}) {
+      const auto applies = [e](const BadInput& c) {
+        return !(e == Encoding::kXml ? c.spoil.xmlFrom : c.spoil.jsonFrom).empty();
+      };
+      if (std::any_of(cases.begin(), cases.end(), applies)) classes.emplace_back(name, e);
+    }
+  }
+  return classes;
 }
 
-INSTANTIATE_TEST_SUITE_P(Classes, WireBadInput,
-                         ::testing::Combine(::testing::ValuesIn(BadInputClasses()),
-                                            ::testing::Values(Encoding::kXml, Encoding::kJson)),
+INSTANTIATE_TEST_SUITE_P(Classes, WireBadInput, ::testing::ValuesIn(BadInputClasses()),
                          [](const ::testing::TestParamInfo<std::tuple<std::string, Encoding>>& info) {
                            return std::get<0>(info.param) + "_" + WireTest::NameOf(std::get<1>(info.param));
                          });
@@ -594,11 +586,7 @@ TEST_P(WireErrors, FaultsForBadInputCanBeSentBack) {
     const char* secret;  // never in the message; null: none
   };
   const auto account = ValueOf<Dp::Ruv::Dr::ServiceAccountData>([] {
-    Ref<Dp::Ruv::Dr::ServiceAccountData> data(new Dp::Ruv::Dr::ServiceAccountData());
-    data->key = "k";
-    data->accountName = "n";
-    data->accountPassword = "pw";
-    return Ref<Any>(data.Get());
+    return FromJson<Dp::Ruv::Dr::ServiceAccountData>(R"({"key":"k","accountName":"n","accountPassword":"pw"})");
   });
   const auto info = ValueOf<Qor::Host::PelkProactiveRebalanceInfoEx>(RebalanceInfo);
   const std::vector<Case> cases = {
@@ -668,18 +656,6 @@ TEST_P(WireErrors, MalformedDocumentsAtEveryCut) {
                                        "{key:\"k\",\"value\":\"v\"}", "[{\"key\":\"k\",\"value\":\"v\"}]"};
   for (const std::string& document : objects) {
     WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(document, PairType()); }, document);
-  }
-}
-
-TEST(WireXmlText, ItemsMustBeNamedByTheirType) {
-  const Codec codec(Encoding::kXml, WireTest::Newest());
-  const Zamli::Type& ints = *Zamli::GetNoType<int>()->GetArrayType();
-  EXPECT_EQ(2u, static_cast<Zamli::Array<int>*>(
-                    codec.DecodeValue("<ArrayOfInt><int>1</int><int>2</int></ArrayOfInt>", ints).Get())
-                    ->GetLength());
-  for (const char* bad : {"<ArrayOfInt><int>1</int><long>2</long></ArrayOfInt>",
-                          "<ArrayOfInt><int>1</int>stray<int>2</int></ArrayOfInt>"}) {
-    WireTest::Raised<Zamli::Fault::InvalidArgument>([&] { codec.DecodeValue(bad, ints); }, bad);
   }
 }
 
