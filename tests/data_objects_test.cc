@@ -438,13 +438,6 @@ TEST(ValueClasses, EveryKindOfArrayIsARange) {
          return ReadEveryWay(a);
        },
        {"a", "null", "c"}},
-      {"data objects, from the getter",
-       [] {
-         Everything e;
-         e.GetItems()->Append(NamedItem("x"));
-         return ReadEveryWay(*e.GetItems());
-       },
-       {"x"}},
       {"managed object references",
        [] {
          Zamli::DataArray<Zamli::MoRef> a;
