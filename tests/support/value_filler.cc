@@ -158,6 +158,7 @@ Haldun::Ref<Zamli::Any> ValueFiller::MakeScalarArray(const Zamli::PropertyInfo& 
 void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef& p, const std::string& path) {
   const Zamli::PropertyInfo& info = *p.info;
   auto set = [&](const void* value) { p.owner->GetDataTypeInfo()->setProperty(&object, p.index, value); };
+  auto report = [&](auto text) { Report(path, text, path); };
   long c = counter_;
   bool changed = Changed();
   switch (p.kind) {
@@ -169,43 +170,36 @@ void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef
     case Zamli::ValueKind::kBool: {
       bool v = (c % 2 == 1) != changed;
       set(&v);
-      Report(
-          path, [v] { return std::string(v ? "true" : "false"); }, path);
+      report([v] { return std::string(v ? "true" : "false"); });
       return;
     }
     case Zamli::ValueKind::kInt: {
       int v = static_cast<int>(static_cast<unsigned>(7 * c) + (changed ? 1u : 0u));
       set(&v);
-      Report(
-          path, [v] { return std::to_string(v); }, path);
+      report([v] { return std::to_string(v); });
       return;
     }
     case Zamli::ValueKind::kLong: {
       long v = 1000003L * c + (changed ? 1 : 0);
       set(&v);
-      Report(
-          path, [v] { return std::to_string(v); }, path);
+      report([v] { return std::to_string(v); });
       return;
     }
     case Zamli::ValueKind::kFloat: {
       float v = static_cast<float>(c) + 0.5f + (changed ? 1.0f : 0.0f);
       set(&v);
-      Report(
-          path,
-          [v] {
-            char text[32];
-            std::snprintf(text, sizeof text, "%.1f", static_cast<double>(v));
-            return std::string(text);
-          },
-          path);
+      report([v] {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", static_cast<double>(v));
+        return std::string(text);
+      });
       return;
     }
     case Zamli::ValueKind::kDateTime: {
       long micros = 1000003L * c + (changed ? 1 : 0);
       auto v = Haldun::System::DateTime::FromMicroseconds(micros);
       set(&v);
-      Report(
-          path, [micros] { return std::to_string(micros); }, path);
+      report([micros] { return std::to_string(micros); });
       return;
     }
     case Zamli::ValueKind::kBinary: {
@@ -213,10 +207,7 @@ void ValueFiller::SetScalar(Zamli::DynamicData& object, const Zamli::PropertyRef
       for (int i = 0; i < 8; ++i) v[static_cast<size_t>(i)] = static_cast<unsigned char>((c >> (8 * i)) & 0xff);
       if (changed) v[0] ^= 1;
       set(&v);
-      long shown = c;
-      if (changed) shown ^= 1;
-      Report(
-          path, [shown] { return Hex(shown); }, path);
+      report([shown = changed ? c ^ 1 : c] { return Hex(shown); });
       return;
     }
     default:
