@@ -46,43 +46,35 @@ class Derived : public Tracked {
 
 // ---- ObjectImpl / Ref -------------------------------------------------------
 
-TEST(RefTest, CountStartsAtZeroAndLastRefDeletes) {
+TEST(RefTest, CountsBalanceAndTheLastRefDeletes) {
   int destroyed = 0;
-  auto* raw = new Tracked(&destroyed);
+  auto* raw = new Tracked(&destroyed, 1);
   EXPECT_EQ(raw->GetRefCount(), 0);
   {
     Ref<Tracked> a(raw);
-    EXPECT_EQ(raw->GetRefCount(), 1);
+    Ref<Tracked>& alias = a;
+    a = alias;
+    a = std::move(alias);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(raw->GetRefCount(), 1) << "the sole owner assigned to itself";
     Ref<Tracked> b = a;
-    EXPECT_EQ(raw->GetRefCount(), 2);
     Ref<Tracked> c = std::move(b);
-    EXPECT_EQ(raw->GetRefCount(), 2);
     EXPECT_EQ(b, nullptr);
+    EXPECT_EQ(raw->GetRefCount(), 2);
     a.Reset();
     EXPECT_EQ(destroyed, 0);
   }
   EXPECT_EQ(destroyed, 1);
-}
-
-TEST(RefTest, AssignmentBalancesCounts) {
-  int destroyed = 0;
-  Ref<Tracked> a = MakeRef<Tracked>(&destroyed, 1);
-  Ref<Tracked> b = MakeRef<Tracked>(&destroyed, 2);
-  Ref<Tracked>& alias = a;
-  a = alias;
-  EXPECT_EQ(a->GetRefCount(), 1);
-  a = std::move(alias);
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->GetRefCount(), 1);
-
+  Ref<Tracked> a = MakeRef<Tracked>(&destroyed, 2);
+  Ref<Tracked> b = MakeRef<Tracked>(&destroyed, 3);
   a = b;
-  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(destroyed, 2);
   EXPECT_EQ(b->GetRefCount(), 2);
   a = std::move(b);
   EXPECT_EQ(a->GetRefCount(), 1);
-  EXPECT_EQ((*a).value_, 2);
-  a.Reset(new Tracked(&destroyed, 3));
-  EXPECT_EQ(destroyed, 2);
+  EXPECT_EQ((*a).value_, 3);
+  a.Reset(new Tracked(&destroyed, 4));
+  EXPECT_EQ(destroyed, 3);
   EXPECT_EQ(a->GetRefCount(), 1);
 }
 
