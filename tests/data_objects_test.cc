@@ -45,30 +45,27 @@ bool IsValueKind(const Zamli::PropertyInfo& p) {
   return !(p.flags & Zamli::kArrayFlag) && Zamli::IsPrimitive(Zamli::ValueKindOf(p.type));
 }
 
-TEST(DataObjects, EveryTypeHasItsRecordFunctions) {
+// Each type has the record functions its properties call for, and a fresh
+// object holds its required plain values and nothing else.
+TEST(DataObjects, RecordFunctionsAndFreshObjects) {
   for (const DataObjectType* type : DataTypes()) {
-    const Zamli::DataTypeInfo& r = *type->GetDataTypeInfo();
+    const Zamli::DataTypeInfo& records = *type->GetDataTypeInfo();
     bool own = type->GetOwnPropertyCount() > 0, optional = false;
     for (int i = 0; i < type->GetOwnPropertyCount(); ++i)
       optional |= type->GetOwnProperty(i).flags & Zamli::kOptionalFlag;
-    EXPECT_EQ(r.getProperty != nullptr, own) << type->GetName();
-    EXPECT_EQ(r.setProperty != nullptr, own) << type->GetName();
-    EXPECT_EQ(r.unsetProperty != nullptr, optional) << type->GetName();
-    EXPECT_NE(r.isPropertySet, nullptr);
-    EXPECT_NE(r.createInstance, nullptr);
-    EXPECT_NE(r.createArray, nullptr);
-    if (!own) {
-      EXPECT_TRUE(r.isPropertySet(Fresh(*type).Get(), 0)) << type->GetName();
-    }
-  }
-}
-
-TEST(DataObjects, FreshObjectsHoldNothingButRequiredValues) {
-  for (const DataObjectType* type : DataTypes()) {
+    EXPECT_EQ(records.getProperty != nullptr, own) << type->GetName();
+    EXPECT_EQ(records.setProperty != nullptr, own) << type->GetName();
+    EXPECT_EQ(records.unsetProperty != nullptr, optional) << type->GetName();
+    ASSERT_NE(records.isPropertySet, nullptr);
+    ASSERT_NE(records.createInstance, nullptr);
+    EXPECT_NE(records.createArray, nullptr);
     Ref<Zamli::DynamicData> obj = Fresh(*type);
     EXPECT_EQ(obj->GetRefCount(), 1);
     EXPECT_EQ(obj->_GetType(), type);
     EXPECT_EQ(obj->_GetDataType(), type);
+    if (!own) {
+      EXPECT_TRUE(records.isPropertySet(obj.Get(), 0)) << type->GetName();
+    }
     for (const Zamli::PropertyRef& p : type->GetAllProperties()) {
       const Zamli::DataTypeInfo& r = *p.owner->GetDataTypeInfo();
       bool expectSet = IsValueKind(*p.info) && !(p.info->flags & Zamli::kOptionalFlag);
