@@ -30,7 +30,7 @@ start_instance() {
   "$pelkctl" serve --plain --listen 127.0.0.1:0 --users "$work/users" --session-key "$work/session.key" \
     >"$work/$1.out" 2>"$work/$1.log" &
   pids+=($!)
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     port=$(sed -n 's|^listening on http://127.0.0.1:\([0-9]*\)/pelk$|\1|p' "$work/$1.out")
     [ -n "$port" ] && return
     sleep 0.1
@@ -49,6 +49,7 @@ defaults
   timeout connect 1s
   timeout client 10s
   timeout server 10s
+  timeout check 5s
   retries 3
   option redispatch 1
   retry-on conn-failure empty-response response-timeout
@@ -58,7 +59,7 @@ frontend pelk
 backend instances
   balance roundrobin
   option httpchk GET /pelk/versions
-  default-server check inter 200ms fall 1 rise 1
+  default-server check inter 300ms fall 3 rise 1
   server a 127.0.0.1:$port_a
   server b 127.0.0.1:$port_b
 EOF
