@@ -10,6 +10,7 @@
 #include <zamli/calls/local_adapter.h>
 #include <zamli/security/role_authorizer.h>
 #include <zamli/transport/http/async.h>
+#include <zamli/transport/http/signed_sessions.h>
 
 #include <atomic>
 #include <functional>
@@ -167,6 +168,57 @@ TEST(HttpAuthentication, CredentialsSessionsAndTheRequestContext) {
   std::lock_guard lock(seenMutex);
   EXPECT_EQ(seen.size(), 6u);
   EXPECT_EQ(seen.front(), "user getClusterStatus 200");
+}
+
+// A raw call of the context member with these headers; answers all the server sent.
+std::string RawCall(const Served& served, const std::string& headers) {
+  const std::string body = R"({"_method":"PelkHealthGetClusterStatus","_this":{"_typeName":"ManagedObjectReference",)"
+                           R"("type":"PelkZovClusterHealthSystem","value":"health-1"},"feature":"context"})";
+  HttpTest::RawSocket s(served.Port());
+  s.Send("POST /pelk HTTP/1.1\r\nContent-Type: application/json\r\nX-Pelk-Version: " + WireTest::PelkVersion(25) +
+         "\r\n" + headers + "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+  return s.ReceiveAll();
+}
+
+std::string SessionCookieOf(const std::string& answer) {
+  const size_t start = answer.find("pelk_session=");
+  return start == std::string::npos ? "" : answer.substr(start + 13, answer.find(';', start) - start - 13);
+}
+
+TEST(HttpAuthentication, SignedSessionsServeEveryInstanceSharingTheKey) {
+  Passwords passwords;
+  Zamli::Http::ServerOptions options;
+  options.authenticator = &passwords;
+  options.sessionKey = std::string(Zamli::Http::SignedSessions::kMinKeyBytes, 'k');
+  Served first(options), second(options);
+  Zamli::Http::SignedSessions tokens(options.sessionKey, options.sessionIdleExpiry);
+  options.sessionKey.back() = 'x';
+  Served foreign(options);
+  const std::string issued = SessionCookieOf(RawCall(first, "Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"));
+  ASSERT_TRUE(issued.starts_with("v1.")) << "the first call, with credentials, opens a session";
+  const auto now = std::chrono::system_clock::now();
+  std::string tampered = tokens.Issue("user", now);
+  tampered[5] = tampered[5] == 'A' ? 'B' : 'A';
+  struct Case {
+    const char* name;
+    const Served& server;
+    std::string token;
+    bool honoured, renewed;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"issued by another instance", second, issued, true, false},
+           {"past half its idle life", second, tokens.Issue("user", now - std::chrono::minutes(20)), true, true},
+           {"expired", second, tokens.Issue("user", now - std::chrono::minutes(31)), false, false},
+           {"tampered", second, tampered, false, false},
+           {"signed with another key", foreign, issued, false, false},
+           {"another format", second, "v2" + issued.substr(2), false, false},
+       }) {
+    const std::string answer = RawCall(c.server, "Cookie: pelk_session=" + c.token + "\r\n");
+    EXPECT_EQ(answer.find("\"user|no context\"") != std::string::npos, c.honoured) << c.name << ": " << answer;
+    EXPECT_EQ(answer.find("NotAuthenticated") != std::string::npos, !c.honoured) << c.name;
+    EXPECT_EQ(SessionCookieOf(answer).starts_with("v1."), c.renewed) << c.name;
+  }
+  EXPECT_EQ(passwords.calls, 1) << "only the first call proved itself with credentials";
 }
 
 TEST(HttpAuthentication, PrivilegesOfTheRecordsAreCheckedBeforeDispatch) {

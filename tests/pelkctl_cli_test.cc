@@ -88,6 +88,7 @@ TEST(PelkctlCli, ExitCodesAndMessages) {
       {"get --url sim:3 HostSystem:host-2 name", "", 0, "\"text-", ""},
       {"get --url sim: HostSystem:host-2 nome", "", 1, "", "kettar.query.InvalidProperty"},
       {"decode --type int --version pelk.version.nine", "<int>7</int>", 2, "", "pelk.version.nine"},
+      {"serve --plain --session-key /dev/stdin", "short", 2, "", "holds 5 bytes; a key needs at least 32"},
   };
   for (const Case& c : cases) {
     const Outcome run = Pelkctl(c.args, c.input);

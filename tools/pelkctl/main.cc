@@ -342,11 +342,17 @@ int main(int argc, char** argv) {
   serve->add_flag("--plain", serving.plainHttp, "Plain HTTP, no TLS");
   serve->add_option("--users", serving.usersFile, "Users file: who may call (USER password|token SHA256-HEX)");
   serve->add_option("--roles", serving.rolesFile, "Roles file: what they may do (PRINCIPAL PRIVILEGE [OBJECT-ID])");
+  serve->add_option("--session-key", serving.sessionKeyFile,
+                    "Key file (at least 32 bytes) shared by instances behind one proxy: sessions are tokens signed "
+                    "with it, honoured by each (default: $PELK_SESSION_KEY_FILE)");
   serve->add_option("--seed", serving.seed, "Seed of the made-up answers")->capture_default_str();
   serve->add_option("--latency", serving.latencyMs, "Milliseconds added to every call")->capture_default_str();
   serve->add_option("--task-seconds", serving.taskSeconds, "How long a task runs")->capture_default_str();
   serve->add_option("--script", serving.scriptFile, "Canned answers per method (JSON; see tools/simulator/script.h)");
-  serve->footer("Example: pelkctl serve --listen 127.0.0.1:8443 --seed 7\n");
+  serve->footer(
+      "Example: pelkctl serve --listen 127.0.0.1:8443 --seed 7\n"
+      "Behind a proxy: head -c 32 /dev/urandom > session.key, then on each instance\n"
+      "  pelkctl serve --plain --listen 127.0.0.1:8081 --users users --session-key session.key\n");
 
   if (argc > 1 && argv[1][0] != '-') {
     const std::string word = argv[1];

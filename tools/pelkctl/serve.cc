@@ -5,9 +5,13 @@
 #include <zamli/security/password_file_authenticator.h>
 #include <zamli/security/role_authorizer.h>
 #include <zamli/transport/http/server.h>
+#include <zamli/transport/http/signed_sessions.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -32,6 +36,23 @@ Zamli::Http::ListenAddress Address(const std::string& text) {
     throw UsageError("--listen " + text + ": not a port number");
   }
   return address;
+}
+
+// The bytes of the session key file; never printed.
+std::string SessionKey(std::string file) {
+  if (file.empty()) {
+    const char* variable = std::getenv("PELK_SESSION_KEY_FILE");
+    if (variable == nullptr || *variable == '\0') return {};
+    file = variable;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw UsageError("cannot read the session key file " + file);
+  std::string key((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (key.size() < Zamli::Http::SignedSessions::kMinKeyBytes) {
+    throw UsageError("the session key file " + file + " holds " + std::to_string(key.size()) +
+                     " bytes; a key needs at least " + std::to_string(Zamli::Http::SignedSessions::kMinKeyBytes));
+  }
+  return key;
 }
 
 // Waits for SIGINT or SIGTERM on this thread, the others having them blocked.
@@ -86,6 +107,7 @@ int RunServe(const ServeLine& line) {
     users = Zamli::Security::PasswordFileAuthenticator::FromFile(line.usersFile);
     options.authenticator = &*users;
   }
+  options.sessionKey = SessionKey(line.sessionKeyFile);
   std::optional<Zamli::Security::RoleAuthorizer> roles;
   std::optional<Zamli::Security::AuthorizingDirectory> authorizing;
   Zamli::ObjectDirectory* served = &simulator;

@@ -14,6 +14,9 @@ struct ServeLine {
   bool plainHttp = false;
   std::string usersFile;  // sessions: who may call (see the transport's README)
   std::string rolesFile;  // what they may do; without it every principal may do everything
+  // Sessions as tokens signed with this file's bytes, which every instance
+  // sharing the file honours; default $PELK_SESSION_KEY_FILE.
+  std::string sessionKeyFile;
   std::uint64_t seed = 1;
   int latencyMs = 0;
   int taskSeconds = 3;  // how long a simulated task runs

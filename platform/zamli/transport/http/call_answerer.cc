@@ -2,6 +2,8 @@
 #include <zamli/transport/http/call_answerer.h>
 #include <zamli/transport/http/faults.h>
 #include <zamli/transport/http/protocol.h>
+#include <zamli/transport/http/sessions.h>
+#include <zamli/transport/http/signed_sessions.h>
 #include <zamli/wire/format.h>
 #include <zamli/wire/serve.h>
 
@@ -50,7 +52,12 @@ std::string_view Unquoted(std::string_view text) {
 }  // namespace
 
 CallAnswerer::CallAnswerer(ObjectDirectory& objects, const ServerOptions& options)
-    : objects_(objects), options_(options), sessions_(options.sessionIdleExpiry) {
+    : objects_(objects), options_(options) {
+  if (options.sessionKey.empty()) {
+    sessions_ = std::make_unique<SessionTable>(options.sessionIdleExpiry);
+  } else {
+    sessions_ = std::make_unique<SignedSessions>(options.sessionKey, options.sessionIdleExpiry);
+  }
   versions_ = options.versions.empty() ? Protocol::VersionsOf(options.interfaceNamespace) : options.versions;
   if (versions_.empty()) {
     throw Haldun::InvalidArgumentException("no versions to serve of namespace " + options.interfaceNamespace);
@@ -110,9 +117,14 @@ CallAnswer CallAnswerer::Answer(const CallRequest& request) {
   }
   std::string setCookie;
   if (options_.authenticator != nullptr) {
-    std::string session = Protocol::CookieValue(request.cookie, Protocol::kSessionCookie);
-    std::optional<std::string> principal = session.empty() ? std::nullopt : sessions_.Find(session);
-    if (!principal) {
+    std::string cookie = Protocol::CookieValue(request.cookie, Protocol::kSessionCookie);
+    std::optional<Session> session = cookie.empty() ? std::nullopt : sessions_->Resolve(cookie);
+    std::optional<std::string> principal;
+    std::string issued;
+    if (session) {
+      principal = std::move(session->principal);
+      issued = std::move(session->renewed);
+    } else {
       Security::Credentials credentials = Protocol::CredentialsOf(request.authorization);
       if (credentials.scheme != Security::Credentials::Scheme::kNone) {
         try {
@@ -124,8 +136,11 @@ CallAnswer CallAnswerer::Answer(const CallRequest& request) {
       if (!principal) {
         return FaultAnswer(*codec, "kettar.fault.NotAuthenticated", "the call proves no principal");
       }
-      setCookie = std::string(Protocol::kSessionCookie) + "=" + sessions_.Open(*principal) + "; Path=" + options_.path +
-                  "; HttpOnly" + (options_.plainHttp ? "" : "; Secure");
+      issued = sessions_->Open(*principal);
+    }
+    if (!issued.empty()) {
+      setCookie = std::string(Protocol::kSessionCookie) + "=" + issued + "; Path=" + options_.path + "; HttpOnly" +
+                  (options_.plainHttp ? "" : "; Secure");
     }
     info.principal = *principal;
   }

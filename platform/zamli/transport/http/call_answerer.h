@@ -4,10 +4,11 @@
 // call's context and principal in scope.
 #include <zamli/calls/object_directory.h>
 #include <zamli/transport/http/server.h>
-#include <zamli/transport/http/sessions.h>
+#include <zamli/transport/http/session_store.h>
 #include <zamli/wire/codec.h>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,7 +38,7 @@ class CallAnswerer {
 
   ObjectDirectory& objects_;
   const ServerOptions& options_;
-  SessionTable sessions_;
+  std::unique_ptr<SessionStore> sessions_;
   std::vector<std::string> versions_;
   // Per encoding and version name; built up front, read-only afterwards.
   std::map<std::string, std::map<std::string, Wire::Codec, std::less<>>, std::less<>> codecs_;

@@ -46,6 +46,10 @@ struct ServerOptions {
   // session cookie it is given afterwards).
   Security::Authenticator* authenticator = nullptr;
   std::chrono::seconds sessionIdleExpiry{30 * 60};
+  // A secret every instance of the service shares (at least
+  // SignedSessions::kMinKeyBytes bytes): sessions are then signed tokens any
+  // instance honours. Empty: a table only this server knows.
+  std::string sessionKey;
   CallHooks hooks;
 };
 

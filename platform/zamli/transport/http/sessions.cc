@@ -17,21 +17,21 @@ std::string SessionTable::Open(const std::string& principal) {
   std::lock_guard lock(mutex_);
   // Expired sessions go when new ones come, so the table stays as large as the live ones.
   std::erase_if(sessions_, [&](const auto& entry) { return now - entry.second.lastUse > idleExpiry_; });
-  sessions_[id] = Session{principal, now};
+  sessions_[id] = Entry{principal, now};
   return id;
 }
 
-std::optional<std::string> SessionTable::Find(const std::string& id) {
+std::optional<Session> SessionTable::Resolve(std::string_view id) {
   auto now = std::chrono::steady_clock::now();
   std::lock_guard lock(mutex_);
-  auto found = sessions_.find(id);
+  auto found = sessions_.find(std::string(id));
   if (found == sessions_.end()) return std::nullopt;
   if (now - found->second.lastUse > idleExpiry_) {
     sessions_.erase(found);
     return std::nullopt;
   }
   found->second.lastUse = now;
-  return found->second.principal;
+  return Session{found->second.principal, {}};
 }
 
 }  // namespace Zamli::Http
