@@ -6,8 +6,10 @@
 #include <pelk/all.h>
 #include <qor/all.h>
 #include <wire_support.h>
+#include <zamli/values/compare.h>
 #include <zamli/values/enum_value.h>
 #include <zamli/wire/format.h>
+#include <zamli/wire/json/json_fast_path.h>
 
 #include <cmath>
 #include <functional>
@@ -494,6 +496,40 @@ TEST_P(WireErrors, NumbersOfAnyLengthReadAsTheNearestValue) {
     } catch (const std::exception& e) {
       ADD_FAILURE() << c.name << ": " << Explain(e);
     }
+  }
+}
+
+// Documents the writer never makes but the checking decoder reads: JSON's
+// fast path reads them to the same value, or leaves them to it.
+TEST(WireJsonFastPath, ReadsWhatTheCheckingDecoderReadsTheSame) {
+  const Codec codec(Encoding::kJson, WireTest::Newest());
+  const Zamli::Type& pair = DataType<Qor::KeyValue>();
+  const Zamli::Type& option = DataType<Qor::Option::OptionValue>();
+  const std::vector<std::pair<const Zamli::Type*, std::string>> cases = {
+      {&pair, " { \"key\" : \"k\\u00e9\\n\" ,\n \"valu\\u0065\" : \"\\ud83d\\ude00\\\"\" } "},
+      {pair.GetArrayType(), "[{\"key\":\"a\",\"value\":\"b\"},{\"value\":\"d\",\"key\":\"c\"}]"},
+      {&option, "{\"key\":\"k\",\"value\":{\"_value\":5,\"_typeName\":\"int\"}}"},
+      {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"float\",\"_value\":-1.5E+3}}"},
+      {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"long\",\"_value\":-9223372036854775808}}"},
+      {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"ArrayOfString\",\"_value\":[\"a\",\"\"]}}"},
+      {&option,
+       "{\"key\":\"k\",\"value\":{\"_typeName\":\"ArrayOfAnyType\",\"_value\":[{\"_typeName\":\"int\","
+       "\"_value\":1},{\"_typeName\":\"ManagedObjectReference\",\"value\":\"x\",\"type\":\"HostSystem\"}]}}"},
+      {&option,
+       "{\"value\":{\"value\":\"x\",\"type\":\"HostSystem\",\"_typeName\":\"ManagedObjectReference\"},"
+       "\"key\":\"k\"}"},
+  };
+  for (const auto& [type, doc] : cases) {
+    Ref<Any> fast, checked;
+    try {
+      fast = codec.DecodeValue(doc, *type);
+      Zamli::Wire::Json::SetFastPath(false);
+      checked = codec.DecodeValue(doc, *type);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << doc << ": " << Explain(e);
+    }
+    Zamli::Wire::Json::SetFastPath(true);
+    EXPECT_TRUE(fast && Zamli::AreEqual(fast.Get(), checked.Get())) << doc;
   }
 }
 
