@@ -154,7 +154,11 @@ class FastNode {
     FastSlot* slot_;
   };
 
-  bool IsNull() const { return slot_->state == FastSlot::State::kFresh && Take(slot_->value.is_null()); }
+  // The kind first: the parser's scalar readers must not see the root.
+  bool IsNull() const {
+    return slot_->state == FastSlot::State::kFresh && Take(slot_->value.type()) == od::json_type::null &&
+           Take(slot_->value.is_null());
+  }
 
   std::string_view TypeName() const { return slot_->Open() ? slot_->typeName : std::string_view(); }
 
