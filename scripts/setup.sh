@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang python3 libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libpugixml-dev rapidjson-dev libclang-rt-14-dev
+          nlohmann-json3-dev libcli11-dev libpugixml-dev rapidjson-dev libsimdjson-dev libclang-rt-14-dev
           libboost1.81-dev libssl-dev openssl haproxy curl
           dpkg-dev pkgconf)
 missing=()

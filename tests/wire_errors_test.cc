@@ -6,8 +6,10 @@
 #include <pelk/all.h>
 #include <qor/all.h>
 #include <wire_support.h>
+#include <zamli/values/compare.h>
 #include <zamli/values/enum_value.h>
 #include <zamli/wire/format.h>
+#include <zamli/wire/json/json_fast_path.h>
 
 #include <algorithm>
 #include <cmath>
@@ -305,6 +307,7 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
         {"lone surrogate", pair, Json("\"v\"", "\"\\ud800\""), "value"},
         {"lone low surrogate", pair, Json("\"v\"", "\"a\\udc00b\""), "value"},
         {"surrogate in a member name", pair, Json("\"value\"", "\"\\udfff\""), nullptr},
+        {"raw control character in JSON", pair, Json("\"v\"", "\"a\x02\""), "value"},
         {"character reference to U+0000", pair, Xml(">v<", ">a&#0;b<"), "value"},
         {"control character", pair, Xml(">v<", ">a&#x1;b<"), "value"},
         {"raw control character", pair, Xml(">v<", ">a\x02\x02<"), "value"},
@@ -313,6 +316,8 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
        {{"single value given twice", info,
          Xml("<hostname>host-1</hostname>", "<hostname>host-1</hostname><hostname>host-2</hostname>"), "hostname"},
         {"duplicate member", pair, Json("\"value\":\"v\"", "\"value\":\"v\",\"value\":\"w\""), "value"},
+        {"duplicate member spelt with an escape", pair,
+         Json("\"value\":\"v\"", "\"value\":\"v\",\"valu\\u0065\":\"w\""), "value"},
         {"duplicate member further down", compliance, Json("\"id\":\"second\"", "\"id\":\"second\",\"id\":\"third\""),
          "violatedPolicies[1].id"},
         {"duplicate parameter", reboot, Json("\"scheduleTime\":300", "\"scheduleTime\":300,\"scheduleTime\":1"),
@@ -323,6 +328,8 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
         {"long with many digits", compliance, Progress("5" + zeros), "operationalStatus.operationProgress"},
         {"float with many digits", info, Variance("1" + zeros), "varianceThreshold"},
         {"float with a huge exponent", info, Variance("0.5e99999999999999999999"), "varianceThreshold"},
+        {"float with too many digits for JSON before a small exponent", info,
+         Json("\"varianceThreshold\":0.5", "\"varianceThreshold\":1" + zeros + "e-400"), "varianceThreshold"},
         {"parameter with a long fraction", reboot, Set("scheduleTime", "300", "300." + zeros + "1"), "scheduleTime"},
         {"result with a long fraction", response, Set("returnval", "true", "0." + zeros + "1"), "returnval"}}},
       // Ambiguous documents: refused, never resolved by position.
@@ -330,6 +337,9 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
        {{"type name given twice", option, Json("\"_typeName\":\"int\"", "\"_typeName\":\"int\",\"_typeName\":\"long\""),
          "value"},
         {"boxed value given twice", option, Json("\"_value\":5", "\"_value\":5,\"_value\":6"), "value"},
+        {"a member after the boxed value", option, Json("\"_value\":5", "\"_value\":5,\"x\":6"), "value"},
+        {"members without a comma", pair, Json(",\"value\"", " \"value\""), nullptr},
+        {"a comma before the end", pair, Json("\\}$", ",}"), nullptr},
         {"method given twice", reboot, Json("\"_method\":", "\"_method\":\"Destroy\",\"_method\":"), "_method"},
         {"target given twice",
          reboot,
@@ -478,6 +488,40 @@ TEST_P(WireErrors, NumbersOfAnyLengthReadAsTheNearestValue) {
     } catch (const std::exception& e) {
       ADD_FAILURE() << c.name << ": " << Explain(e);
     }
+  }
+}
+
+// Documents the writer never makes but the checking decoder reads: JSON's
+// fast path reads them to the same value, or leaves them to it.
+TEST(WireJsonFastPath, ReadsWhatTheCheckingDecoderReadsTheSame) {
+  const Codec codec(Encoding::kJson, WireTest::Newest());
+  const Zamli::Type& pair = DataType<Qor::KeyValue>();
+  const Zamli::Type& option = DataType<Qor::Option::OptionValue>();
+  const std::vector<std::pair<const Zamli::Type*, std::string>> cases = {
+      {&pair, " { \"key\" : \"k\\u00e9\\n\" ,\n \"valu\\u0065\" : \"\\ud83d\\ude00\\\"\" } "},
+      {pair.GetArrayType(), "[{\"key\":\"a\",\"value\":\"b\"},{\"value\":\"d\",\"key\":\"c\"}]"},
+      {&option, "{\"key\":\"k\",\"value\":{\"_value\":5,\"_typeName\":\"int\"}}"},
+      {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"float\",\"_value\":-1.5E+3}}"},
+      {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"long\",\"_value\":-9223372036854775808}}"},
+      {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"ArrayOfString\",\"_value\":[\"a\",\"\"]}}"},
+      {&option,
+       "{\"key\":\"k\",\"value\":{\"_typeName\":\"ArrayOfAnyType\",\"_value\":[{\"_typeName\":\"int\","
+       "\"_value\":1},{\"_typeName\":\"ManagedObjectReference\",\"value\":\"x\",\"type\":\"HostSystem\"}]}}"},
+      {&option,
+       "{\"value\":{\"value\":\"x\",\"type\":\"HostSystem\",\"_typeName\":\"ManagedObjectReference\"},"
+       "\"key\":\"k\"}"},
+  };
+  for (const auto& [type, doc] : cases) {
+    Ref<Any> fast, checked;
+    try {
+      fast = codec.DecodeValue(doc, *type);
+      Zamli::Wire::Json::SetFastPath(false);
+      checked = codec.DecodeValue(doc, *type);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << doc << ": " << Explain(e);
+    }
+    Zamli::Wire::Json::SetFastPath(true);
+    EXPECT_TRUE(fast && Zamli::AreEqual(fast.Get(), checked.Get())) << doc;
   }
 }
 

@@ -8,6 +8,8 @@
 #include <zamli/values/compare.h>
 #include <zamli/values/method_fault.h>
 #include <zamli/values/mo_ref.h>
+#include <zamli/wire/format.h>
+#include <zamli/wire/json/json_fast_path.h>
 
 #include <chrono>
 #include <cstdio>
@@ -145,9 +147,27 @@ void ExpectSame(const char* what, const Zamli::Any* first, const Zamli::Any* sec
   }
 }
 
+// The JSON decoder's fast path accepts only what its checking decoder
+// accepts, and decodes it to the same value.
+void ExpectCheckingAgrees(const Codec& codec, std::string_view doc, const Zamli::Type& type, const Zamli::Any* fast) {
+  Zamli::Wire::Json::SetFastPath(false);
+  Haldun::Ref<Zamli::Any> checked;
+  try {
+    checked = codec.DecodeValue(doc, type);
+  } catch (const Zamli::MethodFault::Exception& e) {
+    Abort("DecodeValue: the fast path accepted what the checking decoder refuses: " + FaultText(e) + "\ninput:\n" +
+          Shown(doc));
+  }
+  Zamli::Wire::Json::SetFastPath(true);
+  if (!Zamli::AreEqual(fast, checked.Get()) && !MayHoldNaN(codec.EncodeValue(fast, type))) {
+    Abort("DecodeValue: the fast path and the checking decoder decode differently\ninput:\n" + Shown(doc));
+  }
+}
+
 void TryValue(const Codec& codec, std::string_view doc, const Zamli::Type& type) {
   Haldun::Ref<Zamli::Any> first;
   if (!Decoded("DecodeValue", doc, [&] { first = codec.DecodeValue(doc, type); })) return;
+  if (codec.GetFormat().Name() == "json") ExpectCheckingAgrees(codec, doc, type, first.Get());
   std::string encoded, reencoded;
   Haldun::Ref<Zamli::Any> second;
   MustSucceed("EncodeValue of a decoded value", doc, [&] { encoded = codec.EncodeValue(first.Get(), type); });

@@ -7,6 +7,7 @@
 #include <zamli/wire/decoder.h>
 #include <zamli/wire/encoder.h>
 #include <zamli/wire/formats.h>
+#include <zamli/wire/json/json_fast_path.h>
 #include <zamli/wire/json/json_reader.h>
 #include <zamli/wire/json/json_writer.h>
 
@@ -365,6 +366,8 @@ std::string JsonFormat::EncodeValue(const Codec& codec, const Any* value, const 
 
 Haldun::Ref<Any> JsonFormat::DecodeValue(const Codec& codec, std::string_view document, const Type& declared) const {
   Declared d = DeclaredOf(declared);
+  Haldun::Ref<Any> fast;
+  if (FastDecodeValue(codec, document, d, fast)) return fast;
   Parsed parsed;
   Parse(codec, document, parsed);
   const JsonDocument& doc = parsed.doc;

@@ -1,0 +1,267 @@
+#pragma once
+// The decoder's view of a value read by simdjson's on-demand parser, for the
+// fast path. The parser reads forward only: a node reads its object's
+// members once, in order, and a "_typeName" is seen only as the first
+// member, where the writer puts it. Whatever this view cannot read exactly as
+// the checking reader (json_reader.h) would, it gives up on by throwing
+// FastPathMiss; the caller then decodes the document with the checking
+// decoder, which accepts it or says what is wrong.
+#include <simdjson.h>
+#include <zamli/wire/errors.h>
+#include <zamli/wire/scalars.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace Zamli::Wire::Json {
+
+struct FastPathMiss {};
+
+[[noreturn]] inline void Miss() { throw FastPathMiss{}; }
+
+template <class T>
+T Take(simdjson::simdjson_result<T>&& result) {
+  T value;
+  if (std::move(result).get(value) != simdjson::SUCCESS) Miss();
+  return value;
+}
+
+// True when `text` is a JSON number that the checking parser reads as one:
+// it refuses integer parts and positive exponents too large for a double,
+// so those (and anything close) are left to it.
+inline bool IsPlainNumber(std::string_view t) {
+  auto digits = [&](size_t& i) {
+    const size_t start = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+    return i - start;
+  };
+  size_t i = t.size() > 0 && t[0] == '-' ? 1 : 0;
+  if (i < t.size() && t[i] == '0') {
+    ++i;
+  } else if (size_t n = digits(i); n == 0 || n > 300) {
+    return false;
+  }
+  if (i < t.size() && t[i] == '.' && digits(++i) == 0) return false;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    const bool negative = ++i < t.size() && t[i] == '-';
+    if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
+    const size_t start = i;
+    if (digits(i) == 0) return false;
+    int exponent = 0;
+    for (size_t k = start; k < i && exponent <= 308; ++k) exponent = exponent * 10 + (t[k] - '0');
+    if (!negative && exponent > 308) return false;
+  }
+  return i == t.size();
+}
+
+// Text the checking parser would take: an escape can make a lone surrogate
+// (encoded as 0xED), which is not valid UTF-8.
+inline bool GoodFastText(std::string_view text) {
+  return std::memchr(text.data(), 0xed, text.size()) == nullptr || IsValidUtf8(text);
+}
+
+namespace od = simdjson::ondemand;
+
+// One value being read, shared by the copies of its node. An object is
+// opened once; `next` is at the member in `current` or the next unread one.
+struct FastSlot {
+  explicit FastSlot(od::value v) : value(v) {}
+
+  enum class State { kFresh, kObject, kOther };
+
+  // Starts reading an object and takes a leading "_typeName"; false for
+  // a value that is not an object.
+  bool Open() {
+    if (state != State::kFresh) return state == State::kObject;
+    if (Take(value.type()) != od::json_type::object) {
+      state = State::kOther;
+      return false;
+    }
+    object = Take(value.get_object());
+    next = Take(object.begin());
+    end = Take(object.end());
+    state = State::kObject;
+    if (next != end) {
+      current = Take(*next);
+      if (current.key() == "_typeName") {
+        typeName = Take(current.value().get_string());
+        named = true;
+        ++next;
+      } else {
+        hasCurrent = true;
+      }
+    }
+    return true;
+  }
+
+  // The name of the next member, its value in `current`; false at the end.
+  bool NextMember(std::string_view& name) {
+    if (!hasCurrent) {
+      if (!(next != end)) return false;
+      current = Take(*next);
+    }
+    hasCurrent = false;
+    name = Take(current.unescaped_key());
+    // Anywhere but first, or twice, it is for the checking decoder.
+    if (name == "_typeName") Miss();
+    return true;
+  }
+
+  // After a box's value: nothing may follow it.
+  void Finish() {
+    if (state != State::kObject || done) return;
+    if (boxed) boxed->Finish();
+    if (hasCurrent) Miss();
+    ++next;
+    if (next != end) Miss();
+    done = true;
+  }
+
+  od::value value;
+  State state = State::kFresh;
+  od::object object;
+  od::object_iterator next, end;
+  od::field current;
+  bool hasCurrent = false;
+  bool named = false;
+  bool done = false;
+  std::string_view typeName;
+  std::unique_ptr<FastSlot> boxed;
+};
+
+// The node the decoder (decoder.h) reads, over a FastSlot.
+class FastNode {
+ public:
+  static constexpr bool kBlanksInBase64 = false;
+  static constexpr bool kValidatesUtf8 = true;
+  static constexpr bool kControlCharacters = true;
+  static constexpr bool kMethodMember = true;
+  explicit FastNode(FastSlot* slot) : slot_(slot) {}
+
+  class Group {
+   public:
+    explicit Group(FastSlot* slot) : slot_(slot) {}
+    int Count() const { return 1; }
+    FastNode First() const { return FastNode(slot_); }
+    template <class F>
+    void ForEach(Path& path, F&& f) const {
+      FastNode(slot_).ForEachItem(path, {}, f);
+    }
+
+   private:
+    FastSlot* slot_;
+  };
+
+  // The kind first: the parser's scalar readers must not see the root.
+  bool IsNull() const {
+    return slot_->state == FastSlot::State::kFresh && Take(slot_->value.type()) == od::json_type::null &&
+           Take(slot_->value.is_null());
+  }
+
+  std::string_view TypeName() const { return slot_->Open() ? slot_->typeName : std::string_view(); }
+
+  bool ReadString(std::string_view& text, std::string& /*scratch*/) const {
+    return slot_->state != FastSlot::State::kObject && Text(slot_->value, text);
+  }
+
+  bool ReadBool(bool& v) const {
+    if (!Is(od::json_type::boolean)) return false;
+    v = Take(slot_->value.get_bool());
+    return true;
+  }
+
+  bool ReadInteger(int64_t min, int64_t max, int64_t& v) const {
+    return Is(od::json_type::number) && ParseInteger(NumberText(), min, max, v);
+  }
+
+  bool ReadFloat(float& v) const {
+    if (Is(od::json_type::number)) return ParseFloat(NumberText(), v);
+    std::string_view text;
+    return slot_->state != FastSlot::State::kObject && Text(slot_->value, text) &&
+           (text == "NaN" || text == "INF" || text == "-INF") && ParseFloat(text, v);
+  }
+
+  bool ReadReference(std::string_view& type, std::string_view& id, std::string& /*scratch*/) const {
+    FastSlot& s = *slot_;
+    if (!s.Open() || s.done) return false;
+    if (s.named && s.typeName != "ManagedObjectReference") return false;
+    bool haveType = false, haveId = false;
+    std::string_view name;
+    while (s.NextMember(name)) {
+      od::value& v = s.current.value();
+      if (name == "type" && !haveType && Text(v, type)) {
+        haveType = true;
+      } else if (name == "value" && !haveId && Text(v, id)) {
+        haveId = true;
+      } else {
+        return false;
+      }
+      ++s.next;
+    }
+    s.done = true;
+    return haveType && haveId;
+  }
+
+  // Only ever wanted for an error message, which the checking decoder writes.
+  std::string Excerpt() const { return {}; }
+
+  FastNode Boxed(Path& /*path*/) const {
+    FastSlot& s = *slot_;
+    std::string_view name;
+    if (!s.Open() || s.done || !s.NextMember(name) || name != "_value") Miss();
+    s.boxed = std::make_unique<FastSlot>(s.current.value());
+    return FastNode(s.boxed.get());
+  }
+
+  template <class F>
+  void ForEachMember(Path& /*path*/, F&& f) const {
+    FastSlot& s = *slot_;
+    if (!s.Open() || s.done) Miss();
+    std::string_view name;
+    while (s.NextMember(name)) {
+      FastSlot member(s.current.value());
+      f(name, Group(&member));
+      member.Finish();
+      ++s.next;
+    }
+    s.done = true;
+  }
+
+  template <class F>
+  void ForEachItem(Path& /*path*/, std::string_view /*items are unnamed*/, F&& f) const {
+    if (slot_->state == FastSlot::State::kObject) Miss();
+    od::array items = Take(slot_->value.get_array());
+    for (auto item : items) {
+      FastSlot slot(Take(std::move(item)));
+      f(FastNode(&slot));
+      slot.Finish();
+    }
+  }
+
+ private:
+  bool Is(od::json_type type) const {
+    return slot_->state != FastSlot::State::kObject && Take(slot_->value.type()) == type;
+  }
+
+  static bool Text(od::value& v, std::string_view& text) {
+    if (Take(v.type()) != od::json_type::string) return false;
+    text = Take(v.get_string());
+    return GoodFastText(text);
+  }
+
+  // The number as written, for the exact readers in scalars.h.
+  std::string_view NumberText() const {
+    std::string_view raw = slot_->value.raw_json_token();
+    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t' || raw.back() == '\n' || raw.back() == '\r')) {
+      raw.remove_suffix(1);
+    }
+    if (!IsPlainNumber(raw)) Miss();
+    return raw;
+  }
+
+  FastSlot* slot_;
+};
+
+}  // namespace Zamli::Wire::Json
