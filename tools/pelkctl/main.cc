@@ -346,8 +346,8 @@ int main(int argc, char** argv) {
   call->footer(
       "Example: pelkctl call --url sim: HostSystem:host-1 enterMaintenanceMode timeout=60 --wait\n"
       "Example: pelkctl call --url sim: --version pelk.version.version20 --strict "
-      "PelkZovClusterHealthSystem:ID queryFileServiceHealthSummary cluster=ClusterComputeResource:ID "
-      "includeFileServerHealth=true\n"
+      "PelkZovClusterHealthSystem:PelkZovClusterHealthSystem-1 queryFileServiceHealthSummary "
+      "cluster=ClusterComputeResource:domain-c1 includeFileServerHealth=true\n"
       "  refuses includeFileServerHealth, a parameter of pelk.version.version24, instead of leaving it out\n");
 
   GetCommand getting;
