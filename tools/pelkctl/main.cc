@@ -348,7 +348,7 @@ int main(int argc, char** argv) {
       "Example: pelkctl call --url sim: --version pelk.version.version20 --strict "
       "PelkZovClusterHealthSystem:PelkZovClusterHealthSystem-1 queryFileServiceHealthSummary "
       "cluster=ClusterComputeResource:domain-c1 includeFileServerHealth=true\n"
-      "  refuses includeFileServerHealth, a parameter of pelk.version.version24, instead of leaving it out\n");
+      "  lists includeFileServerHealth, a parameter of pelk.version.version24, and sends nothing\n");
 
   GetCommand getting;
   auto* get = app.add_subcommand("get", "Read one property of a managed object through the property collector");
