@@ -19,7 +19,7 @@
 namespace Zamli::Wire {
 
 struct LeftOut {
-  std::string path;          // where in the value: "spec.devices[2].newProperty"; empty for the value itself
+  std::string path;          // where in the value: "disks[1].compFullness"; empty for the value itself
   std::string element;       // "property", "parameter", or the type whose values the version lacks
   std::string introducedIn;  // the version that introduced it
 };
