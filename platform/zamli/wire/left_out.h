@@ -19,8 +19,10 @@
 namespace Zamli::Wire {
 
 struct LeftOut {
-  std::string path;          // where in the value: "disks[1].compFullness"; empty for the value itself
-  std::string element;       // "property", "parameter", or the type whose values the version lacks
+  std::string path;  // where in the value: "disks[1].compFullness"; empty for the value itself
+  // "property", "parameter", or the class of a value the version lacks,
+  // with the base that goes instead: "T (goes as B)".
+  std::string element;
   std::string introducedIn;  // the version that introduced it
 };
 
