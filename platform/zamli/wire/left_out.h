@@ -20,8 +20,8 @@ namespace Zamli::Wire {
 
 struct LeftOut {
   std::string path;  // where in the value: "disks[1].compFullness"; empty for the value itself
-  // "property", "parameter", or the class of a value the version lacks,
-  // with the base that goes instead: "T (goes as B)".
+  // "property", "parameter", or the class of a value the version lacks:
+  // "T", or "T (goes as B)" when its base B goes instead.
   std::string element;
   std::string introducedIn;  // the version that introduced it
 };
