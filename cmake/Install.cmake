@@ -10,47 +10,49 @@ set(PELK_INCLUDE_SUBDIR ${PROJECT_NAME})
 set(PELK_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/${PELK_INCLUDE_SUBDIR})
 set(PELK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/${PROJECT_NAME})
 
-# Every installed library: target, exported name (pelk::<name>), pkg-config
-# module, the modules it requires, and what it is for.
-set(PELK_INSTALLED_LIBRARIES zamli zamli-wire qor-types pelkmgmt-types qor-services)
-set(PELK_EXPORT_NAME_zamli zamli)
-set(PELK_PC_NAME_zamli pelk-zamli)
-set(PELK_PC_REQUIRES_zamli "")
-set(PELK_PC_SUMMARY_zamli "The runtime: type registry, values, calls")
-set(PELK_EXPORT_NAME_zamli-wire wire)
-set(PELK_PC_NAME_zamli-wire pelk-wire)
-set(PELK_PC_REQUIRES_zamli-wire pelk-zamli)
-set(PELK_PC_SUMMARY_zamli-wire "The SOAP XML and JSON wire encodings and the in-process loopback")
-set(PELK_EXPORT_NAME_qor-types qor)
-set(PELK_PC_NAME_qor-types pelk-qor)
-set(PELK_PC_REQUIRES_qor-types pelk-zamli)
-set(PELK_PC_SUMMARY_qor-types "The base interface's types")
-set(PELK_EXPORT_NAME_pelkmgmt-types types)
-set(PELK_PC_NAME_pelkmgmt-types pelkmgmt-types)
-set(PELK_PC_REQUIRES_pelkmgmt-types pelk-qor)
-set(PELK_PC_SUMMARY_pelkmgmt-types "The management interface's types")
-set(PELK_EXPORT_NAME_qor-services services)
-set(PELK_PC_NAME_qor-services pelk-services)
-set(PELK_PC_REQUIRES_qor-services pelk-qor)
-set(PELK_PC_SUMMARY_qor-services "Server tasks, the property collector, and following a task from a client")
-# The network transport joins as pelk::http once its library is in the tree.
-if(TARGET zamli-http)
-  list(APPEND PELK_INSTALLED_LIBRARIES zamli-http)
-  set(PELK_EXPORT_NAME_zamli-http http)
-  set(PELK_PC_NAME_zamli-http pelk-http)
-  set(PELK_PC_REQUIRES_zamli-http pelk-wire)
-  set(PELK_PC_SUMMARY_zamli-http "The network transport")
-endif()
+# One pkg-config module per library, found relative to where it lies so
+# that the tree can be installed under any prefix.
+file(RELATIVE_PATH PC_PREFIX_FROM_PCDIR /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" PC_PREFIX_FROM_PCDIR "${PC_PREFIX_FROM_PCDIR}")
 
-foreach(target IN LISTS PELK_INSTALLED_LIBRARIES)
+# An installed library: its target, exported as pelk::EXPORT, with a
+# pkg-config module PC that requires the modules REQUIRES; SUMMARY says what
+# it is for. Adds the target to PELK_INSTALLED_LIBRARIES.
+function(pelk_installed_library target)
+  cmake_parse_arguments(ARG "" "EXPORT;PC;REQUIRES;SUMMARY" "" ${ARGN})
   set_target_properties(${target} PROPERTIES
       VERSION ${PROJECT_VERSION}
       SOVERSION ${PROJECT_VERSION_MAJOR}
-      EXPORT_NAME ${PELK_EXPORT_NAME_${target}}
+      EXPORT_NAME ${ARG_EXPORT}
       # Each finds the others beside itself.
       INSTALL_RPATH "$ORIGIN")
   target_include_directories(${target} INTERFACE $<INSTALL_INTERFACE:${PELK_INSTALL_INCLUDEDIR}>)
-endforeach()
+  set(PC_NAME ${ARG_PC})
+  set(PC_SUMMARY ${ARG_SUMMARY})
+  set(PC_REQUIRES ${ARG_REQUIRES})
+  get_target_property(PC_LIBRARY ${target} OUTPUT_NAME)
+  if(NOT PC_LIBRARY)
+    set(PC_LIBRARY ${target})
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/pelk.pc.in ${CMAKE_BINARY_DIR}/pkgconfig/${PC_NAME}.pc @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/pkgconfig/${PC_NAME}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+          COMPONENT dev)
+  set(PELK_INSTALLED_LIBRARIES ${PELK_INSTALLED_LIBRARIES} ${target} PARENT_SCOPE)
+endfunction()
+
+set(PELK_INSTALLED_LIBRARIES)
+pelk_installed_library(zamli EXPORT zamli PC pelk-zamli SUMMARY "The runtime: type registry, values, calls")
+pelk_installed_library(zamli-wire EXPORT wire PC pelk-wire REQUIRES pelk-zamli
+                       SUMMARY "The SOAP XML and JSON wire encodings and the in-process loopback")
+pelk_installed_library(qor-types EXPORT qor PC pelk-qor REQUIRES pelk-zamli SUMMARY "The base interface's types")
+pelk_installed_library(pelkmgmt-types EXPORT types PC pelkmgmt-types REQUIRES pelk-qor
+                       SUMMARY "The management interface's types")
+pelk_installed_library(qor-services EXPORT services PC pelk-services REQUIRES pelk-qor
+                       SUMMARY "Server tasks, the property collector, and following a task from a client")
+# The network transport joins as pelk::http once its library is in the tree.
+if(TARGET zamli-http)
+  pelk_installed_library(zamli-http EXPORT http PC pelk-http REQUIRES pelk-wire SUMMARY "The network transport")
+endif()
 set_target_properties(pelkctl PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 
 install(TARGETS ${PELK_INSTALLED_LIBRARIES} EXPORT pelkmgmt-types-targets
@@ -107,22 +109,5 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/pelkmgmt-types-config-versi
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/pelkmgmt-types-config.cmake ${CMAKE_BINARY_DIR}/pelkmgmt-types-config-version.cmake
         DESTINATION ${PELK_INSTALL_CMAKEDIR} COMPONENT dev)
-
-# One pkg-config module per library, found relative to where it lies so
-# that the tree can be installed under any prefix.
-file(RELATIVE_PATH PC_PREFIX_FROM_PCDIR /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
-string(REGEX REPLACE "/$" "" PC_PREFIX_FROM_PCDIR "${PC_PREFIX_FROM_PCDIR}")
-foreach(target IN LISTS PELK_INSTALLED_LIBRARIES)
-  set(PC_NAME ${PELK_PC_NAME_${target}})
-  set(PC_SUMMARY ${PELK_PC_SUMMARY_${target}})
-  set(PC_REQUIRES ${PELK_PC_REQUIRES_${target}})
-  get_target_property(PC_LIBRARY ${target} OUTPUT_NAME)
-  if(NOT PC_LIBRARY)
-    set(PC_LIBRARY ${target})
-  endif()
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/pelk.pc.in ${CMAKE_BINARY_DIR}/pkgconfig/${PC_NAME}.pc @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/pkgconfig/${PC_NAME}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
-          COMPONENT dev)
-endforeach()
 
 include(cmake/Packaging.cmake)

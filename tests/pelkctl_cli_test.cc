@@ -38,6 +38,15 @@ Outcome Pelkctl(const std::string& args, const std::string& input) {
 
 const std::string kGolden = PELK_WIRE_GOLDEN_DIR;
 
+// A balance summary whose second disk sets a property of version 23.
+const std::string kBalance =
+    R"({"varianceThreshold":1,"disks":[{"fullness":1,"variance":0,"fullnessAboveThreshold":0,"dataToMoveB":0},)"
+    R"({"fullness":2,"variance":0,"fullnessAboveThreshold":0,"dataToMoveB":0,"compFullness":5}]})";
+// A call with a parameter of version 24.
+const std::string kHealthQuery =
+    "PelkZovClusterHealthSystem:PelkZovClusterHealthSystem-1 queryFileServiceHealthSummary "
+    "cluster=ClusterComputeResource:domain-c1 includeFileServerHealth=true";
+
 TEST(PelkctlCli, ExitCodesAndMessages) {
   struct Case {
     std::string args;
@@ -89,6 +98,15 @@ TEST(PelkctlCli, ExitCodesAndMessages) {
       {"get --url sim: HostSystem:host-2 nome", "", 1, "", "kettar.query.InvalidProperty"},
       {"decode --type int --version pelk.version.nine", "<int>7</int>", 2, "", "pelk.version.nine"},
       {"serve --plain --session-key /dev/stdin", "short", 2, "", "holds 5 bytes; a key needs at least 32"},
+      // --strict: what the version asked for would leave out is listed, and nothing is written or sent.
+      {"encode --strict --version pelk.version.version20 --type PelkClusterBalanceSummary", kBalance, 4, "",
+       "--strict: disks[1].compFullness: property introduced in pelk.version.version23, not in pelk.version.version20"},
+      {"encode --strict --type PelkClusterBalanceSummary", kBalance, 0, "<compFullness>5</compFullness>", ""},
+      {"call --url sim: --version pelk.version.version20 --strict " + kHealthQuery, "", 4, "",
+       "--strict: includeFileServerHealth: parameter introduced in pelk.version.version24, not in "
+       "pelk.version.version20"},
+      {"call --url sim: --strict " + kHealthQuery, "", 0, "{\"overallHealth\":", ""},
+      {"encode --help", "", 0, "--strict", ""},
   };
   for (const Case& c : cases) {
     const Outcome run = Pelkctl(c.args, c.input);

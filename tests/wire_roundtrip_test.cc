@@ -14,12 +14,14 @@
 #include <zamli/calls/local_adapter.h>
 #include <zamli/values/enum_value.h>
 #include <zamli/wire/format.h>
+#include <zamli/wire/left_out.h>
 #include <zamli/wire/loopback.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <regex>
 #include <stdexcept>
@@ -440,6 +442,62 @@ TEST_P(WireRoundTrip, AFaultOfANewerClassIsRaisedAsItsNearestIncludedBase) {
     const Zamli::MethodFault::Exception& modelRef = *model;
     EXPECT_EQ(typeid(e), typeid(modelRef)) << what;
   }
+}
+
+// What the encoder leaves out without a word, listed by the check that walks
+// values as it does: each case at the older version, and nothing at the newest.
+TEST(WireLeftOut, ListsWhatAnOlderVersionLeavesOut) {
+  using Zamli::Wire::LeftOut;
+  Ref<Qor::Cluster::PelkClusterBalanceSummary> balance(new Qor::Cluster::PelkClusterBalanceSummary());
+  for (long fullness : {1L, 2L}) {
+    Ref<Qor::Cluster::PelkClusterBalancePerDiskInfo> disk(new Qor::Cluster::PelkClusterBalancePerDiskInfo());
+    disk->fullness = fullness;
+    balance->GetDisks()->Append(disk);
+  }
+  balance->disks->Get(1)->compFullness = 5L;  // since version 23
+  const NewerClass newer = FirstClassNewerThanItsBase(false);
+  const LaterParameter later = FirstLaterParameter();
+  ASSERT_NE(newer.type, nullptr);
+  ASSERT_NE(later.method, nullptr);
+  Ref<Zamli::DynamicData> newerValue = WireTest::Filled(*newer.type, 0);
+  const Zamli::PropertyInfo* params = later.method->GetMethodInfo()->params;
+  std::vector<Ref<Any>> args;
+  for (int p = 0; params[p].type != nullptr; ++p) args.push_back(WireTest::ValueFor(params[p], 0));
+
+  struct Case {
+    std::string what;
+    const Zamli::Version* version;
+    std::function<std::vector<LeftOut>(const Codec&)> list;
+    LeftOut expected;
+  };
+  const Case cases[] = {
+      {"a newer property in an array item",
+       &Zamli::Wire::FindVersion("pelk.version.version20"),
+       [&](const Codec& c) { return Zamli::Wire::LeftOutOfValue(c, balance.Get(), *balance->_GetType()); },
+       {"disks[1].compFullness", "property", "pelk.version.version23"}},
+      {"a newer class",
+       newer.version,
+       [&](const Codec& c) { return Zamli::Wire::LeftOutOfValue(c, newerValue.Get(), *newer.type->GetBase()); },
+       {"", newer.type->GetName() + " (goes as " + newer.type->GetBase()->GetName() + ")",
+        newer.type->GetVersionName()}},
+      {"a newer parameter",
+       later.version,
+       [&](const Codec& c) { return Zamli::Wire::LeftOutOfRequest(c, *later.method, args); },
+       {params[later.index].name, "parameter", params[later.index].version}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<LeftOut> listed = c.list(Codec(Encoding::kJson, *c.version));
+    const bool found = std::any_of(listed.begin(), listed.end(), [&](const LeftOut& item) {
+      return item.path == c.expected.path && item.element == c.expected.element &&
+             item.introducedIn == c.expected.introducedIn;
+    });
+    EXPECT_TRUE(found) << c.what << ": " << listed.size() << " listed, not " << c.expected.path;
+    EXPECT_TRUE(c.list(Codec(Encoding::kJson, WireTest::Newest())).empty()) << c.what;
+  }
+  const std::vector<LeftOut> listed = cases[0].list(Codec(Encoding::kXml, *cases[0].version));
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(Zamli::Wire::Describe(listed[0], *cases[0].version),
+            "disks[1].compFullness: property introduced in pelk.version.version23, not in pelk.version.version20");
 }
 
 TEST_P(WireRoundTrip, AValueWithNoIncludedClassIsLeftOutOrRefusedWhenRequired) {

@@ -20,6 +20,7 @@
 #include "lookup.h"
 #include "schema_dump.h"
 #include "serve.h"
+#include "strict.h"
 #include "transcode.h"
 
 namespace {
@@ -105,7 +106,13 @@ struct TranscodeCommand {
   bool fault = false;
   std::string version;
   bool pretty = false;
+  bool strict = false;
 };
+
+// What --strict does, the same for every command that has it.
+constexpr const char* kStrictHelp =
+    "Read with the newest version's vocabulary, and refuse (exit code 4), listing each, what --version "
+    "would leave out";
 
 CLI::App* AddTranscode(CLI::App& app, const char* name, const char* description, const char* example,
                        TranscodeCommand& command) {
@@ -127,7 +134,10 @@ CLI::App* AddTranscode(CLI::App& app, const char* name, const char* description,
       ->capture_default_str()
       ->check(CLI::IsMember(Zamli::Wire::FormatNames()));
   sub->add_flag("--pretty", command.pretty, "Indent the output");
-  sub->footer(std::string("Example: ") + example + "\n");
+  sub->add_flag("--strict", command.strict, kStrictHelp);
+  sub->footer(std::string("Example: ") + example + "\nExample: pelkctl " + name +
+              " --strict --version pelk.version.version20 --type PelkClusterBalanceSummary FILE\n"
+              "  names each property, parameter or class in FILE newer than that version, with its version\n");
   return sub;
 }
 
@@ -147,6 +157,10 @@ int RunTranscode(const TranscodeCommand& command) {
   const Zamli::Version& version =
       command.version.empty() ? Pelkctl::NewestVersion() : Zamli::Wire::FindVersion(command.version);
   const std::string document = Pelkctl::ReadDocument(command.file);
+  if (command.strict) {
+    const auto leftOut = Pelkctl::LeftOutOfDocument(document, shape, version, command.from);
+    if (!leftOut.empty()) return Pelkctl::ReportLeftOut(leftOut, version, std::cerr);
+  }
   try {
     Pelkctl::Transcode(document, std::cout, shape, version, command.from, command.to, command.pretty);
   } catch (const Zamli::MethodFault::Exception& e) {
@@ -161,6 +175,7 @@ struct CallCommand {
   Pelkctl::ConnectLine connect;
   bool pretty = false;
   bool wait = false;
+  bool strict = false;
 };
 
 // A text progress bar on standard error, redrawn in place.
@@ -208,6 +223,10 @@ int FollowCall(CallCommand& command, Pelkctl::Connection& connection, Zamli::Wir
 
 int RunCall(CallCommand& command) {
   Pelkctl::Connection connection(command.connect);
+  if (command.strict) {
+    const auto leftOut = Pelkctl::LeftOutOfCall(command.line, connection.GetVersion());
+    if (!leftOut.empty()) return Pelkctl::ReportLeftOut(leftOut, connection.GetVersion(), std::cerr);
+  }
   Zamli::Wire::Request call = Pelkctl::BuildCall(command.line, connection.GetVersion());
   return Answered([&] { return FollowCall(command, connection, call); });
 }
@@ -323,7 +342,13 @@ int main(int argc, char** argv) {
   AddConnectOptions(*call, calling.connect);
   call->add_flag("--pretty", calling.pretty, "Indent the result");
   call->add_flag("--wait", calling.wait, "Follow the task the method returns to its end, with a progress bar");
-  call->footer("Example: pelkctl call --url sim: HostSystem:host-1 enterMaintenanceMode timeout=60 --wait\n");
+  call->add_flag("--strict", calling.strict, std::string(kStrictHelp) + ", before anything is sent");
+  call->footer(
+      "Example: pelkctl call --url sim: HostSystem:host-1 enterMaintenanceMode timeout=60 --wait\n"
+      "Example: pelkctl call --url sim: --version pelk.version.version20 --strict "
+      "PelkZovClusterHealthSystem:PelkZovClusterHealthSystem-1 queryFileServiceHealthSummary "
+      "cluster=ClusterComputeResource:domain-c1 includeFileServerHealth=true\n"
+      "  lists includeFileServerHealth, a parameter of pelk.version.version24, and sends nothing\n");
 
   GetCommand getting;
   auto* get = app.add_subcommand("get", "Read one property of a managed object through the property collector");

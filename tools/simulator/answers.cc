@@ -5,6 +5,9 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <utility>
 
 namespace Pelksim {
 namespace {
@@ -25,14 +28,25 @@ AnswerMaker::AnswerMaker(const Inventory& inventory, const Zamli::Version& versi
     : inventory_(inventory), version_(version), random_(seed) {}
 
 const Zamli::DataObjectType* AnswerMaker::ConcreteClassOf(const Zamli::DataObjectType& declared) const {
+  // Looked up once per declared type and version, for every maker: finding
+  // one walks every registered type, and answers are made on many threads.
+  using Key = std::pair<const Zamli::DataObjectType*, const Zamli::Version*>;
+  static std::mutex mutex;
+  static std::map<Key, const Zamli::DataObjectType*> found;
+  const Key key(&declared, &version_);
+  std::lock_guard<std::mutex> lock(mutex);
+  if (auto it = found.find(key); it != found.end()) return it->second;
+  const Zamli::DataObjectType* concrete = nullptr;
   for (const Zamli::Type* t : Zamli::TypeRegistry::Instance().GetAllTypes()) {
     auto* data = dynamic_cast<const Zamli::DataObjectType*>(t);
     if (data != nullptr && !data->IsFault() && data->IsA(&declared) && data->GetDataTypeInfo()->createInstance &&
         Included(data->GetVersionName().c_str())) {
-      return data;
+      concrete = data;
+      break;
     }
   }
-  return nullptr;
+  found.emplace(key, concrete);
+  return concrete;
 }
 
 bool AnswerMaker::Included(const char* versionName) const {

@@ -45,6 +45,8 @@ class Encoder {
       } else if (required) {
         path_.Fail(Problem::kNotSupported, "required, but " + versions_.GetVersion().GetName() +
                                                " has no class for its value of " + value->_GetType()->GetName());
+      } else {
+        LeftOut(*value);
       }
     }
   }
@@ -58,15 +60,36 @@ class Encoder {
 
   // Whether a declaration of this version can travel: for one the version
   // lacks, false when it may be left out, an error when it is required.
-  bool Admits(const char* version, bool required, bool present) {
+  // `element` says what is declared, for a writer that lists what is left out.
+  bool Admits(const char* version, bool required, bool present, std::string_view element) {
     if (versions_.Includes(version)) return true;
     if (required && present) {
       path_.Fail(Problem::kNotSupported, "required, but not in " + versions_.GetVersion().GetName());
     }
+    if (present) LeftOut(element, version);
     return false;
   }
 
  private:
+  // A writer with a LeftOut member is told what the version leaves out
+  // (left_out.cc); the encodings' writers are not, and pay nothing for it.
+  static constexpr bool kListsLeftOut = requires(W & w, const Path& path, std::string_view text) {
+    w.LeftOut(path, text, text);
+  };
+
+  void LeftOut(std::string_view element, std::string_view version) {
+    if constexpr (kListsLeftOut) out_.LeftOut(path_, element, version);
+  }
+
+  // A value of a class the version lacks.
+  void LeftOut(const Any& value) {
+    if constexpr (kListsLeftOut) {
+      const Type* type = value._GetType();
+      if (auto* array = dynamic_cast<const ArrayType*>(type)) type = array->GetItemType();
+      out_.LeftOut(path_, type->GetName(), type->GetVersionName());
+    }
+  }
+
   // False for a value the version has no class for: a data object whose
   // class and bases up to the declared one are all newer, or an enumeration
   // value of a newer enumeration.
@@ -117,6 +140,12 @@ class Encoder {
       path_.Fail(Problem::kNotSupported,
                  object->_GetDataType()->GetName() + " is not in " + versions_.GetVersion().GetName());
     }
+    if constexpr (kListsLeftOut) {
+      const DataObjectType* actual = object->_GetDataType();
+      if (type != actual) {
+        out_.LeftOut(path_, actual->GetName() + " (goes as " + type->GetName() + ")", actual->GetVersionName());
+      }
+    }
     out_.BeginObject(name, type == declared && !named ? TypeTag{} : TypeTag{type->GetWsdlName()});
     auto* self = const_cast<DynamicData*>(object);
     for (const PropertyRef& p : type->GetAllProperties()) Property(*self, p);
@@ -132,7 +161,7 @@ class Encoder {
     const char* typeVersion =
         info.type->kind >= kEnumKind && info.type->kind <= kFaultKind ? info.type->version : nullptr;
     bool required = !(info.flags & kOptionalFlag);
-    if (Admits(info.version, required, true) && Admits(typeVersion, required, true)) {
+    if (Admits(info.version, required, true, "property") && Admits(typeVersion, required, true, info.type->name)) {
       if (!p.IsInline()) {
         path_.Pop();
         Value(info.name, static_cast<const Any*>(addr), DeclaredOf(p), ArrayStyle::kRepeated, required);
@@ -299,7 +328,11 @@ class Encoder {
           path_.PushIndex(index++);
           if (e) {
             // An item the version has no class for is left out.
-            if (Travels(*e, item)) Single(itemName, *e, item);
+            if (Travels(*e, item)) {
+              Single(itemName, *e, item);
+            } else {
+              LeftOut(*e);
+            }
           } else {
             out_.Null(itemName);
           }
@@ -386,7 +419,7 @@ void EncodeParameters(Encoder<W>& e, const MethodInfo& method, const std::vector
     const Any* value = i < args.size() ? args[i].Get() : nullptr;
     bool present = value != nullptr && !IsEmptyCollection(value);
     e.GetPath().Push(p->name);
-    bool admitted = e.Admits(p->version, !(p->flags & kOptionalFlag), present);
+    bool admitted = e.Admits(p->version, !(p->flags & kOptionalFlag), present, "parameter");
     e.GetPath().Pop();
     if (admitted) {
       e.Value(p->name, value, DeclaredOf(p->type, p->flags & kArrayFlag), ArrayStyle::kRepeated,
