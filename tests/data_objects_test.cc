@@ -10,6 +10,7 @@
 #include <pelktest/pelktest/Item.h>
 #include <property_slot.h>
 #include <value_filler.h>
+#include <zamli/codegen/field_table.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/enum_value.h>
@@ -57,9 +58,30 @@ TEST(DataObjects, EveryTypeHasItsRecordFunctions) {
     EXPECT_NE(r.isPropertySet, nullptr);
     EXPECT_NE(r.createInstance, nullptr);
     EXPECT_NE(r.createArray, nullptr);
+    EXPECT_TRUE(type->HasFieldOffsets()) << type->GetName();
     if (!own) {
       EXPECT_TRUE(r.isPropertySet(Fresh(*type).Get(), 0)) << type->GetName();
     }
+  }
+}
+
+// The type object reads values at their place only when the class's field
+// table stores what the records declare.
+TEST(DataObjects, FieldTablesAreTakenOnlyWhenTheyMatchTheRecords) {
+  const DataObjectType* item = Zamli::GetDoType<Pelktest::Item>();
+  const Zamli::FieldEntry name = Zamli::MakeField<std::string>(8), size = Zamli::MakeField<Haldun::Optional<int>>(40),
+                          plainSize = Zamli::MakeField<int>(40);
+  const Zamli::FieldEntry matching[] = {name, size}, wrongFlag[] = {name, plainSize};
+  struct Row {
+    const Zamli::FieldEntry* fields;
+    int count;
+    bool taken;
+  } rows[] = {{matching, 2, true}, {wrongFlag, 2, false}, {matching, 1, false}};
+  for (const Row& row : rows) {
+    const Zamli::FieldTable table{row.fields, row.count, item->GetDataTypeInfo()->properties};
+    const DataObjectType type(item->GetDataTypeInfo(), item->GetBase(), &table);
+    EXPECT_EQ(type.HasFieldOffsets(), row.taken) << "row " << &row - rows;
+    EXPECT_EQ(type.FindProperty("size")->offset, row.taken ? 40 : -1) << "row " << &row - rows;
   }
 }
 
