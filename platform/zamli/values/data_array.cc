@@ -8,9 +8,21 @@ namespace Zamli {
 
 Collection::~Collection() = default;
 
+namespace {
+// A new clone, which no other thread sees yet, takes its first count without
+// a locked increment; values that are shared (boxes, references) take one.
+Haldun::Ref<Any> HeldClone(const Any* element) {
+  if (element == nullptr) return nullptr;
+  Any* clone = element->_Clone();
+  if (clone->GetRefCount() != 0) return Haldun::Ref<Any>(clone);
+  clone->IncRefNew();
+  return Haldun::Ref<Any>::Adopt(clone);
+}
+}  // namespace
+
 DataArrayBase::DataArrayBase(const DataArrayBase& other) : Collection(other) {
   elements_.reserve(other.elements_.size());
-  for (const auto& e : other.elements_) elements_.emplace_back(e ? e->_Clone() : nullptr);
+  for (const auto& e : other.elements_) elements_.push_back(HeldClone(e.Get()));
 }
 
 DataArrayBase::~DataArrayBase() = default;
