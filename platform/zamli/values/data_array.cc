@@ -9,6 +9,8 @@ namespace Zamli {
 Collection::~Collection() = default;
 
 namespace {
+constexpr size_t kFirstCapacity = 4;
+
 // A new clone, which no other thread sees yet, takes its first count without
 // a locked increment; values that are shared (boxes, references) take one.
 Haldun::Ref<Any> HeldClone(const Any* element) {
@@ -31,7 +33,12 @@ Type* DataArrayBase::_GetType() const { return _GetItemType()->GetArrayType(); }
 
 void DataArrayBase::AppendAny(Any* element) { Push(element); }
 
-void DataArrayBase::Push(Any* element) { elements_.emplace_back(element); }
+// Arrays are built an element at a time and are mostly short: room for a
+// few at once saves the first regrowths.
+void DataArrayBase::Push(Any* element) {
+  if (elements_.capacity() == 0) elements_.reserve(kFirstCapacity);
+  elements_.emplace_back(element);
+}
 
 bool DataArrayBase::_IsEqual(const Any* other, bool flag) const {
   auto* array = CastLike<DataArrayBase>(this, other);
