@@ -317,6 +317,11 @@ TEST(DataObjects, CopiesShareReferencesAndCloneObjects) {
   ASSERT_NE(b.item, nullptr);
   EXPECT_NE(b.item, a.item);
   EXPECT_EQ(b.item->GetRefCount(), 1) << "a clone is held by its field alone";
+  a.GetItems()->Append(Ref<Pelktest::Item>(new Pelktest::Item()));
+  Everything c(a);
+  ASSERT_EQ(c.GetItems()->size(), 1u);
+  EXPECT_NE(c.GetItems()->Get(0), a.GetItems()->Get(0));
+  EXPECT_EQ(c.GetItems()->Get(0)->GetRefCount(), 1) << "so is a cloned element, by its array";
   b.item->name = "changed";
   EXPECT_EQ(a.item->name, "") << "changing the copy leaves the source alone";
 }
