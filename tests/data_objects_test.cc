@@ -10,6 +10,7 @@
 #include <pelktest/pelktest/Item.h>
 #include <property_slot.h>
 #include <value_filler.h>
+#include <zamli/codegen/field_table.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/enum_value.h>
@@ -59,6 +60,7 @@ TEST(DataObjects, RecordFunctionsAndFreshObjects) {
     ASSERT_NE(records.isPropertySet, nullptr);
     ASSERT_NE(records.createInstance, nullptr);
     EXPECT_NE(records.createArray, nullptr);
+    EXPECT_TRUE(type->HasFieldOffsets()) << type->GetName();
     Ref<Zamli::DynamicData> obj = Fresh(*type);
     EXPECT_EQ(obj->GetRefCount(), 1);
     EXPECT_EQ(obj->_GetType(), type);
@@ -72,6 +74,26 @@ TEST(DataObjects, RecordFunctionsAndFreshObjects) {
       EXPECT_EQ(r.isPropertySet(obj.Get(), p.index), expectSet) << type->GetName() << "." << p.info->name;
       EXPECT_EQ(r.getPropertyAddr(obj.Get(), p.index) != nullptr, expectSet) << type->GetName() << "." << p.info->name;
     }
+  }
+}
+
+// The type object reads values at their place only when the class's field
+// table stores what the records declare.
+TEST(DataObjects, FieldTablesAreTakenOnlyWhenTheyMatchTheRecords) {
+  const DataObjectType* item = Zamli::GetDoType<Pelktest::Item>();
+  const Zamli::FieldEntry name = Zamli::MakeField<std::string>(8), size = Zamli::MakeField<Haldun::Optional<int>>(40),
+                          plainSize = Zamli::MakeField<int>(40);
+  const Zamli::FieldEntry matching[] = {name, size}, wrongFlag[] = {name, plainSize};
+  struct Row {
+    const Zamli::FieldEntry* fields;
+    int count;
+    bool taken;
+  } rows[] = {{matching, 2, true}, {wrongFlag, 2, false}, {matching, 1, false}};
+  for (const Row& row : rows) {
+    const Zamli::FieldTable table{row.fields, row.count, item->GetDataTypeInfo()->properties};
+    const DataObjectType type(item->GetDataTypeInfo(), item->GetBase(), &table);
+    EXPECT_EQ(type.HasFieldOffsets(), row.taken) << "row " << &row - rows;
+    EXPECT_EQ(type.FindProperty("size")->offset, row.taken ? 40 : -1) << "row " << &row - rows;
   }
 }
 
@@ -292,6 +314,11 @@ TEST(DataObjects, CopiesShareReferencesAndCloneObjects) {
   ASSERT_NE(b.item, nullptr);
   EXPECT_NE(b.item, a.item);
   EXPECT_EQ(b.item->GetRefCount(), 1) << "a clone is held by its field alone";
+  a.GetItems()->Append(Ref<Pelktest::Item>(new Pelktest::Item()));
+  Everything c(a);
+  ASSERT_EQ(c.GetItems()->size(), 1u);
+  EXPECT_NE(c.GetItems()->Get(0), a.GetItems()->Get(0));
+  EXPECT_EQ(c.GetItems()->Get(0)->GetRefCount(), 1) << "so is a cloned element, by its array";
   b.item->name = "changed";
   EXPECT_EQ(a.item->name, "") << "changing the copy leaves the source alone";
 }

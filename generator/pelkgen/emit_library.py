@@ -40,7 +40,7 @@ CREATE_TYPES = """
 Zamli::Type* typeList[$total];
 
 Zamli::Type* const* CreateTypes(int& count) {
-  for (int i = 0; i < $nd; ++i) typeList[i] = Zamli::CreateDataObjectType(&kDataTypes[i]);
+  for (int i = 0; i < $nd; ++i) typeList[i] = Zamli::CreateDataObjectType(&kDataTypes[i], kFieldTables[i]());
   for (int j = 0; j < $ne; ++j) typeList[$nd + j] = kEnumFactories[j](&kEnumTypes[j]);
   for (int j = 0; j < $nm; ++j) {
     typeList[$nde + j] = Zamli::CreateManagedObjectType(&kManagedTypes[$last - j]);
@@ -124,6 +124,9 @@ def registration_cc(lib):
     out.append(render("const Zamli::DataTypeInfo kDataTypes[$n] = {", n=max(nd, 1)))
     out += [render("    Zamli::MakeDataTypeInfo<$cls>(&$s, &$base, $props, $shape),", cls=t.cls, s=t.symbol,
                    base=t.base.symbol, props=t.properties_table, shape=t.data_shape) for t in lib.data_order]
+    out += ["};", "// Each class's field table, which lets generic code read a value at its place.",
+            render("const Zamli::FieldTable* (*const kFieldTables[$n])() = {", n=max(nd, 1))]
+    out += [render("    &Zamli::DataFunctions<$cls>::GetFieldTable,", cls=t.cls) for t in lib.data_order]
     out += ["};", render("const Zamli::EnumTypeInfo kEnumTypes[$n] = {", n=max(ne, 1))]
     out += [render("    {&$s, $tags},", s=t.symbol, tags=t.tags_table) for t in lib.enum_order]
     out += ["};", "// Each makes the enumeration's type from its record and its five functions.",

@@ -47,6 +47,14 @@ class Ref {
   }
 
   void Reset(T* ptr = nullptr) noexcept { Ref(ptr).Swap(*this); }
+
+  // Takes over a count the caller already holds on `ptr` (such as the first
+  // count of a new object, ObjectImpl::IncRefNew) instead of taking one.
+  static Ref Adopt(T* ptr) noexcept {
+    Ref adopted;
+    adopted.ptr_ = ptr;
+    return adopted;
+  }
   void Swap(Ref& other) noexcept { std::swap(ptr_, other.ptr_); }
 
   // Gives up this reference without destroying the object, even when it

@@ -6,6 +6,8 @@
 
 namespace Zamli {
 
+struct FieldTable;
+
 template <class T>
 struct DataFunctions {
   static void GetProperty(DynamicData* obj, int index, void* out);
@@ -17,6 +19,8 @@ struct DataFunctions {
   static void UnsetProperty(DynamicData* obj, int index);
   static DynamicData* CreateInstance();
   static DataArrayBase* CreateArray();
+  // The class's field table, for the type object (CreateDataObjectType).
+  static const FieldTable* GetFieldTable();
 };
 
 enum class DataShape {

@@ -34,9 +34,10 @@ void TypeRegistry::RegisterRuntimeTypes() {
   }
   // Built directly: the factories go through Instance(), which is not ready yet.
   auto* dynamicData = new DataObjectType(&RuntimeTypes::kDynamicData, nullptr);
-  auto* methodFault = new DataObjectType(&RuntimeTypes::kMethodFault, dynamicData);
-  auto* keyAnyValue = new DataObjectType(&RuntimeTypes::kKeyAnyValue, dynamicData);
-  auto* message = new DataObjectType(&RuntimeTypes::kLocalizableMessage, dynamicData);
+  auto* methodFault = new DataObjectType(&RuntimeTypes::kMethodFault, dynamicData, RuntimeTypes::kMethodFaultFields);
+  auto* keyAnyValue = new DataObjectType(&RuntimeTypes::kKeyAnyValue, dynamicData, RuntimeTypes::kKeyAnyValueFields);
+  auto* message =
+      new DataObjectType(&RuntimeTypes::kLocalizableMessage, dynamicData, RuntimeTypes::kLocalizableMessageFields);
   auto* managedObject = new ManagedObjectType(&RuntimeTypes::kManagedObject);
   const std::pair<Type*, const char*> types[] = {{dynamicData, "Zamli::DynamicData"},
                                                  {methodFault, "Zamli::MethodFault"},

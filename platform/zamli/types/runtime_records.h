@@ -2,11 +2,19 @@
 // The runtime's own records, registered when the registry is first used.
 #include <zamli/types/records.h>
 
+namespace Zamli {
+struct FieldTable;
+}
+
 namespace Zamli::RuntimeTypes {
 extern const DataTypeInfo kDynamicData;
 extern const DataTypeInfo kMethodFault;
 extern const DataTypeInfo kKeyAnyValue;
 extern const DataTypeInfo kLocalizableMessage;
+// Their classes' field tables.
+extern const FieldTable* const kMethodFaultFields;
+extern const FieldTable* const kKeyAnyValueFields;
+extern const FieldTable* const kLocalizableMessageFields;
 extern const PropertyInfo kMethodFaultProperties[];
 extern const PropertyInfo kKeyAnyValueProperties[];
 extern const PropertyInfo kLocalizableMessageProperties[];

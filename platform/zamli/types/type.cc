@@ -1,4 +1,5 @@
 #include <haldun/exception.h>
+#include <zamli/codegen/field_table.h>
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
 #include <zamli/types/type.h>
@@ -85,7 +86,7 @@ PropertyRef Describe(const DataObjectType* owner, int index, const PropertyInfo*
 }
 }  // namespace
 
-DataObjectType::DataObjectType(const DataTypeInfo* info, DataObjectType* base)
+DataObjectType::DataObjectType(const DataTypeInfo* info, DataObjectType* base, const FieldTable* fields)
     : Type(static_cast<TypeKind>(info->type->kind), info->type, info->type->name, info->type->wsdlName,
            info->type->version),
       dataInfo_(info),
@@ -93,6 +94,20 @@ DataObjectType::DataObjectType(const DataTypeInfo* info, DataObjectType* base)
       ownCount_(CountRecords(info->properties)) {
   if (base_ != nullptr) all_ = base_->all_;
   for (int i = 0; i < ownCount_; ++i) all_.push_back(Describe(this, i, &info->properties[i]));
+  if (fields != nullptr) SetFieldTable(*fields);
+}
+
+// Taken only when each entry stores what its record declares, so that code
+// reading a value at its offset reads it as the kind it is.
+void DataObjectType::SetFieldTable(const FieldTable& fields) {
+  if (fields.count != ownCount_ || fields.properties != dataInfo_->properties) return;
+  const size_t first = all_.size() - ownCount_;
+  for (int i = 0; i < ownCount_; ++i) {
+    const FieldEntry& e = fields.fields[i];
+    const PropertyRef& p = all_[first + i];
+    if (e.kind != p.kind || e.array != p.array || e.ops != FieldOpsOf(p.kind, p.optional, p.array)) return;
+  }
+  for (int i = 0; i < ownCount_; ++i) all_[first + i].offset = static_cast<int>(fields.fields[i].offset);
 }
 
 void DataObjectType::ResolvePropertyTypes(const TypeRegistry& registry) {

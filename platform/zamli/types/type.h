@@ -69,6 +69,7 @@ class ZAMLI_EXPORT ArrayType : public Type {
 };
 
 class DataObjectType;
+struct FieldTable;
 
 // A property as seen from a data type, inherited ones included: its record
 // and how its value is stored, worked out once when its type registers.
@@ -83,6 +84,9 @@ struct PropertyRef {
   // kData and kEnum: the declared type, resolved when its type library has
   // registered; null while it is not registered.
   const Type* type = nullptr;
+  // Where the value lies in an object of the owner's class, from its field
+  // table; -1 when the class gave none, and only the records reach it.
+  int offset = -1;
 
   // Stored in place: getPropertyAddr hands out the value, not a reference.
   bool IsInline() const { return !array && IsPrimitive(kind); }
@@ -90,7 +94,9 @@ struct PropertyRef {
 
 class ZAMLI_EXPORT DataObjectType : public Type {
  public:
-  DataObjectType(const DataTypeInfo* info, DataObjectType* base);
+  // `fields`, when given, must describe the same properties as the records:
+  // a table that does not is ignored, and HasFieldOffsets says so.
+  DataObjectType(const DataTypeInfo* info, DataObjectType* base, const FieldTable* fields = nullptr);
   const DataTypeInfo* GetDataTypeInfo() const { return dataInfo_; }
   // Null for the root, kettar.DynamicData.
   DataObjectType* GetBase() const { return base_; }
@@ -106,8 +112,11 @@ class ZAMLI_EXPORT DataObjectType : public Type {
   // registered in `registry` by now; called again once all the types of a
   // type library are, since a property may name a type listed after its own.
   void ResolvePropertyTypes(const TypeRegistry& registry);
+  // True when every own property has its place in the object.
+  bool HasFieldOffsets() const { return ownCount_ == 0 || all_.back().offset >= 0; }
 
  private:
+  void SetFieldTable(const FieldTable& fields);
   const DataTypeInfo* dataInfo_;
   DataObjectType* base_;
   int ownCount_ = 0;

@@ -2,7 +2,7 @@
 
 namespace Zamli {
 
-DataObjectType* CreateDataObjectType(const DataTypeInfo* info) {
+DataObjectType* CreateDataObjectType(const DataTypeInfo* info, const FieldTable* fields) {
   TypeRegistry& registry = TypeRegistry::Instance();
   DataObjectType* base = nullptr;
   if (info->baseType != nullptr) {
@@ -12,7 +12,10 @@ DataObjectType* CreateDataObjectType(const DataTypeInfo* info) {
                           " is not registered before it");
     }
   }
-  auto* type = new DataObjectType(info, base);
+  auto* type = new DataObjectType(info, base, fields);
+  if (fields != nullptr && !type->HasFieldOffsets()) {
+    registry.AddProblem(std::string("the field table of ") + info->type->name + " does not match its property records");
+  }
   registry.AddType(type);
   type->ResolvePropertyTypes(registry);
   return type;

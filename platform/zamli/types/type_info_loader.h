@@ -23,7 +23,9 @@ class ZAMLI_EXPORT TypeInfoLoader {
   Namespace* namespace_;
 };
 
-ZAMLI_EXPORT DataObjectType* CreateDataObjectType(const DataTypeInfo* info);
+// `fields`: the field table of the type's class, which lets generic code
+// reach each value at its place instead of through the record functions.
+ZAMLI_EXPORT DataObjectType* CreateDataObjectType(const DataTypeInfo* info, const FieldTable* fields = nullptr);
 ZAMLI_EXPORT ManagedObjectType* CreateManagedObjectType(const ManagedTypeInfo* info);
 
 }  // namespace Zamli

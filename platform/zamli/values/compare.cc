@@ -1,3 +1,4 @@
+#include <haldun/optional.h>
 #include <zamli/types/records.h>
 #include <zamli/types/type.h>
 #include <zamli/values/compare.h>
@@ -6,6 +7,7 @@
 #include <zamli/values/narrow.h>
 #include <zamli/values/property_value.h>
 
+#include <cstring>
 #include <string>
 #include <typeinfo>
 
@@ -86,6 +88,42 @@ bool SameInlineValue(const PropertyRef& p, const void* a, const void* b) {
   return VisitValues(p, a, b, [](const auto& x, const auto& y) { return x == y; });
 }
 
+// The same, for two fields of property `p` read at their place in the
+// objects: an optional's flag decides before its value.
+template <class V>
+bool SameStored(const PropertyRef& p, const char* a, const char* b) {
+  if (p.optional)
+    return *reinterpret_cast<const Haldun::Optional<V>*>(a) == *reinterpret_cast<const Haldun::Optional<V>*>(b);
+  return *reinterpret_cast<const V*>(a) == *reinterpret_cast<const V*>(b);
+}
+bool SameStoredValue(const PropertyRef& p, const char* a, const char* b) {
+  switch (p.kind) {
+    case ValueKind::kString:
+      return SameStored<std::string>(p, a, b);
+    case ValueKind::kBool:
+      return SameStored<bool>(p, a, b);
+    case ValueKind::kInt:
+      return SameStored<int>(p, a, b);
+    case ValueKind::kLong:
+      return SameStored<long>(p, a, b);
+    case ValueKind::kFloat:
+      return SameStored<float>(p, a, b);
+    case ValueKind::kDateTime:
+      return SameStored<Haldun::System::DateTime>(p, a, b);
+    default:
+      return SameStored<std::vector<unsigned char>>(p, a, b);
+  }
+}
+
+// A reference field holds one pointer, to a class derived from Any alone;
+// an empty array counts as none, as getPropertyAddr has it.
+const Any* StoredReference(const PropertyRef& p, const char* field) {
+  const Any* value;
+  std::memcpy(&value, field, sizeof value);
+  if (p.array && value != nullptr && static_cast<const Collection*>(value)->GetCollectionLength() == 0) return nullptr;
+  return value;
+}
+
 void DiffObjects(const DynamicData& a, const DynamicData& b, const LazyPath& path, PropertyDiffSet& diffs);
 
 // Two elements of an array of data objects or references.
@@ -131,11 +169,25 @@ void DiffReferenced(const PropertyRef& p, const Any* a, const Any* b, const Lazy
 
 // Data objects and faults: through the type's property descriptors, base first.
 // Their classes all difference this way (DynamicData::_DiffProperties), so
-// nested objects are walked here without a virtual call each.
+// nested objects are walked here without a virtual call each. A property
+// whose place in the object is known is read there; the others through the
+// record functions.
 void DiffObjects(const DynamicData& a, const DynamicData& b, const LazyPath& path, PropertyDiffSet& diffs) {
   auto* self = const_cast<DynamicData*>(&a);
   auto* that = const_cast<DynamicData*>(&b);
   for (const PropertyRef& p : a._GetDataType()->GetAllProperties()) {
+    if (p.offset >= 0) {
+      const char* fieldA = reinterpret_cast<const char*>(&a) + p.offset;
+      const char* fieldB = reinterpret_cast<const char*>(&b) + p.offset;
+      if (p.IsInline()) {
+        if (!SameStoredValue(p, fieldA, fieldB)) Record(LazyPath(path, p.info->name), diffs);
+        continue;
+      }
+      const Any* x = StoredReference(p, fieldA);
+      const Any* y = StoredReference(p, fieldB);
+      if (x != y) DiffReferenced(p, x, y, LazyPath(path, p.info->name), diffs);
+      continue;
+    }
     const auto addressOf = p.owner->GetDataTypeInfo()->getPropertyAddr;
     const void* x = addressOf(self, p.index);
     const void* y = addressOf(that, p.index);

@@ -8,9 +8,23 @@ namespace Zamli {
 
 Collection::~Collection() = default;
 
+namespace {
+constexpr size_t kFirstCapacity = 4;
+
+// A new clone, which no other thread sees yet, takes its first count without
+// a locked increment; values that are shared (boxes, references) take one.
+Haldun::Ref<Any> HeldClone(const Any* element) {
+  if (element == nullptr) return nullptr;
+  Any* clone = element->_Clone();
+  if (clone->GetRefCount() != 0) return Haldun::Ref<Any>(clone);
+  clone->IncRefNew();
+  return Haldun::Ref<Any>::Adopt(clone);
+}
+}  // namespace
+
 DataArrayBase::DataArrayBase(const DataArrayBase& other) : Collection(other) {
   elements_.reserve(other.elements_.size());
-  for (const auto& e : other.elements_) elements_.emplace_back(e ? e->_Clone() : nullptr);
+  for (const auto& e : other.elements_) elements_.push_back(HeldClone(e.Get()));
 }
 
 DataArrayBase::~DataArrayBase() = default;
@@ -19,7 +33,12 @@ Type* DataArrayBase::_GetType() const { return _GetItemType()->GetArrayType(); }
 
 void DataArrayBase::AppendAny(Any* element) { Push(element); }
 
-void DataArrayBase::Push(Any* element) { elements_.emplace_back(element); }
+// Arrays are built an element at a time and are mostly short: room for a
+// few at once saves the first regrowths.
+void DataArrayBase::Push(Any* element) {
+  if (elements_.capacity() == 0) elements_.reserve(kFirstCapacity);
+  elements_.emplace_back(element);
+}
 
 bool DataArrayBase::_IsEqual(const Any* other, bool flag) const {
   auto* array = CastLike<DataArrayBase>(this, other);

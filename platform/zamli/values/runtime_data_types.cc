@@ -115,6 +115,9 @@ const DataTypeInfo kKeyAnyValue = MakeDataTypeInfo<KeyAnyValue>(
 const DataTypeInfo kLocalizableMessage =
     MakeDataTypeInfo<LocalizableMessage>(&gKettarLocalizableMessageTypeInfo, &gKettarDynamicDataTypeInfo,
                                          kLocalizableMessageProperties, DataShape::kWithOptional);
+const FieldTable* const kMethodFaultFields = &DataTraits<MethodFault>::kTable;
+const FieldTable* const kKeyAnyValueFields = &DataTraits<KeyAnyValue>::kTable;
+const FieldTable* const kLocalizableMessageFields = &DataTraits<LocalizableMessage>::kTable;
 
 }  // namespace RuntimeTypes
 }  // namespace Zamli
