@@ -65,6 +65,7 @@ TEST(Registration, AccessorsReadTheirSlots) {
   };
   const Case cases[] = {
       {Zamli::GetDoType<Dp::Ruv::CancelSnapshotOpResult>(), 0, "dp.ruv.CancelSnapshotOpResult"},
+      {Zamli::GetDoType<Qor::Dwl::SnapshotDeleteResult>(), 803, "qor.dwl.SnapshotDeleteResult"},
       {Zamli::GetEnumType<Dp::Ruv::InvalidProtectionReason>(), 804, "dp.ruv.InvalidProtectionReason"},
       {Zamli::GetEnumType<Qor::Cluster::PelkPerfMetricId::PelkPerfStatsType>(), 841,
        "qor.cluster.PelkPerfMetricId.PelkPerfStatsType"},

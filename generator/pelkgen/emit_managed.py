@@ -61,7 +61,8 @@ def header(t, lib):
     members.append("  // A reference to the object `id` of this type.")
     members.append("  static Haldun::Ref<Zamli::MoRef> RefTo(std::string id);")
     members += [_signature(mem, "  virtual ", " = 0;") for mem in t.members]
-    accessors = [render("template <> ZAMLI_EXPORT ManagedObjectType* GetMoType<::$cls>();", cls=t.cls)]
+    accessors = [render("template <> inline ManagedObjectType* GetMoType<::$cls>() { return $registered; }",
+                        cls=t.cls, registered=t.registered)]
     return file(class_header(t, lib, "zamli/codegen/managed_class_base.h", "virtual Zamli::ManagedObject",
                              members, (), accessors))
 
