@@ -8,8 +8,10 @@ set(PELK_RUNTIME_SCHEMA ${PROJECT_SOURCE_DIR}/interface/base/kettar.schema)
 # Calls inside a type library bind to its own functions at link time, and its
 # relative relocations are packed: both shrink what the loader does. Vtables
 # and typeinfo stay interposable, so exceptions and dynamic_cast still work
-# across libraries.
-set(PELK_TYPE_LIBRARY_LINK_OPTIONS -Wl,-Bsymbolic-functions -Wl,-z,pack-relative-relocs)
+# across libraries; typeinfo names stay local (type_library.map).
+set(PELK_TYPE_LIBRARY_MAP ${CMAKE_CURRENT_LIST_DIR}/type_library.map)
+set(PELK_TYPE_LIBRARY_LINK_OPTIONS -Wl,-Bsymbolic-functions -Wl,-z,pack-relative-relocs
+                                   -Wl,--version-script=${PELK_TYPE_LIBRARY_MAP})
 file(GLOB PELK_GENERATOR_SOURCES CONFIGURE_DEPENDS ${PELK_GENERATOR_DIR}/pelkgen/*.py)
 
 function(pelk_type_library target)
@@ -40,6 +42,7 @@ function(pelk_type_library target)
   target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${gen_root}>)
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
   target_link_options(${target} PRIVATE ${PELK_NO_UNDEFINED} ${PELK_TYPE_LIBRARY_LINK_OPTIONS})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PELK_TYPE_LIBRARY_MAP})
   set_property(TARGET ${target} PROPERTY PELK_SCHEMA_MODEL ${gen_dir}/schema_model.json)
 endfunction()
 

@@ -56,6 +56,38 @@ TEST(Registration, EveryTypeKnowsItsNamespaceAndBase) {
   }
 }
 
+TEST(Registration, AccessorsReadTheirSlots) {
+  const auto& types = Pelk().GetTypes();
+  struct Case {
+    Zamli::Type* accessor;
+    size_t slot;
+    const char* name;
+  };
+  const Case cases[] = {
+      {Zamli::GetDoType<Dp::Ruv::CancelSnapshotOpResult>(), 0, "dp.ruv.CancelSnapshotOpResult"},
+      {Zamli::GetDoType<Qor::Dwl::SnapshotDeleteResult>(), 803, "qor.dwl.SnapshotDeleteResult"},
+      {Zamli::GetEnumType<Dp::Ruv::InvalidProtectionReason>(), 804, "dp.ruv.InvalidProtectionReason"},
+      {Zamli::GetEnumType<Qor::Cluster::PelkPerfMetricId::PelkPerfStatsType>(), 841,
+       "qor.cluster.PelkPerfMetricId.PelkPerfStatsType"},
+      {Zamli::GetMoType<Dp::Ruv::ProtectionService>(), 947, "dp.ruv.ProtectionService"},
+      {Zamli::GetMoType<Qor::Pelk::Migration::PelkMigrationSystem>(), 1005, "qor.pelk.migration.PelkMigrationSystem"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.accessor, types[c.slot]) << c.name;
+    EXPECT_EQ(types[c.slot]->GetName(), c.name);
+  }
+}
+
+TEST(Registration, LookupsByNameWireNameAndRecord) {
+  auto& registry = TypeRegistry::Instance();
+  Zamli::Type* spec = registry.FindByName("dp.ruv.CancelSnapshotOpSpec");
+  ASSERT_NE(spec, nullptr);
+  EXPECT_EQ(registry.FindByWsdlName("DpCancelSnapshotOpSpec"), spec);
+  EXPECT_EQ(registry.FindByTypeInfo(&gDpRuvCancelSnapshotOpSpecTypeInfo), spec);
+  EXPECT_EQ(registry.FindByName("no.such.Type"), nullptr);
+  EXPECT_EQ(registry.FindByWsdlName(""), nullptr);
+}
+
 TEST(Registration, InheritedPropertiesComeFirst) {
   auto* link = dynamic_cast<Zamli::DataObjectType*>(
       TypeRegistry::Instance().FindByName("qor.cluster.PelkClusterHealthExternalLink"));

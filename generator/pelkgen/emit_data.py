@@ -28,7 +28,7 @@ class $name::Exception
   $cls* GetFault() const { return static_cast<$cls*>(MethodFault::Exception::GetFault()); }
 };"""
 ACCESSORS = """\
-template <> ZAMLI_EXPORT DataObjectType* GetDoType<::$cls>();"""
+template <> inline DataObjectType* GetDoType<::$cls>() { return $registered; }"""
 TYPE_MEMBERS = """
 inline Zamli::Type* $cls::_GetType() const { return Zamli::GetDoType<$cls>(); }
 inline Zamli::DataObjectType* $cls::_GetDataType() const { return Zamli::GetDoType<$cls>(); }"""
@@ -61,7 +61,7 @@ def header(t, lib):
                            lazy=_lazy(p), name=p.cpp_name) for p in t.array_properties]
     after = [render(FAULT_EXCEPTION, name=t.decl_name, base=t.base.cls, cls=t.cls)] if t.kind == "fault" else []
     return file(class_header(t, lib, "zamli/codegen/data_class_base.h", t.base.cls, members, after,
-                             [render(ACCESSORS, cls=t.cls)]), render(TYPE_MEMBERS, cls=t.cls))
+                             [render(ACCESSORS, cls=t.cls, registered=t.registered)]), render(TYPE_MEMBERS, cls=t.cls))
 
 
 def definitions(t, lib):

@@ -18,7 +18,8 @@ def namespace_declarations(lib):
 
 
 def accessor_declaration(t):
-    return render("template <> ZAMLI_EXPORT EnumType* GetEnumType<::$cls>();", cls=t.cls)
+    return render("template <> inline EnumType* GetEnumType<::$cls>() { return $registered; }", cls=t.cls,
+                  registered=t.registered)
 
 
 def class_member_declarations(nested):
@@ -31,8 +32,9 @@ def class_member_declarations(nested):
 
 
 def tags_table(t):
-    scope = "::" + t.scope + "::" if t.scope else "::"
-    tags = ", ".join(scope + c for c in t.tag_constants)
+    # The tags' text rather than their constants: taking a constant's address
+    # would emit and export it from the library.
+    tags = ", ".join(c_string(tag) for tag in t.tags)
     return [render("const char* const $table[] = {$tags, nullptr};", table=t.tags_table, tags=tags)]
 
 

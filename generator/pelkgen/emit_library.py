@@ -26,6 +26,9 @@ namespace {
 Zamli::Version* rcVersionSlot = nullptr;
 }  // namespace
 Zamli::Version* GetRcVersion() { return rcVersionSlot; }
+Zamli::DataObjectType* registeredDataTypes[$ndr] = {};
+Zamli::EnumType* registeredEnumTypes[$ner] = {};
+Zamli::ManagedObjectType* registeredManagedTypes[$nmr] = {};
 }  // namespace $cpp
 
 namespace {
@@ -40,10 +43,11 @@ CREATE_TYPES = """
 Zamli::Type* typeList[$total];
 
 Zamli::Type* const* CreateTypes(int& count) {
-  for (int i = 0; i < $nd; ++i) typeList[i] = Zamli::CreateDataObjectType(&kDataTypes[i], kFieldTables[i]());
-  for (int j = 0; j < $ne; ++j) typeList[$nd + j] = kEnumFactories[j](&kEnumTypes[j]);
+  for (int i = 0; i < $nd; ++i)
+    typeList[i] = $cpp::registeredDataTypes[i] = Zamli::CreateDataObjectType(&kDataTypes[i], kFieldTables[i]());
+  for (int j = 0; j < $ne; ++j) typeList[$nd + j] = $cpp::registeredEnumTypes[j] = kEnumFactories[j](&kEnumTypes[j]);
   for (int j = 0; j < $nm; ++j) {
-    typeList[$nde + j] = Zamli::CreateManagedObjectType(&kManagedTypes[$last - j]);
+    typeList[$nde + j] = $cpp::registeredManagedTypes[j] = Zamli::CreateManagedObjectType(&kManagedTypes[$last - j]);
   }
   count = $total;
   return typeList;
@@ -61,9 +65,7 @@ struct Registration {
     loader.SetClassNames(kClassNames);
   }
 } registration;
-}  // namespace
-
-namespace Zamli {"""
+}  // namespace"""
 
 
 def _schema(lib):
@@ -78,7 +80,12 @@ def fwd_h(lib):
         decl = render("enum class $leaf : int;" if t.kind == "enum" else "class $leaf;", leaf=t.leaf)
         out.append(render("namespace $scope { $decl }", scope=t.scope, decl=decl) if t.scope else decl)
     out += ["", "// Tags of the enumerations above, one constant each."] + emit_enums.namespace_declarations(lib)
-    out += ["", "namespace Zamli {"]
+    out += ["", render("namespace $cpp {", cpp=lib.ns_cpp),
+            "// The registered type objects by kind, null until the library registers; the accessors read them.",
+            "ZAMLI_EXPORT extern Zamli::DataObjectType* registeredDataTypes[];",
+            "ZAMLI_EXPORT extern Zamli::EnumType* registeredEnumTypes[];",
+            "ZAMLI_EXPORT extern Zamli::ManagedObjectType* registeredManagedTypes[];",
+            render("}  // namespace $cpp", cpp=lib.ns_cpp), "", "namespace Zamli {"]
     out += [emit_enums.accessor_declaration(t) for t in lib.enum_order if t.enclosing is None]
     return file(out, "}  // namespace Zamli")
 
@@ -111,7 +118,8 @@ def type_list_inc(lib):
 
 def registration_cc(lib):
     nd, ne, nm, nv = len(lib.data_order), len(lib.enum_order), len(lib.managed_order), len(lib.versions)
-    out = [_schema(lib), render(REGISTRATION_HEAD, ns=lib.namespace, cpp=lib.ns_cpp, nv=nv, records=lib.tables_ns)]
+    out = [_schema(lib), render(REGISTRATION_HEAD, ns=lib.namespace, cpp=lib.ns_cpp, nv=nv, records=lib.tables_ns,
+                                ndr=max(nd, 1), ner=max(ne, 1), nmr=max(nm, 1))]
     out += [render('    {$name, $ns, $label, 0, "qor.Task", $ns, nullptr},', name=c_string(v.name),
                    ns=c_string(lib.namespace), label=c_string(v.label)) for v in lib.versions]
     out += ["};", render("const Zamli::VersionParent kParents[$n] = {", n=len(lib.version_parents))]
@@ -140,12 +148,11 @@ def registration_cc(lib):
                           "&$create, $objects},", s=t.symbol, props=t.properties_table, methods=t.methods_table,
                           find=find, dispatch=t.dispatch, create=t.create_stub, objects=t.method_objects))
     out.append("};")
-    out.append(render(CREATE_TYPES, total=len(lib.type_list), nd=nd, ne=ne, nm=nm, nde=nd + ne, last=nm - 1))
+    out.append(render(CREATE_TYPES, total=len(lib.type_list), nd=nd, ne=ne, nm=nm, nde=nd + ne, last=nm - 1,
+                      cpp=lib.ns_cpp))
     out += [render("    $cls,", cls=c_string(t.cls)) for t in lib.type_list]
     out.append(render(REGISTRATION_TAIL, cpp=lib.ns_cpp))
-    out += [render("template <> ZAMLI_EXPORT $rt* $fn<$cls>() { return static_cast<$rt*>(typeList[$slot]); }",
-                   rt=t.type_class, fn=t.type_accessor, cls=t.cls, slot=t.slot) for t in lib.type_list]
-    return file(out, "}  // namespace Zamli")
+    return file(out)
 
 
 def model_json(lib):

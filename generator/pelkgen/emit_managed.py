@@ -1,9 +1,11 @@
 """Prints the remote service interfaces. Each managed type gets three headers,
 so that a client includes only what it calls through: the interface
 (`<Type>.h`), its client stub (`<Type>Stub.h`) and its server base
-(`<Type>Server.h`). The area's source gets their definitions, the type's
-dispatch function and its stub factory; each member is one line on top of
-the runtime's call templates (zamli/calls/stub_call.h, server_call.h)."""
+(`<Type>Server.h`). Stub and server members are inline, one line each on
+top of the runtime's call templates (zamli/calls/stub_call.h,
+server_call.h), so the library exports none of them; their headers include
+the classes the members pass. The area's source gets the interface's
+definitions, the type's dispatch function and its stub factory."""
 from .class_frame import class_header, in_scope
 from .printer import banner, file, render
 
@@ -11,8 +13,8 @@ STUB = """\
 // The client side of $name: every call goes through the stub's adapter.
 class ZAMLI_EXPORT $stub : public virtual $iface, public Zamli::StubImpl {
  public:
-  $stub(Zamli::MoRef* ref, Zamli::StubAdapter* adapter, Zamli::RequestContext* context);
-  ~$stub() override;
+  $stub(Zamli::MoRef* ref, Zamli::StubAdapter* adapter, Zamli::RequestContext* context)
+      : Zamli::StubImpl(ref, adapter, context) {}
 $members
   // Asynchronous: the callback gets the raw result.
 $asynchronous
@@ -22,24 +24,13 @@ SERVER = """\
 // the not-implemented fault (through _Unimplemented).
 class ZAMLI_EXPORT $server : public virtual $iface, public Zamli::ServerObject {
  public:
-  explicit $server(const std::string& id);
-  ~$server() override;
+  explicit $server(const std::string& id)
+      : Zamli::ServerObject(Haldun::Ref<Zamli::MoRef>(new Zamli::MoRef("$name", id))) {}
 $members
-  void _Unimplemented(int memberIndex, std::vector<Haldun::Ref<Zamli::Any>>& args, \
-Haldun::Ref<Zamli::Any>& result) override;
+  void _Unimplemented(int memberIndex, std::vector<Haldun::Ref<Zamli::Any>>&, Haldun::Ref<Zamli::Any>&) override {
+    Zamli::Call::RaiseNotImplemented<$fault>(Zamli::GetMoType<$cls>(), memberIndex);
+  }
 };"""
-STUB_DEFINITIONS = """\
-$stub::$leaf(Zamli::MoRef* ref, Zamli::StubAdapter* adapter, Zamli::RequestContext* context)
-    : Zamli::StubImpl(ref, adapter, context) {}
-$stub::~$leaf() = default;"""
-SERVER_DEFINITIONS = """\
-$server::$leaf(const std::string& id)
-    : Zamli::ServerObject(Haldun::Ref<Zamli::MoRef>(new Zamli::MoRef("$name", id))) {}
-$server::~$leaf() = default;"""
-UNIMPLEMENTED = """\
-void $server::_Unimplemented(int memberIndex, std::vector<Haldun::Ref<Zamli::Any>>&, Haldun::Ref<Zamli::Any>&) {
-  Zamli::Call::RaiseNotImplemented<$fault>(Zamli::GetMoType<$cls>(), memberIndex);
-}"""
 DISPATCH = """\
 namespace $ns {
 void $dispatch(Zamli::ManagedObject* obj, int member, std::vector<Haldun::Ref<Zamli::Any>>& args, \
@@ -64,43 +55,29 @@ def _signature(mem, prefix="", suffix=";", owner=""):
 
 
 def header(t, lib):
-    members = [render("  static ZAMLI_EXPORT const char $c[];", c=m.constant) for m in t.methods]
+    members = [render('  static constexpr char $c[] = "$name.$method";', c=m.constant, name=t.name, method=m.name)
+               for m in t.methods]
     members.append("  Zamli::Type* _GetType() const override;")
     members.append("  // A reference to the object `id` of this type.")
     members.append("  static Haldun::Ref<Zamli::MoRef> RefTo(std::string id);")
     members += [_signature(mem, "  virtual ", " = 0;") for mem in t.members]
-    accessors = [render("template <> ZAMLI_EXPORT ManagedObjectType* GetMoType<::$cls>();", cls=t.cls)]
+    accessors = [render("template <> inline ManagedObjectType* GetMoType<::$cls>() { return $registered; }",
+                        cls=t.cls, registered=t.registered)]
     return file(class_header(t, lib, "zamli/codegen/managed_class_base.h", "virtual Zamli::ManagedObject",
                              members, (), accessors))
 
 
-def _side_header(t, include, cls):
-    return file(banner(t.source), "#pragma once", render("#include <$h>", h=t.header), render("#include <$h>", h=include),
-                "", in_scope(t, cls))
+def _side_header(t, includes, cls, before=()):
+    """The members' parameter and result classes are complete: the inline
+    members convert them to and from runtime values."""
+    passed = {p.type for mem in t.members for p in mem.params + ([mem.result] if mem.result else [])}
+    includes = sorted(set(includes) | {h.header for h in passed if h.is_data_like and h.lib != "runtime"})
+    return file(banner(t.source), "#pragma once", render("#include <$h>", h=t.header),
+                [render("#include <$h>", h=h) for h in includes], "", list(before), in_scope(t, cls))
 
 
 def stub_header(t, lib):
-    async_decls = [render("  void $name($params);", name=mem.name, params=mem.async_decl) for mem in t.members]
-    stub = render(STUB, name=t.name, stub=t.stub_leaf, iface=t.decl_name,
-                  members=[_signature(mem, "  ", " override;") for mem in t.members], asynchronous=async_decls)
-    return _side_header(t, "zamli/calls/stub.h", [stub])
-
-
-def server_header(t, lib):
-    server = render(SERVER, name=t.name, server=t.server_leaf, iface=t.decl_name,
-                    members=[_signature(mem, "  ", " override;") for mem in t.members])
-    return _side_header(t, "zamli/calls/server_object.h", [server])
-
-
-def definitions(t, lib):
-    cls, stub, server = t.cls, t.stub_class, t.server_class
-    out = [render("// $name", name=t.name)]
-    out += [render('const char $cls::$c[] = "$name.$method";', cls=cls, c=m.constant, name=t.name, method=m.name)
-            for m in t.methods]
-    out.append(render("Zamli::Type* $cls::_GetType() const { return Zamli::GetMoType<$cls>(); }", cls=cls))
-    out.append(render("Haldun::Ref<Zamli::MoRef> $cls::RefTo(std::string id) { return Zamli::MakeRef<$cls>(std::move(id)); }",
-                      cls=cls))
-    out.append(render(STUB_DEFINITIONS, stub=stub, leaf=t.stub_leaf))
+    members, async_members = [], []
     for mem in t.members:
         slot = render("$objects[$i]", objects=t.method_objects, i=mem.index)
         if mem.result is None:
@@ -111,10 +88,17 @@ def definitions(t, lib):
         else:
             body = render("Zamli::Call::InvokeOut(*this, $slot, $out$args);", slot=slot, out=mem.out_name,
                           args=mem.args)
-        out.append(_signature(mem, "", render(" { $body }", body=body), stub + "::"))
-        out.append(render("void $stub::$name($params) { Zamli::Call::Start(*this, $slot, callback, item$args); }",
-                          stub=stub, name=mem.name, params=mem.async_decl, slot=slot, args=mem.args))
-    out.append(render(SERVER_DEFINITIONS, server=server, leaf=t.server_leaf, name=t.name))
+        members.append(_signature(mem, "  ", render(" override { $body }", body=body)))
+        async_members.append(render("  void $name($params) { Zamli::Call::Start(*this, $slot, callback, item$args); }",
+                                    name=mem.name, params=mem.async_decl, slot=slot, args=mem.args))
+    stub = render(STUB, name=t.name, stub=t.stub_leaf, iface=t.decl_name, members=members,
+                  asynchronous=async_members)
+    objects = render('extern "C" ZAMLI_EXPORT Zamli::ManagedMethod* $objects[];', objects=t.method_objects)
+    return _side_header(t, ["zamli/calls/stub_call.h"], [stub], [objects, ""])
+
+
+def server_header(t, lib):
+    members = []
     for mem in t.members:
         if mem.has_out:
             body = render("Zamli::Call::UnimplementedOut(*this, $i, $out$args);", i=mem.index, out=mem.out_name,
@@ -122,8 +106,18 @@ def definitions(t, lib):
         else:
             body = render("return Zamli::Call::Unimplemented<$ret>(*this, $i$args);", ret=mem.return_cpp,
                           i=mem.index, args=mem.args)
-        out.append(_signature(mem, "", render(" { $body }", body=body), server + "::"))
-    out.append(render(UNIMPLEMENTED, server=server, fault=lib.not_implemented.cls, cls=cls))
+        members.append(_signature(mem, "  ", render(" override { $body }", body=body)))
+    server = render(SERVER, name=t.name, server=t.server_leaf, iface=t.decl_name, members=members,
+                    fault=lib.not_implemented.cls, cls=t.cls)
+    return _side_header(t, ["zamli/calls/server_call.h", lib.not_implemented.header], [server])
+
+
+def definitions(t, lib):
+    cls, stub = t.cls, t.stub_class
+    out = [render("// $name", name=t.name)]
+    out.append(render("Zamli::Type* $cls::_GetType() const { return Zamli::GetMoType<$cls>(); }", cls=cls))
+    out.append(render("Haldun::Ref<Zamli::MoRef> $cls::RefTo(std::string id) { return Zamli::MakeRef<$cls>(std::move(id)); }",
+                      cls=cls))
     cases = [render("    case $i: return Zamli::Call::Serve(self, &$cls::$name, args, result);", i=mem.index, cls=cls,
                     name=mem.name) for mem in t.members_by_index]
     out.append(render(DISPATCH, ns=lib.tables_ns, dispatch=t.dispatch, cls=cls, cases=cases, name=t.name,

@@ -428,6 +428,11 @@ def build(own_files, imported_files=(), registration_overrides=()):
                          for sf in own_files if not own_files[0].runtime])
     for slot, t in enumerate(lib.type_list):
         t.slot = slot
+    # Where each type's inline accessor finds its registered type object.
+    for order, table in ((data_order, "registeredDataTypes"), (enum_order, "registeredEnumTypes"),
+                         (managed_order, "registeredManagedTypes")):
+        for index, t in enumerate(order):
+            t.registered = f"::{lib.ns_cpp}::{table}[{index}]"
     return lib
 
 

@@ -57,4 +57,4 @@ EnumType* CreateEnumType(const EnumTypeInfo* info) {
 // instantiates those it uses.
 #define ZAMLI_DEFINE_ENUMERATION(E)          \
   template struct ::Zamli::EnumFunctions<E>; \
-  template ZAMLI_EXPORT ::Zamli::EnumType* ::Zamli::CreateEnumType<E>(const ::Zamli::EnumTypeInfo*);
+  template ::Zamli::EnumType* ::Zamli::CreateEnumType<E>(const ::Zamli::EnumTypeInfo*);
