@@ -7,12 +7,6 @@
 
 namespace Zamli::Wire {
 
-namespace {
-constexpr auto NeedsEscape = [](uint64_t word) {
-  return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '"') | Bytes::AnyEqual(word, '\\');
-};
-}  // namespace
-
 void JsonWriter::Key(std::string_view name) {
   if (frames_.empty()) return;
   Frame& f = frames_.back();
@@ -95,6 +89,16 @@ void JsonWriter::String(std::string_view name, std::string_view value, TypeTag t
   if (!tag.empty()) OpenBox(tag);
   Quoted(value);
   if (!tag.empty()) out_ += '}';
+}
+
+void JsonWriter::PlainString(std::string_view name, std::string_view value, TypeTag tag) {
+  Key(name);
+  if (!tag.empty()) OpenBox(tag);
+  char* p = Extend(value.size() + 2 + !tag.empty());
+  *p = '"';
+  std::memcpy(p + 1, value.data(), value.size());
+  p[value.size() + 1] = '"';
+  if (!tag.empty()) p[value.size() + 2] = '}';
 }
 
 void JsonWriter::Bool(std::string_view name, bool value, TypeTag tag) {

@@ -1,6 +1,7 @@
 #pragma once
 // Writes the JSON encoding: compact, members in the encoder's order,
 // "_typeName" first where the encoder names a class.
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/writer.h>
 
 #include <cstdint>
@@ -15,7 +16,14 @@ class JsonWriter {
   static constexpr bool kControlCharacters = true;
   explicit JsonWriter(std::string& out) : out_(out) {}
 
+  // Nonzero for a word holding a byte that strings escape.
+  static uint64_t NeedsEscape(uint64_t word) {
+    return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '"') | Bytes::AnyEqual(word, '\\');
+  }
+
   void String(std::string_view name, std::string_view value, TypeTag tag);
+  // A string known to need no escapes.
+  void PlainString(std::string_view name, std::string_view value, TypeTag tag);
   void Bool(std::string_view name, bool value, TypeTag tag);
   void Integer(std::string_view name, int64_t value, TypeTag tag);
   void Float(std::string_view name, float value, TypeTag tag);

@@ -71,15 +71,8 @@ void XmlWriter::Escaped(std::string_view text, bool attribute) {
   out_.append(text.data() + plain, text.size() - plain);
 }
 
-namespace {
-constexpr auto NeedsEscapeInText = [](uint64_t word) {
-  return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '&') | Bytes::AnyEqual(word, '<') |
-         Bytes::AnyEqual(word, '>');
-};
-}  // namespace
-
 void XmlWriter::String(std::string_view name, std::string_view value, TypeTag tag) {
-  if (tag.empty() && nextAttributes_.empty() && Bytes::NoneFlagged(value, NeedsEscapeInText)) {
+  if (tag.empty() && nextAttributes_.empty() && Bytes::NoneFlagged(value, NeedsEscape)) {
     Element(name, value);
     return;
   }

@@ -1,6 +1,7 @@
 #pragma once
 // Writes the XML encoding: elements named by the encoder, text escaped, the
 // class in xsi:type where the encoder names one.
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/writer.h>
 
 #include <cstdint>
@@ -17,7 +18,15 @@ class XmlWriter {
   // Written into the start tag of the next element only.
   void SetNextAttributes(std::string_view attributes) { nextAttributes_ = attributes; }
 
+  // Nonzero for a word holding a byte that element text escapes.
+  static uint64_t NeedsEscape(uint64_t word) {
+    return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '&') | Bytes::AnyEqual(word, '<') |
+           Bytes::AnyEqual(word, '>');
+  }
+
   void String(std::string_view name, std::string_view value, TypeTag tag);
+  // A string known to need no escapes.
+  void PlainString(std::string_view name, std::string_view value, TypeTag tag) { Text(name, value, tag); }
   void Bool(std::string_view name, bool value, TypeTag tag);
   void Integer(std::string_view name, int64_t value, TypeTag tag);
   void Float(std::string_view name, float value, TypeTag tag);
