@@ -8,16 +8,15 @@
 
 namespace Zamli::Wire {
 
+size_t FormatFloat(float value, char* text) {
+  std::string_view special = std::isnan(value) ? "NaN" : !std::isinf(value) ? "" : value > 0 ? "INF" : "-INF";
+  if (!special.empty()) return special.copy(text, special.size());
+  return std::to_chars(text, text + kFloatChars, value).ptr - text;
+}
+
 void AppendFloat(std::string& out, float value) {
-  if (std::isnan(value)) {
-    out += "NaN";
-  } else if (std::isinf(value)) {
-    out += value > 0 ? "INF" : "-INF";
-  } else {
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
-  }
+  char text[kFloatChars];
+  out.append(text, FormatFloat(value, text));
 }
 
 bool ParseFloat(std::string_view text, float& value) {

@@ -2,6 +2,7 @@
 // Writes the JSON encoding: compact, members in the encoder's order,
 // "_typeName" first where the encoder names a class.
 #include <zamli/wire/byte_scan.h>
+#include <zamli/wire/output.h>
 #include <zamli/wire/writer.h>
 
 #include <cstdint>
@@ -14,7 +15,9 @@ namespace Zamli::Wire {
 class JsonWriter {
  public:
   static constexpr bool kControlCharacters = true;
+  // Writes after what `out` holds; Finish before `out` is read.
   explicit JsonWriter(std::string& out) : out_(out) {}
+  void Finish() { out_.Finish(); }
 
   // Nonzero for a word holding a byte that strings escape.
   static uint64_t NeedsEscape(uint64_t word) {
@@ -46,9 +49,9 @@ class JsonWriter {
   void OpenBox(TypeTag tag);
   void Quoted(std::string_view text);
   // `bytes` more at the end of the output, for the caller to fill.
-  char* Extend(size_t bytes);
+  char* Extend(size_t bytes) { return out_.Extend(bytes); }
 
-  std::string& out_;
+  Output out_;
   std::vector<Frame> frames_;
 };
 

@@ -2,6 +2,7 @@
 // Writes the XML encoding: elements named by the encoder, text escaped, the
 // class in xsi:type where the encoder names one.
 #include <zamli/wire/byte_scan.h>
+#include <zamli/wire/output.h>
 #include <zamli/wire/writer.h>
 
 #include <cstdint>
@@ -13,7 +14,9 @@ namespace Zamli::Wire {
 class XmlWriter {
  public:
   static constexpr bool kControlCharacters = false;
+  // Writes after what `out` holds; Finish before `out` is read.
   explicit XmlWriter(std::string& out) : out_(out) {}
+  void Finish() { out_.Finish(); }
 
   // Written into the start tag of the next element only.
   void SetNextAttributes(std::string_view attributes) { nextAttributes_ = attributes; }
@@ -43,7 +46,7 @@ class XmlWriter {
     if (style == ArrayStyle::kWrapped) Close(name);
   }
 
-  void Raw(std::string_view text) { out_ += text; }
+  void Raw(std::string_view text) { out_.Put(text); }
   void Escaped(std::string_view text, bool attribute);
 
  private:
@@ -52,15 +55,17 @@ class XmlWriter {
   void Element(std::string_view name, std::string_view text);
   void Open(std::string_view name, TypeTag tag) {
     Start(name, tag);
-    out_ += '>';
+    out_.Put('>');
   }
   void Close(std::string_view name) {
-    out_ += "</";
-    out_ += name;
-    out_ += '>';
+    char* p = out_.Extend(name.size() + 3);
+    p[0] = '<';
+    p[1] = '/';
+    std::memcpy(p + 2, name.data(), name.size());
+    p[name.size() + 2] = '>';
   }
 
-  std::string& out_;
+  Output out_;
   std::string_view nextAttributes_;
 };
 
