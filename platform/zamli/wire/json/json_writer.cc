@@ -18,7 +18,7 @@ void JsonWriter::Key(std::string_view name) {
     char* p = Extend(name.size() + 3 + comma);
     if (comma) *p++ = ',';
     *p++ = '"';
-    std::memcpy(p, name.data(), name.size());
+    CopyText(p, name.data(), name.size());
     p[name.size()] = '"';
     p[name.size() + 1] = ':';
     return;
@@ -41,7 +41,7 @@ void JsonWriter::Quoted(std::string_view text) {
   if (Bytes::NoneFlagged(text, NeedsEscape)) {
     char* p = Extend(text.size() + 2);
     *p = '"';
-    std::memcpy(p + 1, text.data(), text.size());
+    CopyText(p + 1, text.data(), text.size());
     p[text.size() + 1] = '"';
     return;
   }
@@ -91,7 +91,7 @@ void JsonWriter::PlainString(std::string_view name, std::string_view value, Type
   if (!tag.empty()) OpenBox(tag);
   char* p = Extend(value.size() + 2 + !tag.empty());
   *p = '"';
-  std::memcpy(p + 1, value.data(), value.size());
+  CopyText(p + 1, value.data(), value.size());
   p[value.size() + 1] = '"';
   if (!tag.empty()) p[value.size() + 2] = '}';
 }

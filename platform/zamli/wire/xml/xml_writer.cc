@@ -85,14 +85,14 @@ void XmlWriter::Element(std::string_view name, std::string_view text) {
   // <name>text</name> in one step: the common case.
   char* p = out_.Extend(2 * name.size() + text.size() + 5);
   *p++ = '<';
-  std::memcpy(p, name.data(), name.size());
+  CopyText(p, name.data(), name.size());
   p += name.size();
   *p++ = '>';
-  std::memcpy(p, text.data(), text.size());
+  CopyText(p, text.data(), text.size());
   p += text.size();
   *p++ = '<';
   *p++ = '/';
-  std::memcpy(p, name.data(), name.size());
+  CopyText(p, name.data(), name.size());
   p[name.size()] = '>';
 }
 

@@ -61,7 +61,7 @@ class XmlWriter {
     char* p = out_.Extend(name.size() + 3);
     p[0] = '<';
     p[1] = '/';
-    std::memcpy(p + 2, name.data(), name.size());
+    CopyText(p + 2, name.data(), name.size());
     p[name.size() + 2] = '>';
   }
 
