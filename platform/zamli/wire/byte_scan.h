@@ -38,10 +38,11 @@ inline size_t SkipWords(std::string_view text, size_t from, Test test) {
 template <class Test>
 inline bool NoneFlagged(std::string_view text, Test test) {
   if (text.size() < 8) {
-    char word[8] = {};
-    std::memcpy(word, text.data(), text.size());
-    // Padded with blanks, which no text test flags.
-    return !test(Load(word) | (~uint64_t{0} << (8 * text.size()) & (kOnes * ' ')));
+    // Gathered byte by byte: cheaper than a copy of variable length. Padded
+    // with blanks, which no text test flags.
+    uint64_t word = 0;
+    for (size_t i = text.size(); i-- > 0;) word = word << 8 | static_cast<unsigned char>(text[i]);
+    return !test(word | (~uint64_t{0} << (8 * text.size()) & (kOnes * ' ')));
   }
   size_t i = SkipWords(text, 0, test);
   return i == text.size() || (i > text.size() - 8 && !test(Load(text.data() + text.size() - 8)));

@@ -10,6 +10,8 @@
 #include <zamli/values/mo_ref.h>
 #include <zamli/values/primitive.h>
 #include <zamli/values/property_value.h>
+#include <zamli/wire/byte_scan.h>
+#include <zamli/wire/encode_plan.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/value_model.h>
 #include <zamli/wire/writer.h>
@@ -21,7 +23,7 @@ namespace Zamli::Wire {
 template <class W>
 class Encoder {
  public:
-  Encoder(W& out, const VersionFilter& versions) : out_(out), versions_(versions) {}
+  Encoder(W& out, const VersionFilter& versions) : out_(out), versions_(versions), plans_(versions) {}
 
   Path& GetPath() { return path_; }
 
@@ -40,8 +42,9 @@ class Encoder {
     if (declared.array) {
       Array(name, value, declared, style, TypeTag{});
     } else if (value != nullptr) {
-      if (Travels(*value, declared)) {
-        Single(name, *value, declared);
+      const DynamicData* object = AsData(*value, declared);
+      if (Travels(*value, declared, object)) {
+        Single(name, *value, declared, object);
       } else if (required) {
         path_.Fail(Problem::kNotSupported, "required, but " + versions_.GetVersion().GetName() +
                                                " has no class for its value of " + value->_GetType()->GetName());
@@ -90,15 +93,25 @@ class Encoder {
     }
   }
 
+  static bool MayLackClass(const Declared& d) {
+    return d.kind == ValueKind::kData || d.kind == ValueKind::kAny || d.kind == ValueKind::kDynamicArray;
+  }
+
+  // The value as a data object, where the declaration may hold one: cast
+  // once for both Travels and Object.
+  static const DynamicData* AsData(const Any& value, const Declared& d) {
+    return MayLackClass(d) ? dynamic_cast<const DynamicData*>(&value) : nullptr;
+  }
+
   // False for a value the version has no class for: a data object whose
   // class and bases up to the declared one are all newer, or an enumeration
-  // value of a newer enumeration.
-  bool Travels(const Any& value, const Declared& d) {
-    if (d.kind != ValueKind::kData && d.kind != ValueKind::kAny && d.kind != ValueKind::kDynamicArray) return true;
-    if (auto* object = dynamic_cast<const DynamicData*>(&value)) {
+  // value of a newer enumeration. `object` is AsData(value, d).
+  bool Travels(const Any& value, const Declared& d, const DynamicData* object) {
+    if (!MayLackClass(d)) return true;
+    if (object != nullptr) {
       const DataObjectType* type = object->_GetDataType();
       if (d.kind == ValueKind::kData && !type->IsA(static_cast<const DataObjectType*>(d.type))) return true;
-      const DataObjectType* sent = versions_.Downlevel(type);
+      const DataObjectType* sent = plans_.For(*type).sent;
       return sent != nullptr && (d.kind != ValueKind::kData || sent->IsA(static_cast<const DataObjectType*>(d.type)));
     }
     const Type* type = value._GetType();
@@ -106,10 +119,10 @@ class Encoder {
     return type->GetKind() != kEnumKind || versions_.Includes(*type);
   }
 
-  void Single(std::string_view name, const Any& value, const Declared& d) {
+  void Single(std::string_view name, const Any& value, const Declared& d, const DynamicData* object) {
     switch (d.kind) {
       case ValueKind::kData:
-        Object(name, value, static_cast<const DataObjectType*>(d.type));
+        Object(name, value, object, static_cast<const DataObjectType*>(d.type));
         return;
       case ValueKind::kAny:
         AnyValue(name, value);
@@ -131,44 +144,57 @@ class Encoder {
   }
 
   void Object(std::string_view name, const Any& value, const DataObjectType* declared, bool named = false) {
-    auto* object = dynamic_cast<const DynamicData*>(&value);
+    Object(name, value, dynamic_cast<const DynamicData*>(&value), declared, named);
+  }
+
+  // `object` is `value` as a data object, or null when it is none.
+  void Object(std::string_view name, const Any& value, const DynamicData* object, const DataObjectType* declared,
+              bool named = false) {
     if (object == nullptr) Mismatch(declared ? declared->GetName() : "a data object", value);
     const DataObjectType* type = object->_GetDataType();
     if (declared != nullptr && !type->IsA(declared)) Mismatch(declared->GetName(), value);
-    type = versions_.Downlevel(type);
-    if (type == nullptr || (declared != nullptr && !type->IsA(declared))) {
-      path_.Fail(Problem::kNotSupported,
-                 object->_GetDataType()->GetName() + " is not in " + versions_.GetVersion().GetName());
+    const EncodePlan& plan = plans_.For(*type);
+    const DataObjectType* sent = plan.sent;
+    if (sent == nullptr || (declared != nullptr && sent != declared && !sent->IsA(declared))) {
+      path_.Fail(Problem::kNotSupported, type->GetName() + " is not in " + versions_.GetVersion().GetName());
     }
     if constexpr (kListsLeftOut) {
-      const DataObjectType* actual = object->_GetDataType();
-      if (type != actual) {
-        out_.LeftOut(path_, actual->GetName() + " (goes as " + type->GetName() + ")", actual->GetVersionName());
+      if (sent != type) {
+        out_.LeftOut(path_, type->GetName() + " (goes as " + sent->GetName() + ")", type->GetVersionName());
       }
     }
-    out_.BeginObject(name, type == declared && !named ? TypeTag{} : TypeTag{type->GetWsdlName()});
+    out_.BeginObject(name, sent == declared && !named ? TypeTag{} : TypeTag{sent->GetWsdlName()});
     auto* self = const_cast<DynamicData*>(object);
-    for (const PropertyRef& p : type->GetAllProperties()) Property(*self, p);
+    for (const PlannedProperty& p : plan.properties) Property(*self, p);
     out_.EndObject(name);
   }
 
-  void Property(DynamicData& object, const PropertyRef& p) {
-    const PropertyInfo& info = *p.info;
-    const void* addr = p.owner->GetDataTypeInfo()->getPropertyAddr(&object, p.index);
+  void Property(DynamicData& object, const PlannedProperty& p) {
+    const void* addr = p.address(&object, p.property->index);
     if (addr == nullptr) return;  // unset optional, null reference, empty array
-    path_.Push(info.name);
-    // A property of a data type the version lacks goes with that type.
-    const char* typeVersion =
-        info.type->kind >= kEnumKind && info.type->kind <= kFaultKind ? info.type->version : nullptr;
-    bool required = !(info.flags & kOptionalFlag);
-    if (Admits(info.version, required, true, "property") && Admits(typeVersion, required, true, info.type->name)) {
-      if (!p.IsInline()) {
-        path_.Pop();
-        Value(info.name, static_cast<const Any*>(addr), DeclaredOf(p), ArrayStyle::kRepeated, required);
-        return;
+    if (!p.included) {
+      if (p.required) {
+        path_.Push(p.name);
+        path_.Fail(Problem::kNotSupported, "required, but not in " + versions_.GetVersion().GetName());
       }
-      Inline(info.name, p, addr);
+      if constexpr (kListsLeftOut) {
+        const PropertyInfo& info = *p.property->info;
+        path_.Push(p.name);
+        if (!versions_.Includes(info.version)) {
+          LeftOut("property", info.version);
+        } else {
+          LeftOut(info.type->name, info.type->version);
+        }
+        path_.Pop();
+      }
+      return;
     }
+    if (!p.stored_inline) {
+      Value(p.name, static_cast<const Any*>(addr), DeclaredOf(*p.property), ArrayStyle::kRepeated, p.required);
+      return;
+    }
+    path_.Push(p.name);
+    Inline(p.name, *p.property, addr);
     path_.Pop();
   }
 
@@ -328,8 +354,9 @@ class Encoder {
           path_.PushIndex(index++);
           if (e) {
             // An item the version has no class for is left out.
-            if (Travels(*e, item)) {
-              Single(itemName, *e, item);
+            const DynamicData* object = AsData(*e, item);
+            if (Travels(*e, item, object)) {
+              Single(itemName, *e, item, object);
             } else {
               LeftOut(*e);
             }
@@ -362,6 +389,11 @@ class Encoder {
   }
 
   void String(std::string_view name, std::string_view value, TypeTag tag) {
+    // Plain ASCII that needs no escapes is valid text: one scan checks both.
+    if (Bytes::NoneFlagged(value, [](uint64_t word) { return Bytes::AnyHigh(word) | W::NeedsEscape(word); })) {
+      out_.PlainString(name, value, tag);
+      return;
+    }
     CheckText(value);
     out_.String(name, value, tag);
   }
@@ -400,6 +432,7 @@ class Encoder {
   W& out_;
   const VersionFilter& versions_;
   Path path_;
+  EncodePlans plans_;
   std::string text_;
 };
 

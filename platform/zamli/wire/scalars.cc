@@ -8,16 +8,15 @@
 
 namespace Zamli::Wire {
 
+size_t FormatFloat(float value, char* text) {
+  std::string_view special = std::isnan(value) ? "NaN" : !std::isinf(value) ? "" : value > 0 ? "INF" : "-INF";
+  if (!special.empty()) return special.copy(text, special.size());
+  return std::to_chars(text, text + kFloatChars, value).ptr - text;
+}
+
 void AppendFloat(std::string& out, float value) {
-  if (std::isnan(value)) {
-    out += "NaN";
-  } else if (std::isinf(value)) {
-    out += value > 0 ? "INF" : "-INF";
-  } else {
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
-  }
+  char text[kFloatChars];
+  out.append(text, FormatFloat(value, text));
 }
 
 bool ParseFloat(std::string_view text, float& value) {
@@ -141,13 +140,78 @@ bool ParseBase64(std::string_view text, bool allowBlanks, std::vector<unsigned c
   return filled == 0;
 }
 
+namespace {
+// Writes `value` as `width` digits, zero-padded, ending before `end`.
+void PutDigits(char* end, int64_t value, int width) {
+  for (int i = 0; i < width; ++i, value /= 10) *--end = static_cast<char>('0' + value % 10);
+}
+
+struct CivilDate {
+  int64_t year;
+  int month;
+  int day;
+};
+
+// The proleptic Gregorian date of a count of days since 1970-01-01.
+CivilDate CivilFromDays(int64_t days) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t dayOfEra = days - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+  const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+  return {yearOfEra + era * 400 + (month <= 2), month, day};
+}
+}  // namespace
+
 bool FormatDateTime(const Haldun::System::DateTime& value, std::string& out) {
   // 0001-01-01T00:00:00Z and 9999-12-31T23:59:59.999999Z, in the zone of the value.
   constexpr int64_t kFirst = -62135596800LL * 1000000;
   constexpr int64_t kLast = 253402300799LL * 1000000 + 999999;
-  int64_t local = value.GetMicroseconds() + int64_t{value.GetOffsetMinutes()} * 60 * 1000000;
+  constexpr int64_t kDay = 86400LL * 1000000;
+  const int offset = value.GetOffsetMinutes();
+  int64_t local = value.GetMicroseconds() + int64_t{offset} * 60 * 1000000;
   if (local < kFirst || local > kLast) return false;
-  out += value.ToIso8601();
+  // Written in place, digit by digit: the text is the same as ToIso8601's,
+  // without a formatted print per field.
+  int64_t days = local / kDay;
+  int64_t timeOfDay = local % kDay;
+  if (timeOfDay < 0) {
+    timeOfDay += kDay;
+    --days;
+  }
+  const CivilDate date = CivilFromDays(days);
+  const int64_t seconds = timeOfDay / 1000000;
+  const int64_t fraction = timeOfDay % 1000000;
+  char text[40];
+  char* p = text;
+  PutDigits(p += 4, date.year, 4);
+  *p++ = '-';
+  PutDigits(p += 2, date.month, 2);
+  *p++ = '-';
+  PutDigits(p += 2, date.day, 2);
+  *p++ = 'T';
+  PutDigits(p += 2, seconds / 3600, 2);
+  *p++ = ':';
+  PutDigits(p += 2, seconds / 60 % 60, 2);
+  *p++ = ':';
+  PutDigits(p += 2, seconds % 60, 2);
+  if (fraction != 0) {
+    *p++ = '.';
+    PutDigits(p += 6, fraction, 6);
+  }
+  if (offset == 0) {
+    *p++ = 'Z';
+  } else {
+    const int magnitude = offset < 0 ? -offset : offset;
+    *p++ = offset < 0 ? '-' : '+';
+    PutDigits(p += 2, magnitude / 60, 2);
+    *p++ = ':';
+    PutDigits(p += 2, magnitude % 60, 2);
+  }
+  out.append(text, p);
   return true;
 }
 

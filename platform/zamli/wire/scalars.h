@@ -13,6 +13,9 @@ namespace Zamli::Wire {
 
 // Shortest text that reads back as the same float; "NaN", "INF", "-INF".
 void AppendFloat(std::string& out, float value);
+// The same into `text`, which holds kFloatChars; answers the length.
+inline constexpr size_t kFloatChars = 32;
+size_t FormatFloat(float value, char* text);
 // Exact: the float nearest to the text, whatever its length; too large is
 // refused, too small reads as zero or the smallest float.
 bool ParseFloat(std::string_view text, float& value);

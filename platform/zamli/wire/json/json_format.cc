@@ -332,6 +332,7 @@ std::string InObject(const Codec& codec, Content&& content) {
   writer.BeginObject("", TypeTag{});
   content(writer, encoder);
   writer.EndObject("");
+  writer.Finish();
   return out;
 }
 
@@ -361,6 +362,7 @@ std::string JsonFormat::EncodeValue(const Codec& codec, const Any* value, const 
   VersionFilter versions(codec.GetVersion());
   Encoder<JsonWriter> encoder(writer, versions);
   encoder.Root("", value, d, ArrayStyle::kWrapped, true);
+  writer.Finish();
   return out;
 }
 

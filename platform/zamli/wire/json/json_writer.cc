@@ -2,16 +2,11 @@
 #include <zamli/wire/json/json_writer.h>
 #include <zamli/wire/scalars.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
 namespace Zamli::Wire {
-
-namespace {
-constexpr auto NeedsEscape = [](uint64_t word) {
-  return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '"') | Bytes::AnyEqual(word, '\\');
-};
-}  // namespace
 
 void JsonWriter::Key(std::string_view name) {
   if (frames_.empty()) return;
@@ -23,28 +18,22 @@ void JsonWriter::Key(std::string_view name) {
     char* p = Extend(name.size() + 3 + comma);
     if (comma) *p++ = ',';
     *p++ = '"';
-    std::memcpy(p, name.data(), name.size());
+    CopyText(p, name.data(), name.size());
     p[name.size()] = '"';
     p[name.size() + 1] = ':';
     return;
   }
-  if (comma) out_ += ',';
+  if (comma) out_.Put(',');
   if (!f.array) {
     Quoted(name);
-    out_ += ':';
+    out_.Put(':');
   }
 }
 
-char* JsonWriter::Extend(size_t bytes) {
-  size_t at = out_.size();
-  out_.resize(at + bytes);
-  return out_.data() + at;
-}
-
 void JsonWriter::OpenBox(TypeTag tag) {
-  out_ += "{\"_typeName\":";
+  out_.Put("{\"_typeName\":");
   Quoted(tag.name);
-  out_ += ",\"_value\":";
+  out_.Put(",\"_value\":");
 }
 
 void JsonWriter::Quoted(std::string_view text) {
@@ -52,63 +41,74 @@ void JsonWriter::Quoted(std::string_view text) {
   if (Bytes::NoneFlagged(text, NeedsEscape)) {
     char* p = Extend(text.size() + 2);
     *p = '"';
-    std::memcpy(p + 1, text.data(), text.size());
+    CopyText(p + 1, text.data(), text.size());
     p[text.size() + 1] = '"';
     return;
   }
-  out_ += '"';
+  out_.Put('"');
   // Runs of plain characters are copied whole.
   size_t plain = 0;
   for (size_t i = 0; (i = Bytes::SkipWords(text, i, NeedsEscape)) < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out_.append(text.data() + plain, i - plain);
+    out_.Put(text.substr(plain, i - plain));
     plain = i + 1;
     switch (c) {
       case '"':
-        out_ += "\\\"";
+        out_.Put("\\\"");
         break;
       case '\\':
-        out_ += "\\\\";
+        out_.Put("\\\\");
         break;
       case '\n':
-        out_ += "\\n";
+        out_.Put("\\n");
         break;
       case '\t':
-        out_ += "\\t";
+        out_.Put("\\t");
         break;
       case '\r':
-        out_ += "\\r";
+        out_.Put("\\r");
         break;
       default:
-        out_ += "\\u00";
-        out_ += kHex[c >> 4];
-        out_ += kHex[c & 15];
+        out_.Put("\\u00");
+        out_.Put(kHex[c >> 4]);
+        out_.Put(kHex[c & 15]);
     }
   }
-  out_.append(text.data() + plain, text.size() - plain);
-  out_ += '"';
+  out_.Put(text.substr(plain));
+  out_.Put('"');
 }
 
 void JsonWriter::String(std::string_view name, std::string_view value, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
   Quoted(value);
-  if (!tag.empty()) out_ += '}';
+  if (!tag.empty()) out_.Put('}');
+}
+
+void JsonWriter::PlainString(std::string_view name, std::string_view value, TypeTag tag) {
+  Key(name);
+  if (!tag.empty()) OpenBox(tag);
+  char* p = Extend(value.size() + 2 + !tag.empty());
+  *p = '"';
+  CopyText(p + 1, value.data(), value.size());
+  p[value.size() + 1] = '"';
+  if (!tag.empty()) p[value.size() + 2] = '}';
 }
 
 void JsonWriter::Bool(std::string_view name, bool value, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
-  out_ += value ? "true" : "false";
-  if (!tag.empty()) out_ += '}';
+  out_.Put(value ? "true" : "false");
+  if (!tag.empty()) out_.Put('}');
 }
 
 void JsonWriter::Integer(std::string_view name, int64_t value, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
-  AppendInteger(out_, value);
-  if (!tag.empty()) out_ += '}';
+  char* p = Extend(24);
+  out_.Unwrite(24 - (std::to_chars(p, p + 24, value).ptr - p));
+  if (!tag.empty()) out_.Put('}');
 }
 
 void JsonWriter::Float(std::string_view name, float value, TypeTag tag) {
@@ -116,36 +116,36 @@ void JsonWriter::Float(std::string_view name, float value, TypeTag tag) {
   if (!tag.empty()) OpenBox(tag);
   // JSON has no literal for these: they travel as the XML spellings.
   bool special = !std::isfinite(value);
-  if (special) out_ += '"';
+  if (special) out_.Put('"');
   if (value == 0 && std::signbit(value)) {
-    out_ += "-0.0";  // "-0" would read back as the integer 0
+    out_.Put("-0.0");  // "-0" would read back as the integer 0
   } else {
-    AppendFloat(out_, value);
+    out_.Unwrite(kFloatChars - FormatFloat(value, Extend(kFloatChars)));
   }
-  if (special) out_ += '"';
-  if (!tag.empty()) out_ += '}';
+  if (special) out_.Put('"');
+  if (!tag.empty()) out_.Put('}');
 }
 
 void JsonWriter::Reference(std::string_view name, std::string_view type, std::string_view id, bool) {
   Key(name);
-  out_ += "{\"_typeName\":\"ManagedObjectReference\",\"type\":";
+  out_.Put("{\"_typeName\":\"ManagedObjectReference\",\"type\":");
   Quoted(type);
-  out_ += ",\"value\":";
+  out_.Put(",\"value\":");
   Quoted(id);
-  out_ += '}';
+  out_.Put('}');
 }
 
 void JsonWriter::Null(std::string_view name) {
   Key(name);
-  out_ += "null";
+  out_.Put("null");
 }
 
 void JsonWriter::BeginObject(std::string_view name, TypeTag tag) {
   Key(name);
-  out_ += '{';
+  out_.Put('{');
   bool first = true;
   if (!tag.empty()) {
-    out_ += "\"_typeName\":";
+    out_.Put("\"_typeName\":");
     Quoted(tag.name);
     first = false;
   }
@@ -154,20 +154,20 @@ void JsonWriter::BeginObject(std::string_view name, TypeTag tag) {
 
 void JsonWriter::EndObject(std::string_view) {
   frames_.pop_back();
-  out_ += '}';
+  out_.Put('}');
 }
 
 void JsonWriter::BeginArray(std::string_view name, ArrayStyle, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
-  out_ += '[';
+  out_.Put('[');
   frames_.push_back(Frame{true, true});
 }
 
 void JsonWriter::EndArray(std::string_view, ArrayStyle, TypeTag tag) {
   frames_.pop_back();
-  out_ += ']';
-  if (!tag.empty()) out_ += '}';
+  out_.Put(']');
+  if (!tag.empty()) out_.Put('}');
 }
 
 }  // namespace Zamli::Wire

@@ -1,6 +1,8 @@
 #pragma once
 // Writes the JSON encoding: compact, members in the encoder's order,
 // "_typeName" first where the encoder names a class.
+#include <zamli/wire/byte_scan.h>
+#include <zamli/wire/output.h>
 #include <zamli/wire/writer.h>
 
 #include <cstdint>
@@ -13,9 +15,18 @@ namespace Zamli::Wire {
 class JsonWriter {
  public:
   static constexpr bool kControlCharacters = true;
+  // Writes after what `out` holds; Finish before `out` is read.
   explicit JsonWriter(std::string& out) : out_(out) {}
+  void Finish() { out_.Finish(); }
+
+  // Nonzero for a word holding a byte that strings escape.
+  static uint64_t NeedsEscape(uint64_t word) {
+    return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '"') | Bytes::AnyEqual(word, '\\');
+  }
 
   void String(std::string_view name, std::string_view value, TypeTag tag);
+  // A string known to need no escapes.
+  void PlainString(std::string_view name, std::string_view value, TypeTag tag);
   void Bool(std::string_view name, bool value, TypeTag tag);
   void Integer(std::string_view name, int64_t value, TypeTag tag);
   void Float(std::string_view name, float value, TypeTag tag);
@@ -38,9 +49,9 @@ class JsonWriter {
   void OpenBox(TypeTag tag);
   void Quoted(std::string_view text);
   // `bytes` more at the end of the output, for the caller to fill.
-  char* Extend(size_t bytes);
+  char* Extend(size_t bytes) { return out_.Extend(bytes); }
 
-  std::string& out_;
+  Output out_;
   std::vector<Frame> frames_;
 };
 

@@ -456,7 +456,8 @@ std::string InEnvelope(const Codec& codec, std::string_view name, Content&& cont
   writer.BeginObject(name, TypeTag{});
   content(encoder);
   writer.EndObject(name);
-  out += kEnvelopeClose;
+  writer.Raw(kEnvelopeClose);
+  writer.Finish();
   return out;
 }
 
@@ -487,11 +488,12 @@ std::string XmlFormat::EncodeValue(const Codec& codec, const Any* value, const T
   writer.SetNextAttributes(attributes);
   if (value == nullptr) {
     writer.Null(name);
-    return out;
+  } else {
+    VersionFilter versions(codec.GetVersion());
+    Encoder<XmlWriter> encoder(writer, versions);
+    encoder.Root(name, value, d, ArrayStyle::kWrapped, true);
   }
-  VersionFilter versions(codec.GetVersion());
-  Encoder<XmlWriter> encoder(writer, versions);
-  encoder.Root(name, value, d, ArrayStyle::kWrapped, true);
+  writer.Finish();
   return out;
 }
 
@@ -568,7 +570,8 @@ std::string XmlFormat::EncodeFault(const Codec& codec, const MethodFault& fault)
   Encoder<XmlWriter> encoder(writer, versions);
   encoder.Value(type.GetWsdlName(), &fault, Declared{ValueKind::kData, &type, false}, ArrayStyle::kRepeated, true);
   writer.Raw("</detail></soapenv:Fault>");
-  out += kEnvelopeClose;
+  writer.Raw(kEnvelopeClose);
+  writer.Finish();
   return out;
 }
 

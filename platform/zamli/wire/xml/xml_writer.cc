@@ -8,16 +8,16 @@
 namespace Zamli::Wire {
 
 void XmlWriter::Start(std::string_view name, TypeTag tag) {
-  out_ += '<';
-  out_ += name;
+  out_.Put('<');
+  out_.Put(name);
   if (!nextAttributes_.empty()) {
-    out_ += nextAttributes_;
+    out_.Put(nextAttributes_);
     nextAttributes_ = {};
   }
   if (!tag.empty()) {
-    out_ += tag.primitive ? " xsi:type=\"xsd:" : " xsi:type=\"";
-    out_ += tag.name;
-    out_ += '"';
+    out_.Put(tag.primitive ? " xsi:type=\"xsd:" : " xsi:type=\"");
+    out_.Put(tag.name);
+    out_.Put('"');
   }
 }
 
@@ -57,29 +57,22 @@ void XmlWriter::Escaped(std::string_view text, bool attribute) {
     }
     bool control = c < 0x20 && c != '\n' && c != '\t';  // '\r' too: parsers fold it
     if (entity == nullptr && !control) continue;
-    out_.append(text.data() + plain, i - plain);
+    out_.Put(text.substr(plain, i - plain));
     plain = i + 1;
     if (entity != nullptr) {
-      out_ += entity;
+      out_.Put(entity);
     } else {
-      out_ += "&#x";
-      if (c >= 16) out_ += kHex[c >> 4];
-      out_ += kHex[c & 15];
-      out_ += ';';
+      out_.Put("&#x");
+      if (c >= 16) out_.Put(kHex[c >> 4]);
+      out_.Put(kHex[c & 15]);
+      out_.Put(';');
     }
   }
-  out_.append(text.data() + plain, text.size() - plain);
+  out_.Put(text.substr(plain));
 }
 
-namespace {
-constexpr auto NeedsEscapeInText = [](uint64_t word) {
-  return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '&') | Bytes::AnyEqual(word, '<') |
-         Bytes::AnyEqual(word, '>');
-};
-}  // namespace
-
 void XmlWriter::String(std::string_view name, std::string_view value, TypeTag tag) {
-  if (tag.empty() && nextAttributes_.empty() && Bytes::NoneFlagged(value, NeedsEscapeInText)) {
+  if (tag.empty() && nextAttributes_.empty() && Bytes::NoneFlagged(value, NeedsEscape)) {
     Element(name, value);
     return;
   }
@@ -90,18 +83,16 @@ void XmlWriter::String(std::string_view name, std::string_view value, TypeTag ta
 
 void XmlWriter::Element(std::string_view name, std::string_view text) {
   // <name>text</name> in one step: the common case.
-  const size_t at = out_.size();
-  out_.resize(at + 2 * name.size() + text.size() + 5);
-  char* p = out_.data() + at;
+  char* p = out_.Extend(2 * name.size() + text.size() + 5);
   *p++ = '<';
-  std::memcpy(p, name.data(), name.size());
+  CopyText(p, name.data(), name.size());
   p += name.size();
   *p++ = '>';
-  std::memcpy(p, text.data(), text.size());
+  CopyText(p, text.data(), text.size());
   p += text.size();
   *p++ = '<';
   *p++ = '/';
-  std::memcpy(p, name.data(), name.size());
+  CopyText(p, name.data(), name.size());
   p[name.size()] = '>';
 }
 
@@ -114,13 +105,14 @@ void XmlWriter::Integer(std::string_view name, int64_t value, TypeTag tag) {
     return;
   }
   Open(name, tag);
-  AppendInteger(out_, value);
+  char* p = out_.Extend(24);
+  out_.Unwrite(24 - (std::to_chars(p, p + 24, value).ptr - p));
   Close(name);
 }
 
 void XmlWriter::Float(std::string_view name, float value, TypeTag tag) {
   Open(name, tag);
-  AppendFloat(out_, value);
+  out_.Unwrite(kFloatChars - FormatFloat(value, out_.Extend(kFloatChars)));
   Close(name);
 }
 
@@ -130,22 +122,22 @@ void XmlWriter::Text(std::string_view name, std::string_view value, TypeTag tag)
     return;
   }
   Open(name, tag);
-  out_ += value;
+  out_.Put(value);
   Close(name);
 }
 
 void XmlWriter::Reference(std::string_view name, std::string_view type, std::string_view id, bool typed) {
   Start(name, typed ? TypeTag{"ManagedObjectReference"} : TypeTag{});
-  out_ += " type=\"";
+  out_.Put(" type=\"");
   Escaped(type, true);
-  out_ += "\">";
+  out_.Put("\">");
   Escaped(id, false);
   Close(name);
 }
 
 void XmlWriter::Null(std::string_view name) {
   Start(name, TypeTag{});
-  out_ += " xsi:nil=\"true\"/>";
+  out_.Put(" xsi:nil=\"true\"/>");
 }
 
 }  // namespace Zamli::Wire

@@ -1,6 +1,8 @@
 #pragma once
 // Writes the XML encoding: elements named by the encoder, text escaped, the
 // class in xsi:type where the encoder names one.
+#include <zamli/wire/byte_scan.h>
+#include <zamli/wire/output.h>
 #include <zamli/wire/writer.h>
 
 #include <cstdint>
@@ -12,12 +14,22 @@ namespace Zamli::Wire {
 class XmlWriter {
  public:
   static constexpr bool kControlCharacters = false;
+  // Writes after what `out` holds; Finish before `out` is read.
   explicit XmlWriter(std::string& out) : out_(out) {}
+  void Finish() { out_.Finish(); }
 
   // Written into the start tag of the next element only.
   void SetNextAttributes(std::string_view attributes) { nextAttributes_ = attributes; }
 
+  // Nonzero for a word holding a byte that element text escapes.
+  static uint64_t NeedsEscape(uint64_t word) {
+    return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '&') | Bytes::AnyEqual(word, '<') |
+           Bytes::AnyEqual(word, '>');
+  }
+
   void String(std::string_view name, std::string_view value, TypeTag tag);
+  // A string known to need no escapes.
+  void PlainString(std::string_view name, std::string_view value, TypeTag tag) { Text(name, value, tag); }
   void Bool(std::string_view name, bool value, TypeTag tag);
   void Integer(std::string_view name, int64_t value, TypeTag tag);
   void Float(std::string_view name, float value, TypeTag tag);
@@ -34,7 +46,7 @@ class XmlWriter {
     if (style == ArrayStyle::kWrapped) Close(name);
   }
 
-  void Raw(std::string_view text) { out_ += text; }
+  void Raw(std::string_view text) { out_.Put(text); }
   void Escaped(std::string_view text, bool attribute);
 
  private:
@@ -43,15 +55,17 @@ class XmlWriter {
   void Element(std::string_view name, std::string_view text);
   void Open(std::string_view name, TypeTag tag) {
     Start(name, tag);
-    out_ += '>';
+    out_.Put('>');
   }
   void Close(std::string_view name) {
-    out_ += "</";
-    out_ += name;
-    out_ += '>';
+    char* p = out_.Extend(name.size() + 3);
+    p[0] = '<';
+    p[1] = '/';
+    CopyText(p + 2, name.data(), name.size());
+    p[name.size() + 2] = '>';
   }
 
-  std::string& out_;
+  Output out_;
   std::string_view nextAttributes_;
 };
 
