@@ -212,9 +212,13 @@ TEST(HttpHooks, TheClientSeesEachCallBeforeAndAfter) {
   HttpAdapter http(options);
   EXPECT_TRUE(served.Health(http)->UploadHclDb("ok"));
   EXPECT_THROW(served.Health(http)->UploadHclDb("fault"), Zamli::MethodFault::Exception);
+  EXPECT_THROW(served.Health(http)->GetClusterStatus(nullptr, std::string("unencodable")),
+               Zamli::Fault::SystemError::Exception);
   EXPECT_EQ(seen, (std::vector<std::string>{
                       "before uploadHclDb qor.cluster.PelkZovClusterHealthSystem:health-1", "after uploadHclDb 200",
-                      "before uploadHclDb qor.cluster.PelkZovClusterHealthSystem:health-1", "after uploadHclDb 500"}));
+                      "before uploadHclDb qor.cluster.PelkZovClusterHealthSystem:health-1", "after uploadHclDb 500",
+                      "before getClusterStatus qor.cluster.PelkZovClusterHealthSystem:health-1",
+                      "after getClusterStatus 500"}));
 }
 
 }  // namespace
