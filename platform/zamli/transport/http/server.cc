@@ -1,6 +1,7 @@
 // The server's connections: accept, read a request within its limits,
-// answer HTTP-level problems at once, hand calls to the dispatch pool and
-// write what it answers. Each connection runs on its own strand.
+// answer HTTP-level problems at once, answer calls (on the I/O thread while
+// one stays free of calls, else on the dispatch pool) and write the answer.
+// Each connection runs on its own strand.
 #include <zamli/transport/http/call_answerer.h>
 #include <zamli/transport/http/io_threads.h>
 #include <zamli/transport/http/protocol.h>
@@ -39,6 +40,17 @@ struct HttpServer::Impl {
       drained_.notify_all();
     }
   }
+  // A call may run on the I/O thread that read it while at least one I/O
+  // thread stays free of calls: that one carries every other connection's
+  // I/O, so a slow implementation still holds up only its own connection.
+  bool TakeInlineTurn() {
+    int running = inlineCalls_.load();
+    while (running < inlineBudget_) {
+      if (inlineCalls_.compare_exchange_weak(running, running + 1)) return true;
+    }
+    return false;
+  }
+  void EndInlineTurn() { --inlineCalls_; }
 
   ServerOptions options;
   CallAnswerer answerer;
@@ -52,6 +64,8 @@ struct HttpServer::Impl {
 
  private:
   std::atomic<int> inFlight_{0};
+  std::atomic<int> inlineCalls_{0};
+  int inlineBudget_;
   std::mutex drainMutex_;
   std::condition_variable drained_;
   std::mutex stopMutex_;
@@ -153,11 +167,20 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     if (ec) return Close();
     Tcp().expires_never();
     server_.CallBegins();
+    if (server_.TakeInlineTurn()) {
+      CallAnswer answer = AnswerCall();
+      server_.EndInlineTurn();
+      return ReplyToCall(std::move(answer));
+    }
     // Off the I/O threads: the implementation may take its time.
-    asio::post(server_.dispatch, [self = this->shared_from_this()] { self->Dispatch(); });
+    asio::post(server_.dispatch, [self = this->shared_from_this()] {
+      CallAnswer answer = self->AnswerCall();
+      asio::post(self->Tcp().get_executor(),
+                 [self, answer = std::move(answer)]() mutable { self->ReplyToCall(std::move(answer)); });
+    });
   }
 
-  void Dispatch() {
+  CallAnswer AnswerCall() {
     const auto& request = parser_->get();
     CallRequest call{request[http::field::content_type],
                      request["SOAPAction"],
@@ -166,18 +189,16 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
                      request[http::field::authorization],
                      request[http::field::cookie],
                      request.body()};
-    CallAnswer answer;
     try {
-      answer = server_.answerer.Answer(call);
+      return server_.answerer.Answer(call);
     } catch (const std::exception& e) {
-      answer = CallAnswer{500, "text/plain", std::string("the call could not be answered: ") + e.what() + "\n", {}};
+      return CallAnswer{500, "text/plain", std::string("the call could not be answered: ") + e.what() + "\n", {}};
     }
-    bool keepAlive = request.keep_alive();
-    asio::post(Tcp().get_executor(),
-               [self = this->shared_from_this(), answer = std::move(answer), keepAlive]() mutable {
-                 self->Reply(static_cast<http::status>(answer.status), answer.contentType, std::move(answer.body),
-                             answer.setCookie, keepAlive, true);
-               });
+  }
+
+  void ReplyToCall(CallAnswer answer) {
+    Reply(static_cast<http::status>(answer.status), answer.contentType, std::move(answer.body), answer.setCookie,
+          parser_->get().keep_alive(), true);
   }
 
   // An HTTP-level problem: a short answer, then the connection closes (what
@@ -237,7 +258,8 @@ HttpServer::Impl::Impl(ObjectDirectory& objects, ServerOptions serverOptions)
     : options(std::move(serverOptions)),
       answerer(objects, options),
       io(options.ioThreads),
-      dispatch(static_cast<size_t>(std::max(1, options.dispatchThreads))) {
+      dispatch(static_cast<size_t>(std::max(1, options.dispatchThreads))),
+      inlineBudget_(options.ioThreads - 1) {
   if (!options.plainHttp) {
     tls.emplace(asio::ssl::context::tls_server);
     tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
