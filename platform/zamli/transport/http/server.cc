@@ -125,9 +125,26 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(server_.options.maxHeaderBytes));
     parser_->body_limit(server_.options.limits.maxDocumentBytes);
+    if (ParseBuffered()) return;
     Tcp().expires_after(server_.options.headerReadTimeout);
     http::async_read_header(stream_, buffer_, *parser_,
                             [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnHeader(ec); });
+  }
+
+  // A small request mostly comes whole with its first read: parsed here, it
+  // costs no round through the I/O queue. True when what is buffered settles
+  // the request, whole or malformed.
+  bool ParseBuffered() {
+    parser_->eager(true);
+    beast::error_code ec;
+    while (buffer_.size() > 0 && !parser_->is_done()) {
+      size_t used = parser_->put(buffer_.data(), ec);
+      buffer_.consume(used);
+      if (ec || used == 0) break;
+    }
+    if (ec == http::error::need_more || (!ec && !parser_->is_done())) return false;
+    OnHeader(ec);
+    return true;
   }
 
   void OnHeader(beast::error_code ec) {
@@ -156,6 +173,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     if (Protocol::EncodingOfContentType(header[http::field::content_type]).empty()) {
       return Refuse(http::status::unsupported_media_type, "text/xml or application/json\n");
     }
+    if (parser_->is_done()) return OnBody({});
     Tcp().expires_after(server_.options.bodyReadTimeout);
     http::async_read(stream_, buffer_, *parser_,
                      [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnBody(ec); });
@@ -207,19 +225,38 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
 
   void Reply(http::status status, std::string_view contentType, std::string body, const std::string& setCookie,
              bool keepAlive, bool call = false) {
+    serializer_.reset();  // it refers to the answer before
     response_.emplace(status, 11);
     response_->set(http::field::content_type, contentType);
     if (!setCookie.empty()) response_->set(http::field::set_cookie, setCookie);
     response_->body() = std::move(body);
     response_->keep_alive(keepAlive && !server_.stopping);
     response_->prepare_payload();
+    serializer_.emplace(*response_);
+    if constexpr (!kTls) {
+      // What the socket takes at once goes now: an answer that fits costs no
+      // round through the I/O queue. The rest, if any, goes asynchronously.
+      beast::error_code ec;
+      Tcp().socket().non_blocking(true, ec);
+      if (!ec) http::write(Tcp().socket(), *serializer_, ec);
+      if (ec != asio::error::would_block) return Written(ec, call, false);
+    }
     Tcp().expires_after(server_.options.bodyReadTimeout);
-    http::async_write(stream_, *response_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
-      if (call) self->server_.CallEnds();
-      if (ec) return self->Close();
-      if (!self->response_->keep_alive()) return self->Linger();
-      self->WaitForRequest(false);
+    http::async_write(stream_, *serializer_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
+      self->Written(ec, call, true);
     });
+  }
+
+  void Written(beast::error_code ec, bool call, bool async) {
+    if (call) server_.CallEnds();
+    if (ec) return Close();
+    if (!response_->keep_alive()) return Linger();
+    // A request already buffered is taken up from the queue, so that a client
+    // sending many at once cannot deepen this stack.
+    if (!async && buffer_.size() > 0) {
+      return asio::post(Tcp().get_executor(), [self = this->shared_from_this()] { self->WaitForRequest(false); });
+    }
+    WaitForRequest(false);
   }
 
   // Closing with unread input would reset the connection, and the client
@@ -250,6 +287,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   std::optional<http::response<http::string_body>> response_;
+  std::optional<http::response_serializer<http::string_body>> serializer_;
 };
 
 }  // namespace
