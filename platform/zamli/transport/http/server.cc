@@ -237,7 +237,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       // What the socket takes at once goes now: an answer that fits costs no
       // round through the I/O queue. The rest, if any, goes asynchronously.
       beast::error_code ec;
-      Tcp().socket().non_blocking(true, ec);
+      if (!Tcp().socket().non_blocking()) Tcp().socket().non_blocking(true, ec);
       if (!ec) http::write(Tcp().socket(), *serializer_, ec);
       if (ec != asio::error::would_block) return Written(ec, call, false);
     }
