@@ -71,6 +71,9 @@ TEST(HttpDeadlines, ASlowCallTimesOutAndIsCancelledWhileOthersAreServed) {
   Zamli::Http::ClientOptions options = served.Client(Encoding::kXml);
   options.callTimeout = std::chrono::milliseconds(300);
   HttpAdapter impatient(options);
+  // On a new connection, then on the idle one the call in between left.
+  EXPECT_THROW(served.Health(impatient)->UploadHclDb("slow"), Zamli::Http::TimeoutException);
+  EXPECT_TRUE(served.Health(impatient)->UploadHclDb("ok"));
   EXPECT_THROW(served.Health(impatient)->UploadHclDb("slow"), Zamli::Http::TimeoutException);
 
   HttpAdapter http(served.Client(Encoding::kXml));
