@@ -71,6 +71,9 @@ TEST(HttpDeadlines, ASlowCallTimesOutAndIsCancelledWhileOthersAreServed) {
   Zamli::Http::ClientOptions options = served.Client(Encoding::kXml);
   options.callTimeout = std::chrono::milliseconds(300);
   HttpAdapter impatient(options);
+  // On a new connection, then on the idle one the call in between left.
+  EXPECT_THROW(served.Health(impatient)->UploadHclDb("slow"), Zamli::Http::TimeoutException);
+  EXPECT_TRUE(served.Health(impatient)->UploadHclDb("ok"));
   EXPECT_THROW(served.Health(impatient)->UploadHclDb("slow"), Zamli::Http::TimeoutException);
 
   HttpAdapter http(served.Client(Encoding::kXml));
@@ -212,9 +215,13 @@ TEST(HttpHooks, TheClientSeesEachCallBeforeAndAfter) {
   HttpAdapter http(options);
   EXPECT_TRUE(served.Health(http)->UploadHclDb("ok"));
   EXPECT_THROW(served.Health(http)->UploadHclDb("fault"), Zamli::MethodFault::Exception);
+  EXPECT_THROW(served.Health(http)->GetClusterStatus(nullptr, std::string("unencodable")),
+               Zamli::Fault::SystemError::Exception);
   EXPECT_EQ(seen, (std::vector<std::string>{
                       "before uploadHclDb qor.cluster.PelkZovClusterHealthSystem:health-1", "after uploadHclDb 200",
-                      "before uploadHclDb qor.cluster.PelkZovClusterHealthSystem:health-1", "after uploadHclDb 500"}));
+                      "before uploadHclDb qor.cluster.PelkZovClusterHealthSystem:health-1", "after uploadHclDb 500",
+                      "before getClusterStatus qor.cluster.PelkZovClusterHealthSystem:health-1",
+                      "after getClusterStatus 500"}));
 }
 
 }  // namespace

@@ -26,8 +26,9 @@
 
 namespace HttpTest {
 
-// The health server, plus a member that waits until released ("slow") and
-// one that answers what the call's scope holds ("context").
+// The health server, plus a member that waits until released ("slow"), one
+// that answers what the call's scope holds ("context"), and a result XML
+// cannot carry ("unencodable").
 class HealthServer : public PelkTest::HealthServer {
  public:
   using PelkTest::HealthServer::HealthServer;
@@ -40,6 +41,7 @@ class HealthServer : public PelkTest::HealthServer {
     return PelkTest::HealthServer::UploadHclDb(db);
   }
   std::string GetClusterStatus(Zamli::MoRef* cluster, const Haldun::Optional<std::string>& feature) override {
+    if (feature.ValueOr("") == "unencodable") return std::string("a\0b", 3);
     if (feature.ValueOr("") != "context") return PelkTest::HealthServer::GetClusterStatus(cluster, feature);
     const Zamli::ServerCallInfo* call = Zamli::ServerCallScope::Current();
     Zamli::RequestContext* context = _GetRequestContext();

@@ -28,8 +28,7 @@ Haldun::Ref<MethodFault> FaultFor(const std::exception_ptr& error) {
   }
 }
 
-std::string FaultDocument(const Codec& codec, const std::exception_ptr& error) {
-  Haldun::Ref<MethodFault> fault = FaultFor(error);
+std::string FaultDocument(const Codec& codec, const Haldun::Ref<MethodFault>& fault) {
   try {
     return codec.EncodeFault(*fault);
   } catch (const MethodFault::Exception& e) {
@@ -41,14 +40,28 @@ std::string FaultDocument(const Codec& codec, const std::exception_ptr& error) {
 
 }  // namespace
 
-std::string Serve(const Codec& codec, ObjectDirectory& objects, std::string_view requestDocument) {
+std::string Serve(const Codec& codec, ObjectDirectory& objects, std::string_view requestDocument, bool& faulted) {
+  faulted = false;
   try {
     Request request = codec.DecodeRequest(requestDocument);
     Haldun::Ref<Any> result = objects.Dispatch(*request.target, *request.method, request.args);
-    return codec.EncodeResponse(*request.method, result.Get());
+    try {
+      return codec.EncodeResponse(*request.method, result.Get());
+    } catch (const MethodFault::Exception& e) {
+      // The server's failure, not the caller's: the implementation answered
+      // what the version cannot carry.
+      faulted = true;
+      return FaultDocument(codec, SystemError("the result cannot be encoded: " + Describe(*e.GetFault())));
+    }
   } catch (...) {
-    return FaultDocument(codec, std::current_exception());
+    faulted = true;
+    return FaultDocument(codec, FaultFor(std::current_exception()));
   }
+}
+
+std::string Serve(const Codec& codec, ObjectDirectory& objects, std::string_view requestDocument) {
+  bool faulted = false;
+  return Serve(codec, objects, requestDocument, faulted);
 }
 
 }  // namespace Zamli::Wire

@@ -14,7 +14,11 @@ namespace Zamli::Wire {
 // nothing the codec can encode. A fault raised while decoding or by the
 // implementation is answered as itself; any other error the implementation
 // raises becomes kettar.fault.SystemError with the error's message as its
-// reason, and so does a fault the codec cannot encode.
+// reason, and so does a fault the codec cannot encode, or a result it
+// cannot.
 ZAMLI_WIRE_EXPORT std::string Serve(const Codec& codec, ObjectDirectory& objects, std::string_view request);
+// The same, telling whether the document is a fault.
+ZAMLI_WIRE_EXPORT std::string Serve(const Codec& codec, ObjectDirectory& objects, std::string_view request,
+                                    bool& faulted);
 
 }  // namespace Zamli::Wire

@@ -13,8 +13,7 @@ namespace Zamli::Http {
 
 namespace {
 
-// Passes calls on to the served directory, telling the hooks about each and
-// noting whether the implementation answered or raised.
+// Passes calls on to the served directory, telling the hooks about each.
 class ObservedDirectory : public ObjectDirectory {
  public:
   ObservedDirectory(ObjectDirectory& inner, const CallHooks& hooks, const std::string& principal)
@@ -28,12 +27,9 @@ class ObservedDirectory : public ObjectDirectory {
     event_.target = target.GetTypeName() + ":" + target.GetId();
     event_.principal = principal_;
     if (hooks_.before) hooks_.before(event_);
-    Haldun::Ref<Any> result = inner_.Dispatch(target, method, args);
-    answered_ = true;
-    return result;
+    return inner_.Dispatch(target, method, args);
   }
 
-  bool Answered() const { return answered_; }
   const CallEvent& Event() const { return event_; }
 
  private:
@@ -41,7 +37,6 @@ class ObservedDirectory : public ObjectDirectory {
   const CallHooks& hooks_;
   const std::string& principal_;
   CallEvent event_;
-  bool answered_ = false;
 };
 
 std::string_view Unquoted(std::string_view text) {
@@ -149,11 +144,13 @@ CallAnswer CallAnswerer::Answer(const CallRequest& request) {
   const std::string principal = info.principal;  // the scope takes `info`
   ObservedDirectory observed(objects_, options_.hooks, principal);
   CallAnswer answer;
+  bool faulted = false;
   {
     ServerCallScope scope(std::move(info));
-    answer.body = Wire::Serve(*codec, observed, request.body);
+    answer.body = Wire::Serve(*codec, observed, request.body, faulted);
   }
-  answer.status = observed.Answered() ? 200 : 500;
+  // A result the version cannot carry comes back as a fault: it is one.
+  answer.status = faulted ? 500 : 200;
   answer.contentType = Protocol::ContentTypeOfEncoding(codec->GetFormat().Name());
   answer.setCookie = std::move(setCookie);
   if (options_.hooks.after && !observed.Event().method.empty()) {

@@ -1,9 +1,12 @@
 // The client adapter: a call is an exchange (connect if needed, write the
 // request, read the answer) run on one connection's strand; a synchronous
-// call waits for it, an asynchronous one completes on the I/O thread.
+// call waits for it, an asynchronous one completes on the I/O thread. A
+// synchronous call over an idle plain connection runs its exchange on the
+// calling thread instead: no hop to the I/O threads and back.
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 #include <zamli/calls/completion.h>
+#include <zamli/transport/http/blocking_exchange.h>
 #include <zamli/transport/http/client.h>
 #include <zamli/transport/http/client_connection.h>
 #include <zamli/transport/http/io_threads.h>
@@ -96,6 +99,24 @@ struct HttpAdapter::Impl {
   ~Impl();
 
   http::request<http::string_body> Post(std::string body, RequestContext* context);
+  std::optional<Clock::time_point> DeadlineFrom(Clock::time_point start) const {
+    if (options.callTimeout.count() <= 0) return std::nullopt;
+    return start + options.callTimeout;
+  }
+  // The exchange on the calling thread, when an idle plain connection is at
+  // hand; nullopt when the I/O threads must carry it, `unwritten` set when
+  // the request could not be written on the idle connection.
+  std::optional<Outcome> ExchangeHere(http::request<http::string_body>& request,
+                                      std::optional<Clock::time_point> deadline, bool& unwritten);
+  std::string Where() const { return endpoint.host + ":" + endpoint.port; }
+  std::exception_ptr CallTimedOut() const {
+    return std::make_exception_ptr(TimeoutException(
+        "the call to " + Where() + " did not complete within its deadline of " + Milliseconds(options.callTimeout)));
+  }
+  std::exception_ptr BrokeBeforeTheAnswer(const beast::error_code& ec) const {
+    return std::make_exception_ptr(
+        TransportException("the connection to " + Where() + " broke before the whole answer came: " + ec.message()));
+  }
   http::request<http::string_body> Get(const std::string& target);
   Haldun::Ref<Any> Decode(const Outcome& outcome, const ManagedMethod& method) const;
   CallEvent EventOf(const MoRef* target, const ManagedMethod* method) const;
@@ -126,18 +147,19 @@ struct HttpAdapter::Impl {
 // ends exactly once, through `done`.
 class Exchange : public std::enable_shared_from_this<Exchange> {
  public:
-  Exchange(HttpAdapter::Impl& client, http::request<http::string_body> request)
-      : client_(client), request_(std::move(request)) {
-    if (client.options.callTimeout.count() > 0) deadline_ = Clock::now() + client.options.callTimeout;
-  }
+  Exchange(HttpAdapter::Impl& client, http::request<http::string_body> request, Clock::time_point start = Clock::now())
+      : client_(client), request_(std::move(request)), deadline_(client.DeadlineFrom(start)) {}
   ~Exchange() {
     if (!finished_) End(Outcome{0, {}, {}, std::make_exception_ptr(CancelledException("the adapter was closed"))});
   }
 
   std::function<void(Outcome)> done;
 
-  void Begin() {
-    std::shared_ptr<ClientConnection> connection = client_.TakeIdle();
+  // `retry`: the request could not be written on an idle connection; its
+  // one more try goes on a fresh one.
+  void Begin(bool retry = false) {
+    retried_ = retry;
+    std::shared_ptr<ClientConnection> connection = retry ? nullptr : client_.TakeIdle();
     reused_ = connection != nullptr;
     if (!connection) connection = client_.Fresh();
     SetConnection(connection);
@@ -173,7 +195,7 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
   }
   ClientConnection& Connection() { return *connection_; }  // on the strand, where only it changes
 
-  std::string Where() const { return client_.endpoint.host + ":" + client_.endpoint.port; }
+  std::string Where() const { return client_.Where(); }
 
   void Resolve() {
     if (cancelled_) return Cancelled();
@@ -234,10 +256,7 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
     CallTimedOut();
   }
 
-  void CallTimedOut() {
-    Fail(TimeoutException("the call to " + Where() + " did not complete within its deadline of " +
-                          Milliseconds(client_.options.callTimeout)));
-  }
+  void CallTimedOut() { FailWith(client_.CallTimedOut()); }
 
   void Handshake() {
     auto& stream = *Connection().Secure();
@@ -313,17 +332,14 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
     parser_.emplace();
     parser_->body_limit(client_.options.limits.maxDocumentBytes);
     Connection().Visit([this](auto& stream) {
-      http::async_read(
-          stream, Connection().Buffer(), *parser_, [self = shared_from_this()](beast::error_code ec, size_t) {
-            if (self->cancelled_) return self->Cancelled();
-            if (ec == beast::error::timeout) return self->CallTimedOut();
-            // The call may have run: never sent again.
-            if (ec) {
-              return self->Fail(TransportException("the connection to " + self->Where() +
-                                                   " broke before the whole answer came: " + ec.message()));
-            }
-            self->Answered();
-          });
+      http::async_read(stream, Connection().Buffer(), *parser_,
+                       [self = shared_from_this()](beast::error_code ec, size_t) {
+                         if (self->cancelled_) return self->Cancelled();
+                         if (ec == beast::error::timeout) return self->CallTimedOut();
+                         // The call may have run: never sent again.
+                         if (ec) return self->FailWith(self->client_.BrokeBeforeTheAnswer(ec));
+                         self->Answered();
+                       });
     });
   }
 
@@ -345,8 +361,11 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
 
   template <class E>
   void Fail(const E& error) {
+    FailWith(std::make_exception_ptr(error));
+  }
+  void FailWith(std::exception_ptr error) {
     if (connection_) connection_->Tcp().close();
-    End(Outcome{0, {}, {}, std::make_exception_ptr(error)});
+    End(Outcome{0, {}, {}, std::move(error)});
   }
 
   void End(Outcome outcome) {
@@ -517,6 +536,43 @@ std::shared_ptr<ClientConnection> HttpAdapter::Impl::TakeIdle() {
   return nullptr;
 }
 
+std::optional<Outcome> HttpAdapter::Impl::ExchangeHere(http::request<http::string_body>& request,
+                                                       std::optional<Clock::time_point> deadline, bool& unwritten) {
+  // TLS keeps to the I/O threads: its stream has no synchronous read that
+  // a deadline bounds.
+  if (tls) return std::nullopt;
+  std::shared_ptr<ClientConnection> connection = TakeIdle();
+  if (!connection) return std::nullopt;
+  http::response_parser<http::string_body> parser;
+  parser.body_limit(options.limits.maxDocumentBytes);
+  beast::error_code ec;
+  switch (ExchangeOnCallingThread(*connection, request, parser, deadline, ec)) {
+    case BlockingEnd::kAnswered: {
+      auto& response = parser.get();
+      KeepCookies(response);
+      Outcome outcome{static_cast<int>(response.result_int()), std::string(response[http::field::content_type]),
+                      std::move(response.body()), nullptr};
+      if (response.keep_alive()) {
+        ReturnIdle(std::move(connection));
+      } else {
+        connection->Tcp().close();
+      }
+      return outcome;
+    }
+    case BlockingEnd::kNotWritten:
+      connection->Tcp().close();
+      unwritten = true;
+      return std::nullopt;
+    case BlockingEnd::kTimedOut:
+      connection->Tcp().close();
+      return Outcome{0, {}, {}, CallTimedOut()};
+    case BlockingEnd::kBroken:
+      break;
+  }
+  connection->Tcp().close();
+  return Outcome{0, {}, {}, BrokeBeforeTheAnswer(ec)};
+}
+
 void HttpAdapter::Impl::ReturnIdle(std::shared_ptr<ClientConnection> connection) {
   std::lock_guard lock(mutex);
   if (idle.size() < options.maxIdleConnections) idle.push_back(std::move(connection));
@@ -545,17 +601,24 @@ void HttpAdapter::Invoke(MoRef* target, ManagedMethod* method, std::vector<Haldu
   if (target == nullptr || method == nullptr) {
     throw Haldun::InvalidArgumentException("a call needs a target and a method");
   }
-  auto exchange =
-      std::make_shared<Exchange>(*impl_, impl_->Post(impl_->codec.EncodeRequest(*target, *method, args), context));
-  std::promise<Outcome> promise;
-  std::future<Outcome> answer = promise.get_future();
-  exchange->done = [&promise](Outcome outcome) { promise.set_value(std::move(outcome)); };
+  http::request<http::string_body> request = impl_->Post(impl_->codec.EncodeRequest(*target, *method, args), context);
   CallEvent event = impl_->EventOf(target, method);
   if (impl_->options.hooks.before) impl_->options.hooks.before(event);
   Clock::time_point start = Clock::now();
-  exchange->Begin();
-  exchange.reset();
-  Outcome outcome = answer.get();
+  bool unwritten = false;
+  std::optional<Outcome> here = impl_->ExchangeHere(request, impl_->DeadlineFrom(start), unwritten);
+  Outcome outcome;
+  if (here) {
+    outcome = std::move(*here);
+  } else {
+    auto exchange = std::make_shared<Exchange>(*impl_, std::move(request), start);
+    std::promise<Outcome> promise;
+    std::future<Outcome> answer = promise.get_future();
+    exchange->done = [&promise](Outcome outcome) { promise.set_value(std::move(outcome)); };
+    exchange->Begin(unwritten);
+    exchange.reset();
+    outcome = answer.get();
+  }
   impl_->After(event, outcome, start);
   if (outcome.error) std::rethrow_exception(outcome.error);
   result = impl_->Decode(outcome, *method);

@@ -50,7 +50,7 @@ class ZAMLI_HTTP_EXPORT PendingCall : public Haldun::System::ScheduledItem {
   // Waits until the callback has returned or `timeout` passed; true when done.
   bool WaitFor(std::chrono::milliseconds timeout) const;
 
-  struct State;  // shared with the adapter's I/O
+  struct ZAMLI_HTTP_LOCAL State;  // shared with the adapter's I/O
 
  private:
   friend class HttpAdapter;
@@ -81,7 +81,7 @@ class ZAMLI_HTTP_EXPORT HttpAdapter : public StubAdapter {
   std::vector<std::string> ServedVersions();
   const Wire::Codec& GetCodec() const;
 
-  struct Impl;
+  struct ZAMLI_HTTP_LOCAL Impl;
 
  private:
   std::unique_ptr<Impl> impl_;

@@ -1,6 +1,7 @@
 // The server's connections: accept, read a request within its limits,
-// answer HTTP-level problems at once, hand calls to the dispatch pool and
-// write what it answers. Each connection runs on its own strand.
+// answer HTTP-level problems at once, answer calls (on the I/O thread while
+// one stays free of calls, else on the dispatch pool) and write the answer.
+// Each connection runs on its own strand.
 #include <zamli/transport/http/call_answerer.h>
 #include <zamli/transport/http/io_threads.h>
 #include <zamli/transport/http/protocol.h>
@@ -39,6 +40,17 @@ struct HttpServer::Impl {
       drained_.notify_all();
     }
   }
+  // A call may run on the I/O thread that read it while at least one I/O
+  // thread stays free of calls: that one carries every other connection's
+  // I/O, so a slow implementation still holds up only its own connection.
+  bool TakeInlineTurn() {
+    int running = inlineCalls_.load();
+    while (running < inlineBudget_) {
+      if (inlineCalls_.compare_exchange_weak(running, running + 1)) return true;
+    }
+    return false;
+  }
+  void EndInlineTurn() { --inlineCalls_; }
 
   ServerOptions options;
   CallAnswerer answerer;
@@ -52,6 +64,8 @@ struct HttpServer::Impl {
 
  private:
   std::atomic<int> inFlight_{0};
+  std::atomic<int> inlineCalls_{0};
+  int inlineBudget_;
   std::mutex drainMutex_;
   std::condition_variable drained_;
   std::mutex stopMutex_;
@@ -111,9 +125,26 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(server_.options.maxHeaderBytes));
     parser_->body_limit(server_.options.limits.maxDocumentBytes);
+    if (ParseBuffered()) return;
     Tcp().expires_after(server_.options.headerReadTimeout);
     http::async_read_header(stream_, buffer_, *parser_,
                             [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnHeader(ec); });
+  }
+
+  // A small request mostly comes whole with its first read: parsed here, it
+  // costs no round through the I/O queue. True when what is buffered settles
+  // the request, whole or malformed.
+  bool ParseBuffered() {
+    parser_->eager(true);
+    beast::error_code ec;
+    while (buffer_.size() > 0 && !parser_->is_done()) {
+      size_t used = parser_->put(buffer_.data(), ec);
+      buffer_.consume(used);
+      if (ec || used == 0) break;
+    }
+    if (ec == http::error::need_more || (!ec && !parser_->is_done())) return false;
+    OnHeader(ec);
+    return true;
   }
 
   void OnHeader(beast::error_code ec) {
@@ -142,6 +173,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     if (Protocol::EncodingOfContentType(header[http::field::content_type]).empty()) {
       return Refuse(http::status::unsupported_media_type, "text/xml or application/json\n");
     }
+    if (parser_->is_done()) return OnBody({});
     Tcp().expires_after(server_.options.bodyReadTimeout);
     http::async_read(stream_, buffer_, *parser_,
                      [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnBody(ec); });
@@ -153,11 +185,20 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     if (ec) return Close();
     Tcp().expires_never();
     server_.CallBegins();
+    if (server_.TakeInlineTurn()) {
+      CallAnswer answer = AnswerCall();
+      server_.EndInlineTurn();
+      return ReplyToCall(std::move(answer));
+    }
     // Off the I/O threads: the implementation may take its time.
-    asio::post(server_.dispatch, [self = this->shared_from_this()] { self->Dispatch(); });
+    asio::post(server_.dispatch, [self = this->shared_from_this()] {
+      CallAnswer answer = self->AnswerCall();
+      asio::post(self->Tcp().get_executor(),
+                 [self, answer = std::move(answer)]() mutable { self->ReplyToCall(std::move(answer)); });
+    });
   }
 
-  void Dispatch() {
+  CallAnswer AnswerCall() {
     const auto& request = parser_->get();
     CallRequest call{request[http::field::content_type],
                      request["SOAPAction"],
@@ -166,18 +207,16 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
                      request[http::field::authorization],
                      request[http::field::cookie],
                      request.body()};
-    CallAnswer answer;
     try {
-      answer = server_.answerer.Answer(call);
+      return server_.answerer.Answer(call);
     } catch (const std::exception& e) {
-      answer = CallAnswer{500, "text/plain", std::string("the call could not be answered: ") + e.what() + "\n", {}};
+      return CallAnswer{500, "text/plain", std::string("the call could not be answered: ") + e.what() + "\n", {}};
     }
-    bool keepAlive = request.keep_alive();
-    asio::post(Tcp().get_executor(),
-               [self = this->shared_from_this(), answer = std::move(answer), keepAlive]() mutable {
-                 self->Reply(static_cast<http::status>(answer.status), answer.contentType, std::move(answer.body),
-                             answer.setCookie, keepAlive, true);
-               });
+  }
+
+  void ReplyToCall(CallAnswer answer) {
+    Reply(static_cast<http::status>(answer.status), answer.contentType, std::move(answer.body), answer.setCookie,
+          parser_->get().keep_alive(), true);
   }
 
   // An HTTP-level problem: a short answer, then the connection closes (what
@@ -186,19 +225,38 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
 
   void Reply(http::status status, std::string_view contentType, std::string body, const std::string& setCookie,
              bool keepAlive, bool call = false) {
+    serializer_.reset();  // it refers to the answer before
     response_.emplace(status, 11);
     response_->set(http::field::content_type, contentType);
     if (!setCookie.empty()) response_->set(http::field::set_cookie, setCookie);
     response_->body() = std::move(body);
     response_->keep_alive(keepAlive && !server_.stopping);
     response_->prepare_payload();
+    serializer_.emplace(*response_);
+    if constexpr (!kTls) {
+      // What the socket takes at once goes now: an answer that fits costs no
+      // round through the I/O queue. The rest, if any, goes asynchronously.
+      beast::error_code ec;
+      if (!Tcp().socket().non_blocking()) Tcp().socket().non_blocking(true, ec);
+      if (!ec) http::write(Tcp().socket(), *serializer_, ec);
+      if (ec != asio::error::would_block) return Written(ec, call, false);
+    }
     Tcp().expires_after(server_.options.bodyReadTimeout);
-    http::async_write(stream_, *response_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
-      if (call) self->server_.CallEnds();
-      if (ec) return self->Close();
-      if (!self->response_->keep_alive()) return self->Linger();
-      self->WaitForRequest(false);
+    http::async_write(stream_, *serializer_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
+      self->Written(ec, call, true);
     });
+  }
+
+  void Written(beast::error_code ec, bool call, bool async) {
+    if (call) server_.CallEnds();
+    if (ec) return Close();
+    if (!response_->keep_alive()) return Linger();
+    // A request already buffered is taken up from the queue, so that a client
+    // sending many at once cannot deepen this stack.
+    if (!async && buffer_.size() > 0) {
+      return asio::post(Tcp().get_executor(), [self = this->shared_from_this()] { self->WaitForRequest(false); });
+    }
+    WaitForRequest(false);
   }
 
   // Closing with unread input would reset the connection, and the client
@@ -229,6 +287,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   std::optional<http::response<http::string_body>> response_;
+  std::optional<http::response_serializer<http::string_body>> serializer_;
 };
 
 }  // namespace
@@ -237,7 +296,8 @@ HttpServer::Impl::Impl(ObjectDirectory& objects, ServerOptions serverOptions)
     : options(std::move(serverOptions)),
       answerer(objects, options),
       io(options.ioThreads),
-      dispatch(static_cast<size_t>(std::max(1, options.dispatchThreads))) {
+      dispatch(static_cast<size_t>(std::max(1, options.dispatchThreads))),
+      inlineBudget_(options.ioThreads - 1) {
   if (!options.plainHttp) {
     tls.emplace(asio::ssl::context::tls_server);
     tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |

@@ -68,7 +68,7 @@ class ZAMLI_HTTP_EXPORT HttpServer {
   // drain timeout), then closes every connection. Idempotent.
   void Stop();
 
-  struct Impl;
+  struct ZAMLI_HTTP_LOCAL Impl;
 
  private:
   std::unique_ptr<Impl> impl_;
