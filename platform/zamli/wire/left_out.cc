@@ -17,7 +17,9 @@ class LeftOutList {
     items.push_back({path.ToString(), std::string(element), std::string(introducedIn)});
   }
 
+  static uint64_t NeedsEscape(uint64_t) { return 0; }
   void String(std::string_view, std::string_view, TypeTag) {}
+  void PlainString(std::string_view, std::string_view, TypeTag) {}
   void Bool(std::string_view, bool, TypeTag) {}
   void Integer(std::string_view, int64_t, TypeTag) {}
   void Float(std::string_view, float, TypeTag) {}
