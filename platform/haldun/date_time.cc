@@ -24,25 +24,6 @@ constexpr int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
   return era * 146097 + dayOfEra - 719468;
 }
 
-struct Civil {
-  int64_t year;
-  int month;
-  int day;
-};
-
-// Inverse of DaysFromCivil.
-constexpr Civil CivilFromDays(int64_t days) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
-  const int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
-  const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
-  return {yearOfEra + era * 400 + (month <= 2), month, day};
-}
-
 static_assert(DaysFromCivil(1970, 1, 1) == 0);
 static_assert(DaysFromCivil(1, 1, 1) == -719162);
 static_assert(CivilFromDays(-719162).year == 1);
@@ -176,7 +157,7 @@ std::string DateTime::ToIso8601() const {
     timeOfDay -= kMicrosPerDay;
     ++days;
   }
-  const Civil date = CivilFromDays(days);
+  const CivilDate date = CivilFromDays(days);
 
   std::string out;
   out.reserve(40);

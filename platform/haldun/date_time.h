@@ -52,4 +52,25 @@ class HALDUN_EXPORT DateTime {
   int16_t offsetMinutes_ = 0;
 };
 
+// A proleptic Gregorian date.
+struct CivilDate {
+  int64_t year;
+  int month;
+  int day;
+};
+
+// The date of a count of days since 1970-01-01 (in 400-year eras starting
+// in March, so leap days fall at the end of each year).
+constexpr CivilDate CivilFromDays(int64_t days) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t dayOfEra = days - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+  const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+  return {yearOfEra + era * 400 + (month <= 2), month, day};
+}
+
 }  // namespace Haldun::System

@@ -1,3 +1,4 @@
+#include <haldun/date_time.h>
 #include <haldun/exception.h>
 #include <zamli/wire/byte_scan.h>
 #include <zamli/wire/scalars.h>
@@ -145,25 +146,6 @@ namespace {
 void PutDigits(char* end, int64_t value, int width) {
   for (int i = 0; i < width; ++i, value /= 10) *--end = static_cast<char>('0' + value % 10);
 }
-
-struct CivilDate {
-  int64_t year;
-  int month;
-  int day;
-};
-
-// The proleptic Gregorian date of a count of days since 1970-01-01.
-CivilDate CivilFromDays(int64_t days) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
-  const int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
-  const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
-  return {yearOfEra + era * 400 + (month <= 2), month, day};
-}
 }  // namespace
 
 bool FormatDateTime(const Haldun::System::DateTime& value, std::string& out) {
@@ -182,7 +164,7 @@ bool FormatDateTime(const Haldun::System::DateTime& value, std::string& out) {
     timeOfDay += kDay;
     --days;
   }
-  const CivilDate date = CivilFromDays(days);
+  const Haldun::System::CivilDate date = Haldun::System::CivilFromDays(days);
   const int64_t seconds = timeOfDay / 1000000;
   const int64_t fraction = timeOfDay % 1000000;
   char text[40];
