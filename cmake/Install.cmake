@@ -63,6 +63,7 @@ install(TARGETS pelkctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT to
 # generic encoder and decoder, each encoding's reader and writer, and what
 # those share.
 set(PELK_INTERNAL_HEADERS
+    zamli/transport/http/blocking_exchange.h
     zamli/transport/http/call_answerer.h
     zamli/transport/http/client_connection.h
     zamli/transport/http/faults.h
@@ -73,9 +74,11 @@ set(PELK_INTERNAL_HEADERS
     zamli/wire/budget.h
     zamli/wire/byte_scan.h
     zamli/wire/decoder.h
+    zamli/wire/encode_plan.h
     zamli/wire/encoder.h
     zamli/wire/errors.h
     zamli/wire/formats.h
+    zamli/wire/output.h
     zamli/wire/scalars.h
     zamli/wire/value_model.h
     zamli/wire/writer.h)
