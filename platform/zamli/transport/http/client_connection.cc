@@ -10,6 +10,10 @@ ClientConnection::ClientConnection(boost::asio::io_context& io, boost::asio::ssl
   } else {
     plain_.emplace(strand_);
   }
+  // A read takes at most the buffer's free room (and at least 512 bytes),
+  // and the body parser empties the buffer after each: without room, a large
+  // answer would take hundreds of reads.
+  buffer_.reserve(64 * 1024);
 }
 
 bool ClientConnection::LooksReusable() {
