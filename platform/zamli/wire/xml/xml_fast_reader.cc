@@ -3,6 +3,8 @@
 #include <zamli/wire/xml/xml_fast_reader.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 namespace Zamli::Wire::Xml {
@@ -20,17 +22,51 @@ constexpr std::string_view kDeclarations[] = {
     "<?xml version=\"1.0\"?>",
 };
 
+bool IsBlank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
 // Names of ASCII letters, digits, '_', '-' and '.', with at most one
 // prefix: a subset of what the checking parser reads.
-bool IsNameStart(char c) { return static_cast<unsigned char>((c | 0x20) - 'a') < 26 || c == '_'; }
-bool IsNameByte(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-bool IsBlank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+constexpr bool IsNameStart(char c) { return static_cast<unsigned char>((c | 0x20) - 'a') < 26 || c == '_'; }
+constexpr bool IsNameByte(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+constexpr auto kNameBytes = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = IsNameByte(static_cast<char>(c));
+  return table;
+}();
 
 std::string_view AfterPrefix(std::string_view name) {
   const size_t colon = name.find(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
+// The index of the first byte that a word test flagged: the lowest flag of
+// each test is exact (borrows only run upwards from a flagged byte).
+size_t FirstFlagged(uint64_t flags) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return static_cast<size_t>(std::countr_zero(flags)) / 8;
+  } else {
+    return static_cast<size_t>(std::countl_zero(flags)) / 8;
+  }
+}
+
+// Markup, references, controls, line breaks and tabs, multi-byte characters.
+uint64_t TextStops(uint64_t word) {
+  return Bytes::AnyHigh(word) | Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '<') | Bytes::AnyEqual(word, '&');
+}
+
+bool SameBytes(const char* a, const char* b, size_t size) {
+  if (size < 8) {
+    for (; size > 0; --size) {
+      if (*a++ != *b++) return false;
+    }
+    return true;
+  }
+  // Words, the last one overlapping the one before.
+  for (size_t i = 0; i + 8 < size; i += 8) {
+    if (Bytes::Load(a + i) != Bytes::Load(b + i)) return false;
+  }
+  return Bytes::Load(a + size - 8) == Bytes::Load(b + size - 8);
+}
 void AppendUtf8(std::string& out, unsigned long code) {
   if (code < 0x80) {
     out += static_cast<char>(code);
@@ -72,6 +108,10 @@ unsigned long CharacterCode(std::string_view digits) {
 }  // namespace
 
 void FastXmlReader::Root(FastElement& root) {
+  // Names are scanned to their first other byte without looking for the
+  // end, which a '>' at the end of the document stops at the latest.
+  while (end_ != at_ && IsBlank(end_[-1])) --end_;
+  if (end_ == at_ || end_[-1] != '>') Miss();
   const std::string_view rest(at_, static_cast<size_t>(end_ - at_));
   if (rest.starts_with("<?")) {
     bool known = false;
@@ -120,15 +160,18 @@ bool FastXmlReader::Text(FastElement& element, std::string_view& text, std::stri
     return true;
   }
   if (element.depth != depth_) Miss();
-  // Plain runs go a word at a time; a flagged byte is markup, a reference,
-  // a control or blank, or the start of a multi-byte character.
-  auto flagged = [](uint64_t word) {
-    return Bytes::AnyHigh(word) | Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '<') | Bytes::AnyEqual(word, '&');
-  };
+  // Plain runs go a word at a time, to the first flagged byte.
   const char* start = at_;
   bool joined = false;
   while (true) {
-    while (end_ - at_ >= 8 && !flagged(Bytes::Load(at_))) at_ += 8;
+    while (end_ - at_ >= 8) {
+      const uint64_t stops = TextStops(Bytes::Load(at_));
+      if (stops != 0) {
+        at_ += FirstFlagged(stops);
+        break;
+      }
+      at_ += 8;
+    }
     if (at_ == end_) Miss();
     const auto c = static_cast<unsigned char>(*at_);
     if (c == '<') break;
@@ -177,17 +220,22 @@ void FastXmlReader::Close(FastElement& element) {
 }
 
 void FastXmlReader::StartTag(FastElement& element) {
+  ++at_;  // '<'
+  element = FastElement{};
+  element.name = Name(element.local);
+  element.depth = depth_ + 1;
+  // Most elements have no attributes.
+  if (at_ != end_ && *at_ == '>') {
+    ++at_;
+    depth_ = element.depth;
+    return;
+  }
   struct Attribute {
     std::string_view name, value;
   };
   constexpr size_t kMostAttributes = 8;
   Attribute attributes[kMostAttributes];
   size_t count = 0;
-  ++at_;  // '<'
-  element = FastElement{};
-  element.name = Name();
-  element.local = AfterPrefix(element.name);
-  element.depth = depth_ + 1;
   while (true) {
     const bool blank = SkipBlanks();
     if (at_ == end_) Miss();
@@ -202,7 +250,8 @@ void FastXmlReader::StartTag(FastElement& element) {
       break;
     }
     if (!blank || count == kMostAttributes) Miss();
-    const std::string_view name = Name();
+    std::string_view local;
+    const std::string_view name = Name(local);
     if (at_ == end_ || *at_ != '=') Miss();
     ++at_;
     const std::string_view value = AttributeValue();
@@ -252,7 +301,7 @@ void FastXmlReader::StartTag(FastElement& element) {
 void FastXmlReader::EndTag(FastElement& element) {
   at_ += 2;  // "</"
   const size_t size = element.name.size();
-  if (static_cast<size_t>(end_ - at_) < size || std::memcmp(at_, element.name.data(), size) != 0) Miss();
+  if (static_cast<size_t>(end_ - at_) < size || !SameBytes(at_, element.name.data(), size)) Miss();
   at_ += size;
   SkipBlanks();
   if (at_ == end_ || *at_ != '>') Miss();
@@ -262,21 +311,17 @@ void FastXmlReader::EndTag(FastElement& element) {
   --depth_;
 }
 
-bool FastXmlReader::SkipBlanks() {
+std::string_view FastXmlReader::Name(std::string_view& local) {
   const char* start = at_;
-  while (at_ != end_ && IsBlank(*at_)) ++at_;
-  return at_ != start;
-}
-
-std::string_view FastXmlReader::Name() {
-  const char* start = at_;
+  // Unbounded: Root made sure that the document ends with '>'.
   auto part = [&] {
-    if (at_ == end_ || !IsNameStart(*at_)) Miss();
-    ++at_;
-    while (at_ != end_ && IsNameByte(*at_)) ++at_;
+    if (!IsNameStart(*at_)) Miss();
+    const char* from = at_++;
+    while (kNameBytes[static_cast<unsigned char>(*at_)]) ++at_;
+    local = std::string_view(from, static_cast<size_t>(at_ - from));
   };
   part();
-  if (at_ != end_ && *at_ == ':') {
+  if (*at_ == ':') {
     ++at_;
     part();
   }

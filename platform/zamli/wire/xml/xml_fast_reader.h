@@ -52,8 +52,14 @@ class FastXmlReader {
  private:
   void StartTag(FastElement& element);
   void EndTag(FastElement& element);
-  bool SkipBlanks();
-  std::string_view Name();
+  // True when there were any.
+  bool SkipBlanks() {
+    const char* start = at_;
+    while (at_ != end_ && (*at_ == ' ' || *at_ == '\n' || *at_ == '\t' || *at_ == '\r')) ++at_;
+    return at_ != start;
+  }
+  // A name, and in `local` its part after the prefix.
+  std::string_view Name(std::string_view& local);
   std::string_view AttributeValue();
   void Reference(std::string& out);
 
