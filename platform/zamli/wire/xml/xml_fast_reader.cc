@@ -3,8 +3,6 @@
 #include <zamli/wire/xml/xml_fast_reader.h>
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cstring>
 
 namespace Zamli::Wire::Xml {
@@ -24,49 +22,11 @@ constexpr std::string_view kDeclarations[] = {
 
 bool IsBlank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
 
-// Names of ASCII letters, digits, '_', '-' and '.', with at most one
-// prefix: a subset of what the checking parser reads.
-constexpr bool IsNameStart(char c) { return static_cast<unsigned char>((c | 0x20) - 'a') < 26 || c == '_'; }
-constexpr bool IsNameByte(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-constexpr auto kNameBytes = [] {
-  std::array<bool, 256> table{};
-  for (int c = 0; c < 256; ++c) table[c] = IsNameByte(static_cast<char>(c));
-  return table;
-}();
-
 std::string_view AfterPrefix(std::string_view name) {
   const size_t colon = name.find(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-// The index of the first byte that a word test flagged: the lowest flag of
-// each test is exact (borrows only run upwards from a flagged byte).
-size_t FirstFlagged(uint64_t flags) {
-  if constexpr (std::endian::native == std::endian::little) {
-    return static_cast<size_t>(std::countr_zero(flags)) / 8;
-  } else {
-    return static_cast<size_t>(std::countl_zero(flags)) / 8;
-  }
-}
-
-// Markup, references, controls, line breaks and tabs, multi-byte characters.
-uint64_t TextStops(uint64_t word) {
-  return Bytes::AnyHigh(word) | Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '<') | Bytes::AnyEqual(word, '&');
-}
-
-bool SameBytes(const char* a, const char* b, size_t size) {
-  if (size < 8) {
-    for (; size > 0; --size) {
-      if (*a++ != *b++) return false;
-    }
-    return true;
-  }
-  // Words, the last one overlapping the one before.
-  for (size_t i = 0; i + 8 < size; i += 8) {
-    if (Bytes::Load(a + i) != Bytes::Load(b + i)) return false;
-  }
-  return Bytes::Load(a + size - 8) == Bytes::Load(b + size - 8);
-}
 void AppendUtf8(std::string& out, unsigned long code) {
   if (code < 0x80) {
     out += static_cast<char>(code);
@@ -125,7 +85,7 @@ void FastXmlReader::Root(FastElement& root) {
     if (!known) Miss();
   }
   SkipBlanks();
-  if (end_ - at_ < 2 || at_[0] != '<' || !IsNameStart(at_[1])) Miss();
+  if (end_ - at_ < 2 || at_[0] != '<' || !FastXmlBytes::IsNameStart(at_[1])) Miss();
   StartTag(root);
 }
 
@@ -134,40 +94,13 @@ void FastXmlReader::Finish() {
   if (at_ != end_) Miss();
 }
 
-bool FastXmlReader::NextChild(FastElement& parent, FastElement& child) {
-  if (parent.closed) Miss();
-  if (parent.empty) {
-    parent.closed = true;
-    return false;
-  }
-  if (parent.depth != depth_) Miss();
-  SkipBlanks();
-  if (end_ - at_ < 2 || at_[0] != '<') Miss();
-  if (at_[1] == '/') {
-    EndTag(parent);
-    return false;
-  }
-  if (!IsNameStart(at_[1])) Miss();
-  StartTag(child);
-  return true;
-}
-
-bool FastXmlReader::Text(FastElement& element, std::string_view& text, std::string& scratch) {
-  if (element.closed) Miss();
-  if (element.empty) {
-    element.closed = true;
-    text = {};
-    return true;
-  }
-  if (element.depth != depth_) Miss();
-  // Plain runs go a word at a time, to the first flagged byte.
-  const char* start = at_;
+bool FastXmlReader::MoreText(FastElement& element, const char* start, std::string_view& text, std::string& scratch) {
   bool joined = false;
   while (true) {
     while (end_ - at_ >= 8) {
-      const uint64_t stops = TextStops(Bytes::Load(at_));
+      const uint64_t stops = FastXmlBytes::TextStops(Bytes::Load(at_));
       if (stops != 0) {
-        at_ += FirstFlagged(stops);
+        at_ += FastXmlBytes::FirstFlagged(stops);
         break;
       }
       at_ += 8;
@@ -196,7 +129,7 @@ bool FastXmlReader::Text(FastElement& element, std::string_view& text, std::stri
   }
   if (end_ - at_ < 2) Miss();
   if (at_[1] != '/') {
-    if (IsNameStart(at_[1])) return false;  // a child element: not text
+    if (FastXmlBytes::IsNameStart(at_[1])) return false;  // a child element: not text
     Miss();
   }
   if (joined) {
@@ -209,27 +142,7 @@ bool FastXmlReader::Text(FastElement& element, std::string_view& text, std::stri
   return true;
 }
 
-void FastXmlReader::Close(FastElement& element) {
-  if (element.closed) return;
-  if (element.empty) {
-    element.closed = true;
-    return;
-  }
-  if (element.depth != depth_ || end_ - at_ < 2 || at_[0] != '<' || at_[1] != '/') Miss();
-  EndTag(element);
-}
-
-void FastXmlReader::StartTag(FastElement& element) {
-  ++at_;  // '<'
-  element = FastElement{};
-  element.name = Name(element.local);
-  element.depth = depth_ + 1;
-  // Most elements have no attributes.
-  if (at_ != end_ && *at_ == '>') {
-    ++at_;
-    depth_ = element.depth;
-    return;
-  }
+void FastXmlReader::Attributes(FastElement& element) {
   struct Attribute {
     std::string_view name, value;
   };
@@ -296,36 +209,6 @@ void FastXmlReader::StartTag(FastElement& element) {
   } else if (xsiDepth_ == element.depth) {
     xsiDepth_ = 0;
   }
-}
-
-void FastXmlReader::EndTag(FastElement& element) {
-  at_ += 2;  // "</"
-  const size_t size = element.name.size();
-  if (static_cast<size_t>(end_ - at_) < size || !SameBytes(at_, element.name.data(), size)) Miss();
-  at_ += size;
-  SkipBlanks();
-  if (at_ == end_ || *at_ != '>') Miss();
-  ++at_;
-  element.closed = true;
-  if (xsiDepth_ == depth_) xsiDepth_ = 0;
-  --depth_;
-}
-
-std::string_view FastXmlReader::Name(std::string_view& local) {
-  const char* start = at_;
-  // Unbounded: Root made sure that the document ends with '>'.
-  auto part = [&] {
-    if (!IsNameStart(*at_)) Miss();
-    const char* from = at_++;
-    while (kNameBytes[static_cast<unsigned char>(*at_)]) ++at_;
-    local = std::string_view(from, static_cast<size_t>(at_ - from));
-  };
-  part();
-  if (*at_ == ':') {
-    ++at_;
-    part();
-  }
-  return std::string_view(start, static_cast<size_t>(at_ - start));
 }
 
 // Printable ASCII without references: type names and namespace names.
