@@ -18,8 +18,10 @@ bool FastDecodeValue(const Codec& codec, std::string_view document, const Declar
   const Limits& limits = codec.GetLimits();
   if (!tFastPath || document.size() > limits.maxDocumentBytes) return false;
   // A budget of its own: what a decode that gave up took is not counted
-  // against the checking decoder's. The reader keeps no copy of the document.
+  // against the checking decoder's. The reader keeps no copy of the
+  // document; text it decodes (references) is at most the document's size.
   DecodeBudget budget(limits.maxDecodeBytes);
+  if (!budget.Take(document.size())) return false;
   try {
     FastXmlReader reader(document);
     FastElement root;
