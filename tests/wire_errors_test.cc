@@ -250,7 +250,8 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
         {"unknown parameter", reboot, Before("scheduleTime", "<bogus>1</bogus>", "\"bogus\":1,"), "bogus"},
         // Items are named by their type, with nothing between them.
         {"item of another type", ints, Xml("<int>2</int>", "<long>2</long>"), nullptr},
-        {"text between items", ints, Xml("</int><int>", "</int>stray<int>"), nullptr}}},
+        {"text between items", ints, Xml("</int><int>", "</int>stray<int>"), nullptr},
+        {"text between members", pair, Xml("<value>", "stray<value>"), nullptr}}},
       {"UnknownTypeNamesAndClassesThatDoNotFit",
        {{"unknown type name",
          option,
@@ -313,7 +314,8 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
         {"character reference to U+0000", pair, Xml(">v<", ">a&#0;b<"), "value"},
         {"control character", pair, Xml(">v<", ">a&#x1;b<"), "value"},
         {"raw control character", pair, Xml(">v<", ">a\x02\x02<"), "value"},
-        {"raw control character after plain words", pair, Xml(">v<", ">sixteen plain by\x02<"), "value"}}},
+        {"raw control character after plain words", pair, Xml(">v<", ">sixteen plain by\x02<"), "value"},
+        {"a reference with no end", pair, Xml(">v<", ">a&amp b<"), nullptr}}},
       {"DuplicateMembersAndElements",
        {{"single value given twice", info,
          Xml("<hostname>host-1</hostname>", "<hostname>host-1</hostname><hostname>host-2</hostname>"), "hostname"},
@@ -366,6 +368,7 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
         {"CDATA after the root", pair, Xml("</KeyValue>", "</KeyValue><![CDATA[ ]]>"), nullptr},
         {"a declaration after the start", pair, Xml("<KeyValue", "<?xml version=\"1.0\"?><KeyValue"), nullptr},
         {"a UTF-16 byte-order mark", pair, Xml("^", "\xff\xfe"), nullptr},
+        {"another encoding declared", pair, Xml("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\""), nullptr},
         {"a UTF-8 byte-order mark, UTF-16 declared", pair,
          Xml("^<\\?xml version=\"1.0\" encoding=\"UTF-8\"", "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-16\""),
          nullptr},
@@ -396,7 +399,8 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
         {"an external entity by path", pair, Doctype("<!ENTITY e SYSTEM \"/etc/passwd\">"), nullptr},
         {"a parameter entity", pair, Doctype("<!ENTITY % p SYSTEM \"/etc/passwd\"> %p;"), nullptr},
         {"an internal entity", pair, Doctype("<!ENTITY e \"EXPANDED\">"), nullptr},
-        {"nested entities", pair, Doctype(laughs), nullptr}}},
+        {"nested entities", pair, Doctype(laughs), nullptr},
+        {"an entity without a declaration", pair, Xml(">v<", ">&e;<"), nullptr}}},
   };
   return table;
 }
