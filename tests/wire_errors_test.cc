@@ -546,7 +546,7 @@ TEST(WireXmlFastPath, ReadsWhatTheCheckingDecoderReadsTheSame) {
   const Zamli::Type& pair = DataType<Qor::KeyValue>();
   const Zamli::Type& option = DataType<Qor::Option::OptionValue>();
   const std::string xsi = " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
-  const std::vector<std::pair<const Zamli::Type*, std::string>> cases = {
+  std::vector<std::pair<const Zamli::Type*, std::string>> cases = {
       {&pair,
        "<?xml version=\"1.0\"?>\n<KeyValue><key>a&lt;&amp;&#233;&#x1F600;&quot;&apos;&gt;</key>"
        "<value>\tv\n\xc3\xa9</value></KeyValue>"},
@@ -559,6 +559,16 @@ TEST(WireXmlFastPath, ReadsWhatTheCheckingDecoderReadsTheSame) {
                     "><key>k</key><value xsi:type=\"ArrayOfString\"><string/><string>&#10;</string></value>"
                     "</OptionValue>"},
   };
+  // The writer's documents laid out with blanks, attributes in single quotes.
+  const std::pair<const Zamli::Type*, Ref<Any>> written[] = {
+      {&DataType<Qor::Cluster::StorageComplianceResult>(), Compliance()},
+      {&DataType<Qor::Cluster::PelkClusterHealthResultRow>(), HealthRow()}};
+  for (const auto& [type, value] : written) {
+    const std::string doc = codec.EncodeValue(value.Get(), *type);
+    const size_t body = doc.find("?>") + 2;
+    const std::string laidOut = std::regex_replace(doc.substr(body), std::regex("><"), ">\n  <");
+    cases.emplace_back(type, doc.substr(0, body) + std::regex_replace(laidOut, std::regex("\""), "'"));
+  }
   for (const auto& [type, doc] : cases) {
     Ref<Any> fast, checked;
     try {
