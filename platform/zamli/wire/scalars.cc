@@ -210,10 +210,7 @@ bool ParseDateTime(std::string_view text, Haldun::System::DateTime& value) {
   }
 }
 
-namespace {
-// The length of the well-formed UTF-8 sequence starting with the non-ASCII
-// byte at `p` (no overlong forms, no surrogates), or 0.
-size_t SequenceLength(const unsigned char* p, const unsigned char* end) {
+size_t Utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
   unsigned char c = *p;
   int extra;
   uint32_t code;
@@ -239,6 +236,7 @@ size_t SequenceLength(const unsigned char* p, const unsigned char* end) {
   return static_cast<size_t>(extra) + 1;
 }
 
+namespace {
 bool IsControl(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
 }  // namespace
 
@@ -259,7 +257,7 @@ TextFault FindTextFault(std::string_view text, bool refuseControls) {
       ++i;
       continue;
     }
-    size_t n = SequenceLength(bytes + i, end);
+    size_t n = Utf8SequenceLength(bytes + i, end);
     if (n == 0) return TextFault::kNotUtf8;
     i += n;
   }

@@ -37,6 +37,10 @@ bool ParseDateTime(std::string_view text, Haldun::System::DateTime& value);
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);
 
+// The length of the well-formed UTF-8 sequence starting with the non-ASCII
+// byte at `p`, or 0.
+size_t Utf8SequenceLength(const unsigned char* p, const unsigned char* end);
+
 // True when `text` holds a C0 control other than tab, line feed and
 // carriage return: characters XML 1.0 cannot carry.
 bool HasControlCharacter(std::string_view text);

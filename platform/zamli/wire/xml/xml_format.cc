@@ -5,6 +5,7 @@
 #include <zamli/wire/decoder.h>
 #include <zamli/wire/encoder.h>
 #include <zamli/wire/formats.h>
+#include <zamli/wire/xml/xml_fast_path.h>
 #include <zamli/wire/xml/xml_reader.h>
 #include <zamli/wire/xml/xml_writer.h>
 
@@ -499,6 +500,8 @@ std::string XmlFormat::EncodeValue(const Codec& codec, const Any* value, const T
 
 Haldun::Ref<Any> XmlFormat::DecodeValue(const Codec& codec, std::string_view document, const Type& declared) const {
   Declared d = DeclaredOf(declared);
+  Haldun::Ref<Any> fast;
+  if (FastDecodeValue(codec, document, d, fast)) return fast;
   pugi::xml_document doc;
   Parse(codec, document, doc);
   pugi::xml_node root = doc.document_element();
