@@ -10,23 +10,26 @@
 
 namespace Zamli::Wire {
 
+// Copies 2 * sizeof(Word) >= n >= sizeof(Word) bytes as two words, the
+// second ending where the text ends: they overlap when n is less.
+template <class Word>
+inline void CopyWords(char* to, const char* from, size_t n) {
+  Word head, tail;
+  std::memcpy(&head, from, sizeof(Word));
+  std::memcpy(&tail, from + n - sizeof(Word), sizeof(Word));
+  std::memcpy(to, &head, sizeof(Word));
+  std::memcpy(to + n - sizeof(Word), &tail, sizeof(Word));
+}
+
 // Copies `n` bytes: short runs (names, most values) with a few moves of
 // fixed size, which cost less than a call to memcpy.
 inline void CopyText(char* to, const char* from, size_t n) {
   if (n > 16) {
     std::memcpy(to, from, n);
   } else if (n >= 8) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
+    CopyWords<uint64_t>(to, from, n);
   } else if (n >= 4) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
+    CopyWords<uint32_t>(to, from, n);
   } else {
     for (size_t i = 0; i < n; ++i) to[i] = from[i];
   }
