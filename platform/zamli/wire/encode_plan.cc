@@ -1,5 +1,6 @@
 #include <zamli/types/registry.h>
 #include <zamli/wire/encode_plan.h>
+#include <zamli/wire/json/json_writer.h>
 
 #include <map>
 #include <mutex>
@@ -21,8 +22,8 @@ std::unique_ptr<EncodePlan> MakePlan(const DataObjectType& type, const VersionFi
   plan->properties.reserve(all.size());
   for (const PropertyRef& p : all) {
     plan->properties.push_back(PlannedProperty{&p, p.owner->GetDataTypeInfo()->getPropertyAddr, p.info->name,
-                                               IncludesProperty(versions, *p.info), !(p.info->flags & kOptionalFlag),
-                                               p.IsInline()});
+                                               JsonWriter::Member(p.info->name), IncludesProperty(versions, *p.info),
+                                               !(p.info->flags & kOptionalFlag), p.IsInline()});
   }
   return plan;
 }

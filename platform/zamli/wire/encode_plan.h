@@ -20,7 +20,8 @@ struct PlannedProperty {
   const PropertyRef* property;
   const void* (*address)(DynamicData*, int index);  // the owner's record function
   std::string_view name;
-  bool included;  // false: left out, or refused when required and set
+  std::string json_member;  // ,"name": as the JSON writer writes it
+  bool included;            // false: left out, or refused when required and set
   bool required;
   bool stored_inline;
 };
