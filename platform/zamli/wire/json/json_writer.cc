@@ -93,31 +93,6 @@ void JsonWriter::String(WireName name, std::string_view value, TypeTag tag) {
   if (!tag.empty()) out_.Put('}');
 }
 
-void JsonWriter::PlainString(WireName name, std::string_view value, TypeTag tag) {
-  Key(name);
-  if (!tag.empty()) OpenBox(tag);
-  char* p = Extend(value.size() + 2 + !tag.empty());
-  *p = '"';
-  CopyText(p + 1, value.data(), value.size());
-  p[value.size() + 1] = '"';
-  if (!tag.empty()) p[value.size() + 2] = '}';
-}
-
-void JsonWriter::Bool(WireName name, bool value, TypeTag tag) {
-  Key(name);
-  if (!tag.empty()) OpenBox(tag);
-  out_.Put(value ? "true" : "false");
-  if (!tag.empty()) out_.Put('}');
-}
-
-void JsonWriter::Integer(WireName name, int64_t value, TypeTag tag) {
-  Key(name);
-  if (!tag.empty()) OpenBox(tag);
-  char* p = Extend(24);
-  out_.Unwrite(24 - (std::to_chars(p, p + 24, value).ptr - p));
-  if (!tag.empty()) out_.Put('}');
-}
-
 void JsonWriter::Float(WireName name, float value, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
@@ -159,22 +134,11 @@ void JsonWriter::BeginObject(WireName name, TypeTag tag) {
   Open(Context::kObject, first);
 }
 
-void JsonWriter::EndObject(WireName) {
-  Close();
-  out_.Put('}');
-}
-
 void JsonWriter::BeginArray(WireName name, ArrayStyle, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
   out_.Put('[');
   Open(Context::kArray, true);
-}
-
-void JsonWriter::EndArray(WireName, ArrayStyle, TypeTag tag) {
-  Close();
-  out_.Put(']');
-  if (!tag.empty()) out_.Put('}');
 }
 
 }  // namespace Zamli::Wire

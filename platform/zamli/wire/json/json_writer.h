@@ -5,6 +5,7 @@
 #include <zamli/wire/output.h>
 #include <zamli/wire/writer.h>
 
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,18 +29,45 @@ class JsonWriter {
   static std::string Member(std::string_view name);
 
   void String(WireName name, std::string_view value, TypeTag tag);
-  // A string known to need no escapes.
-  void PlainString(WireName name, std::string_view value, TypeTag tag);
-  void Bool(WireName name, bool value, TypeTag tag);
-  void Integer(WireName name, int64_t value, TypeTag tag);
+  // A string known to need no escapes. This and the other short writes are
+  // inline: the encoder makes one per property.
+  void PlainString(WireName name, std::string_view value, TypeTag tag) {
+    Key(name);
+    if (!tag.empty()) OpenBox(tag);
+    char* p = Extend(value.size() + 2 + !tag.empty());
+    *p = '"';
+    CopyText(p + 1, value.data(), value.size());
+    p[value.size() + 1] = '"';
+    if (!tag.empty()) p[value.size() + 2] = '}';
+  }
+  void Bool(WireName name, bool value, TypeTag tag) {
+    Key(name);
+    if (!tag.empty()) OpenBox(tag);
+    out_.Put(value ? "true" : "false");
+    if (!tag.empty()) out_.Put('}');
+  }
+  void Integer(WireName name, int64_t value, TypeTag tag) {
+    Key(name);
+    if (!tag.empty()) OpenBox(tag);
+    char* p = Extend(24);
+    out_.Unwrite(24 - (std::to_chars(p, p + 24, value).ptr - p));
+    if (!tag.empty()) out_.Put('}');
+  }
   void Float(WireName name, float value, TypeTag tag);
   void Text(WireName name, std::string_view value, TypeTag tag) { String(name, value, tag); }
   void Reference(WireName name, std::string_view type, std::string_view id, bool typed);
   void Null(WireName name);
   void BeginObject(WireName name, TypeTag tag);
-  void EndObject(WireName name);
+  void EndObject(WireName) {
+    Close();
+    out_.Put('}');
+  }
   void BeginArray(WireName name, ArrayStyle style, TypeTag tag);
-  void EndArray(WireName name, ArrayStyle style, TypeTag tag);
+  void EndArray(WireName, ArrayStyle, TypeTag tag) {
+    Close();
+    out_.Put(']');
+    if (!tag.empty()) out_.Put('}');
+  }
 
  private:
   enum class Context : uint8_t { kTop, kObject, kArray };
