@@ -836,9 +836,17 @@ TEST_P(WireErrors, TheEncoderRefusesWhatCannotTravel) {
   // The path names the property.
   Ref<Qor::KeyValue> pair(new Qor::KeyValue());
   pair->key = "k";
+  pair->value = "v";
+  const std::string fine = codec.EncodeValue(pair.Get(), PairType());
   pair->value = "\xc3";
   RaisedAt<Zamli::Fault::InvalidArgument>(
       "value", [&] { codec.EncodeValue(pair.Get(), PairType()); }, "invalid UTF-8 in a property");
+  // Neither a refusal midway nor a document larger than what a thread keeps
+  // for its next is left in the next document.
+  pair->value = std::string(size_t{3} << 20, 'v');
+  EXPECT_GT(codec.EncodeValue(pair.Get(), PairType()).size(), size_t{3} << 20);
+  pair->value = "v";
+  EXPECT_EQ(codec.EncodeValue(pair.Get(), PairType()), fine);
   // Date-times outside the years 0001 to 9999.
   const Zamli::Type& time = *Zamli::GetNoType<Haldun::System::DateTime>();
   for (int64_t micros : {INT64_C(-62135596800000000) - 1, INT64_C(253402300800000000)}) {

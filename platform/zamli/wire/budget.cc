@@ -25,16 +25,6 @@ DecodeBudget::~DecodeBudget() { tCurrent = previous_; }
 
 DecodeBudget* DecodeBudget::Current() { return tCurrent; }
 
-bool DecodeBudget::Take(size_t bytes) {
-  if (bytes > limit_ - used_) {
-    exceeded_ = true;
-    return false;
-  }
-  used_ += bytes;
-  if (used_ > peak_) peak_ = used_;
-  return true;
-}
-
 void DecodeBudget::Give(size_t bytes) { used_ = bytes > used_ ? 0 : used_ - bytes; }
 
 void DecodeBudget::Fail() const {

@@ -19,7 +19,16 @@ class DecodeBudget {
   static DecodeBudget* Current();
 
   // False, leaving the budget as it was, when `bytes` more would pass it.
-  bool Take(size_t bytes);
+  // Inline: decoders take a little for every value.
+  bool Take(size_t bytes) {
+    if (bytes > limit_ - used_) {
+      exceeded_ = true;
+      return false;
+    }
+    used_ += bytes;
+    if (used_ > peak_) peak_ = used_;
+    return true;
+  }
   void Give(size_t bytes);
   bool Exceeded() const { return exceeded_; }
   size_t Peak() const { return peak_; }

@@ -29,6 +29,7 @@
 #include <zamli/values/primitive.h>
 #include <zamli/wire/budget.h>
 #include <zamli/wire/codec.h>
+#include <zamli/wire/decode_plan.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/value_model.h>
 
@@ -42,7 +43,9 @@ namespace Zamli::Wire {
 template <class N>
 class Decoder {
  public:
-  Decoder(const VersionFilter& versions, const Limits& limits) : versions_(versions), limits_(limits) {}
+  // Made inside the decode's budget, which outlives it.
+  Decoder(const VersionFilter& versions, const Limits& limits)
+      : versions_(versions), limits_(limits), budget_(DecodeBudget::Current()), plans_(versions) {}
 
   Path& GetPath() { return path_; }
   const VersionFilter& GetVersions() const { return versions_; }
@@ -68,42 +71,35 @@ class Decoder {
         type->GetDataTypeInfo()->createInstance != nullptr ? type->GetDataTypeInfo()->createInstance() : nullptr;
     if (created == nullptr) path_.Fail(Problem::kInvalidType, type->GetName() + " has no instances");
     Haldun::Ref<Any> result(created);
-    Charge(kObjectBytes + type->GetAllProperties().size() * kPropertyBytes);
-    const std::vector<PropertyRef>& all = type->GetAllProperties();
+    const DecodePlan& plan = plans_.For(*type);
+    const size_t count = plan.properties.size();
+    Charge(kObjectBytes + count * kPropertyBytes);
     // Which properties were given: a frame on a stack all objects share.
     const size_t seen = seen_.size();
-    seen_.resize(seen + all.size(), 0);
+    seen_.resize(seen + count, 0);
     size_t hint = 0;
     node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
-      size_t at = Find(all, name, hint);
+      size_t at = plan.Find(name, hint);
       path_.Push(name);
-      if (at == all.size()) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
+      if (at == count) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
       if (seen_[seen + at]) path_.Fail(Problem::kInvalidArgument, "given more than once");
       seen_[seen + at] = 1;
       hint = at + 1;
-      const PropertyRef& p = all[at];
-      if (!versions_.Includes(p.info->version)) NotInVersion("the property");
-      Secret secret(*this, p.info->flags);
-      SetProperty(*created, p, group);
+      const DecodedProperty& p = plan.properties[at];
+      if (!p.included) NotInVersion("the property");
+      Secret secret(*this, p.property->info->flags);
+      SetProperty(*created, *p.property, group);
       path_.Pop();
     });
-    for (size_t i = 0; i < all.size(); ++i) {
-      const PropertyInfo& info = *all[i].info;
-      if (!seen_[seen + i] && IsRequiredValue(info) && versions_.Includes(info.version)) {
-        path_.Push(info.name);
+    for (size_t i : plan.required) {
+      if (!seen_[seen + i]) {
+        path_.Push(plan.properties[i].name);
         path_.Fail(Problem::kInvalidArgument, "required, but missing");
       }
     }
     seen_.resize(seen);
     Leave();
     return result;
-  }
-
-  // True for a required property or parameter whose kind always has a value.
-  static bool IsRequiredValue(const PropertyInfo& info) {
-    if (info.flags & (kOptionalFlag | kArrayFlag)) return false;
-    ValueKind kind;
-    return PrimitiveKindOf(info.type, kind);
   }
 
   // While it lives, the value being read is a secret's: never quoted.
@@ -152,17 +148,7 @@ class Decoder {
   static constexpr size_t kPropertyBytes = 16;
   static constexpr size_t kValueBytes = 32;
   void Charge(size_t bytes) {
-    DecodeBudget* budget = DecodeBudget::Current();
-    if (budget != nullptr && !budget->Take(bytes)) budget->Fail();
-  }
-
-  static size_t Find(const std::vector<PropertyRef>& all, std::string_view name, size_t hint) {
-    // Members usually come in record order: try the next one first.
-    if (hint < all.size() && name == all[hint].info->name) return hint;
-    for (size_t i = all.size(); i-- > 0;) {
-      if (name == all[i].info->name) return i;
-    }
-    return all.size();
+    if (budget_ != nullptr && !budget_->Take(bytes)) budget_->Fail();
   }
 
   void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
@@ -186,8 +172,9 @@ class Decoder {
     }
     switch (p.kind) {
       case ValueKind::kString: {
-        std::string v(ReadString(node));
-        functions.setProperty(&object, p.index, &v);
+        // Read into a string kept for the next: the setter copies it.
+        text_.assign(ReadString(node));
+        functions.setProperty(&object, p.index, &text_);
         break;
       }
       case ValueKind::kBool: {
@@ -505,7 +492,10 @@ class Decoder {
   Path path_;
   int depth_ = 0;
   bool secret_ = false;
+  DecodeBudget* budget_;
+  DecodePlans plans_;
   std::string scratch_;
+  std::string text_;
   std::vector<char> seen_;
 };
 
@@ -563,7 +553,7 @@ void DecodeArguments(Decoder<N>& d, const N& call, const MethodInfo& method, std
   });
   for (size_t i = 0; i < params.size(); ++i) {
     const PropertyInfo& p = *params[i];
-    if (!args[i] && Decoder<N>::IsRequiredValue(p) && d.GetVersions().Includes(p.version)) {
+    if (!args[i] && IsRequiredValue(p) && d.GetVersions().Includes(p.version)) {
       path.Push(p.name);
       path.Fail(Problem::kInvalidArgument, "required, but missing");
     }
@@ -586,7 +576,7 @@ Haldun::Ref<Any> DecodeResult(Decoder<N>& d, const N& response, const MethodInfo
     if (method.result.type == nullptr) path.Fail(Problem::kInvalidArgument, "the method returns nothing");
     result = d.Member(*returnval, DeclaredOf(method.result.type, method.result.flags & kArrayFlag));
   }
-  if (!result && method.result.type != nullptr && Decoder<N>::IsRequiredValue(method.result)) {
+  if (!result && method.result.type != nullptr && IsRequiredValue(method.result)) {
     path.Fail(Problem::kInvalidArgument, "required, but missing");
   }
   path.Pop();

@@ -2,11 +2,12 @@
 // What the encoder writes of a data type at a version, worked out once per
 // pair: the class the value travels as and, per property, whether the
 // version includes it. The walk then makes no version checks per object.
+#include <zamli/wire/plans.h>
 #include <zamli/wire/value_model.h>
 
 #include <memory>
+#include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace Zamli::Wire {
@@ -20,7 +21,8 @@ struct PlannedProperty {
   const PropertyRef* property;
   const void* (*address)(DynamicData*, int index);  // the owner's record function
   std::string_view name;
-  bool included;  // false: left out, or refused when required and set
+  std::string json_member;  // ,"name": as the JSON writer writes it
+  bool included;            // false: left out, or refused when required and set
   bool required;
   bool stored_inline;
 };
@@ -30,31 +32,10 @@ struct EncodePlan {
   // version includes; null when there is none.
   const DataObjectType* sent = nullptr;
   std::vector<PlannedProperty> properties;  // of `sent`, in record order
+
+  static std::unique_ptr<EncodePlan> Make(const DataObjectType& type, const VersionFilter& versions);
 };
 
-// Plans for one encode. Those of registered versions are shared by every
-// encode for the life of the process; others are kept here.
-class EncodePlans {
- public:
-  explicit EncodePlans(const VersionFilter& versions);
-  const EncodePlan& For(const DataObjectType& type) {
-    if (&type == lastType_) return *lastPlan_;
-    auto it = seen_.find(&type);
-    const EncodePlan* plan = it != seen_.end() ? it->second : Find(type);
-    lastType_ = &type;
-    lastPlan_ = plan;
-    return *plan;
-  }
-
- private:
-  const EncodePlan* Find(const DataObjectType& type);
-
-  const VersionFilter& versions_;
-  bool shared_;
-  std::unordered_map<const DataObjectType*, const EncodePlan*> seen_;
-  std::vector<std::unique_ptr<EncodePlan>> own_;
-  const DataObjectType* lastType_ = nullptr;
-  const EncodePlan* lastPlan_ = nullptr;
-};
+using EncodePlans = Plans<EncodePlan>;
 
 }  // namespace Zamli::Wire

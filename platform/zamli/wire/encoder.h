@@ -30,7 +30,7 @@ class Encoder {
   // `value` under `name`, as `declared` says; null is left out, except as
   // an item of an array, where it is written as null. A value the version
   // has no class for is left out too, or refused when `required`.
-  void Value(std::string_view name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
+  void Value(WireName name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
     path_.Push(name);
     Root(name, value, declared, style, required);
     path_.Pop();
@@ -38,7 +38,7 @@ class Encoder {
 
   // The same, for the value a document is made of: its name is no part of
   // the paths of its contents.
-  void Root(std::string_view name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
+  void Root(WireName name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
     if (declared.array) {
       Array(name, value, declared, style, TypeTag{});
     } else if (value != nullptr) {
@@ -55,7 +55,7 @@ class Encoder {
   }
 
   // A data object that names its class, whatever the declaration implies.
-  void NamedObject(std::string_view name, const Any& value, const DataObjectType& declared) {
+  void NamedObject(WireName name, const Any& value, const DataObjectType& declared) {
     path_.Push(name);
     Object(name, value, &declared, true);
     path_.Pop();
@@ -119,7 +119,7 @@ class Encoder {
     return type->GetKind() != kEnumKind || versions_.Includes(*type);
   }
 
-  void Single(std::string_view name, const Any& value, const Declared& d, const DynamicData* object) {
+  void Single(WireName name, const Any& value, const Declared& d, const DynamicData* object) {
     switch (d.kind) {
       case ValueKind::kData:
         Object(name, value, object, static_cast<const DataObjectType*>(d.type));
@@ -143,12 +143,12 @@ class Encoder {
     }
   }
 
-  void Object(std::string_view name, const Any& value, const DataObjectType* declared, bool named = false) {
+  void Object(WireName name, const Any& value, const DataObjectType* declared, bool named = false) {
     Object(name, value, dynamic_cast<const DynamicData*>(&value), declared, named);
   }
 
   // `object` is `value` as a data object, or null when it is none.
-  void Object(std::string_view name, const Any& value, const DynamicData* object, const DataObjectType* declared,
+  void Object(WireName name, const Any& value, const DynamicData* object, const DataObjectType* declared,
               bool named = false) {
     if (object == nullptr) Mismatch(declared ? declared->GetName() : "a data object", value);
     const DataObjectType* type = object->_GetDataType();
@@ -190,16 +190,17 @@ class Encoder {
       return;
     }
     if (!p.stored_inline) {
-      Value(p.name, static_cast<const Any*>(addr), DeclaredOf(*p.property), ArrayStyle::kRepeated, p.required);
+      Value(WireName(p.name, p.json_member), static_cast<const Any*>(addr), DeclaredOf(*p.property),
+            ArrayStyle::kRepeated, p.required);
       return;
     }
     path_.Push(p.name);
-    Inline(p.name, *p.property, addr);
+    Inline(WireName(p.name, p.json_member), *p.property, addr);
     path_.Pop();
   }
 
   // A property stored in place, at the address its record function gave.
-  void Inline(std::string_view name, const PropertyRef& p, const void* addr) {
+  void Inline(WireName name, const PropertyRef& p, const void* addr) {
     VisitValue(p, addr, [&](const auto& v) {
       using V = std::remove_cvref_t<decltype(v)>;
       if constexpr (std::is_same_v<V, std::string>) {
@@ -219,7 +220,7 @@ class Encoder {
   }
 
   // A boxed primitive of the declared kind.
-  void Boxed(std::string_view name, const Any& value, ValueKind kind, TypeTag tag) {
+  void Boxed(WireName name, const Any& value, ValueKind kind, TypeTag tag) {
     switch (kind) {
       case ValueKind::kString:
         String(name, Unbox<std::string>(value), tag);
@@ -261,7 +262,7 @@ class Encoder {
   }
 
   // A value of anyType: it names its class.
-  void AnyValue(std::string_view name, const Any& value) {
+  void AnyValue(WireName name, const Any& value) {
     const Type* type = value._GetType();
     if (auto* arrayType = dynamic_cast<const ArrayType*>(type)) {
       Declared items = DeclaredOf(*arrayType->GetItemType());
@@ -307,7 +308,7 @@ class Encoder {
     }
   }
 
-  void Reference(std::string_view name, const Any& value, bool typed) {
+  void Reference(WireName name, const Any& value, bool typed) {
     auto* ref = dynamic_cast<const MoRef*>(&value);
     if (ref == nullptr) Mismatch("a managed object reference", value);
     CheckText(ref->GetTypeName());
@@ -316,15 +317,17 @@ class Encoder {
   }
 
   // An array value: property arrays repeat, anyType and documents wrap.
-  void Array(std::string_view name, const Any* value, const Declared& d, ArrayStyle style, TypeTag tag) {
+  void Array(WireName name, const Any* value, const Declared& d, ArrayStyle style, TypeTag tag) {
     if (value == nullptr) return;
-    std::string itemName(style == ArrayStyle::kRepeated ? std::string(name) : ItemWireName(d));
+    // Repeated items go under the array's own name; wrapped ones are named
+    // by their type.
+    std::string wrapped = style == ArrayStyle::kWrapped ? ItemWireName(d) : std::string();
     out_.BeginArray(name, style, tag);
-    Items(itemName, *value, d);
+    Items(style == ArrayStyle::kRepeated ? name : WireName(wrapped), *value, d);
     out_.EndArray(name, style, tag);
   }
 
-  void Items(std::string_view itemName, const Any& value, const Declared& d) {
+  void Items(WireName itemName, const Any& value, const Declared& d) {
     Declared item = d;
     item.array = false;
     if (d.kind == ValueKind::kEnum) {
@@ -372,7 +375,7 @@ class Encoder {
     }
   }
 
-  void StringItems(std::string_view itemName, const std::vector<std::string>& values) {
+  void StringItems(WireName itemName, const std::vector<std::string>& values) {
     int index = 0;
     for (const std::string& v : values) {
       path_.PushIndex(index++);
@@ -388,7 +391,7 @@ class Encoder {
     return *array;
   }
 
-  void String(std::string_view name, std::string_view value, TypeTag tag) {
+  void String(WireName name, std::string_view value, TypeTag tag) {
     // Plain ASCII that needs no escapes is valid text: one scan checks both.
     if (Bytes::NoneFlagged(value, [](uint64_t word) { return Bytes::AnyHigh(word) | W::NeedsEscape(word); })) {
       out_.PlainString(name, value, tag);
@@ -409,7 +412,7 @@ class Encoder {
     }
   }
 
-  void DateTime(std::string_view name, const Haldun::System::DateTime& value, TypeTag tag) {
+  void DateTime(WireName name, const Haldun::System::DateTime& value, TypeTag tag) {
     text_.clear();
     if (!FormatDateTime(value, text_)) {
       path_.Fail(Problem::kInvalidArgument, "the instant is outside the years 0001 to 9999");
@@ -417,7 +420,7 @@ class Encoder {
     out_.Text(name, text_, tag);
   }
 
-  void Binary(std::string_view name, const std::vector<unsigned char>& value, TypeTag tag) {
+  void Binary(WireName name, const std::vector<unsigned char>& value, TypeTag tag) {
     text_.clear();
     AppendBase64(text_, value);
     out_.Text(name, text_, tag);

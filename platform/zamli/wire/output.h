@@ -1,7 +1,8 @@
 #pragma once
-// The text a writer writes, straight into the document's string: the string
-// is kept as long as it can be filled, grown by doubling and cut to what was
-// written by Finish, so that a write is a copy with no other bookkeeping.
+// The text a writer writes, into a buffer grown by doubling and added to the
+// document's string by Finish, so that a write is a copy with no other
+// bookkeeping. A thread keeps one buffer for the next document: the string
+// itself would be zero-filled and copied at each doubling.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -10,23 +11,26 @@
 
 namespace Zamli::Wire {
 
+// Copies 2 * sizeof(Word) >= n >= sizeof(Word) bytes as two words, the
+// second ending where the text ends: they overlap when n is less.
+template <class Word>
+inline void CopyWords(char* to, const char* from, size_t n) {
+  Word head, tail;
+  std::memcpy(&head, from, sizeof(Word));
+  std::memcpy(&tail, from + n - sizeof(Word), sizeof(Word));
+  std::memcpy(to, &head, sizeof(Word));
+  std::memcpy(to + n - sizeof(Word), &tail, sizeof(Word));
+}
+
 // Copies `n` bytes: short runs (names, most values) with a few moves of
 // fixed size, which cost less than a call to memcpy.
 inline void CopyText(char* to, const char* from, size_t n) {
   if (n > 16) {
     std::memcpy(to, from, n);
   } else if (n >= 8) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
+    CopyWords<uint64_t>(to, from, n);
   } else if (n >= 4) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
+    CopyWords<uint32_t>(to, from, n);
   } else {
     for (size_t i = 0; i < n; ++i) to[i] = from[i];
   }
@@ -35,17 +39,20 @@ inline void CopyText(char* to, const char* from, size_t n) {
 class Output {
  public:
   // Writes after what `out` holds already.
-  explicit Output(std::string& out) : out_(out), size_(out.size()) {}
+  explicit Output(std::string& out);
+  ~Output();
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
 
   // Room for `bytes` more, to be filled by the caller.
   char* Extend(size_t bytes) {
-    if (out_.size() - size_ < bytes) Grow(bytes);
-    char* at = out_.data() + size_;
-    size_ += bytes;
+    if (static_cast<size_t>(limit_ - end_) < bytes) Grow(bytes);
+    char* at = end_;
+    end_ += bytes;
     return at;
   }
   // Gives back what an Extend took but did not fill.
-  void Unwrite(size_t bytes) { size_ -= bytes; }
+  void Unwrite(size_t bytes) { end_ -= bytes; }
 
   // Mostly constants, whose copies the compiler inlines.
   void Put(std::string_view text) {
@@ -53,16 +60,19 @@ class Output {
   }
   void Put(char c) { *Extend(1) = c; }
 
-  // Cuts the string to what was written: before anyone else reads or
+  // Adds what was written to the string: before anyone else reads or
   // writes it.
-  void Finish() { out_.resize(size_); }
+  void Finish();
 
  private:
   // Out of line: Extend stays small enough to inline everywhere.
-  [[gnu::noinline]] void Grow(size_t bytes) { out_.resize(std::max({out_.size() * 2, size_ + bytes, size_t{256}})); }
+  [[gnu::noinline]] void Grow(size_t bytes);
 
   std::string& out_;
-  size_t size_;
+  bool kept_;  // writing into the thread's kept buffer
+  char* begin_ = nullptr;
+  char* end_ = nullptr;
+  char* limit_ = nullptr;
 };
 
 }  // namespace Zamli::Wire

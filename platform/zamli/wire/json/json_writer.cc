@@ -8,12 +8,21 @@
 
 namespace Zamli::Wire {
 
-void JsonWriter::Key(std::string_view name) {
-  if (frames_.empty()) return;
-  Frame& f = frames_.back();
-  const bool comma = !f.first;
-  f.first = false;
-  if (!f.array && Bytes::NoneFlagged(name, NeedsEscape)) {
+std::string JsonWriter::Member(std::string_view name) {
+  std::string member;
+  JsonWriter writer(member);
+  writer.out_.Put(',');
+  writer.Quoted(name);
+  writer.out_.Put(':');
+  writer.Finish();
+  return member;
+}
+
+void JsonWriter::UnplannedKey(std::string_view name) {
+  if (context_ == Context::kTop) return;
+  const bool comma = !first_;
+  first_ = false;
+  if (Bytes::NoneFlagged(name, NeedsEscape)) {
     // ,"name": in one step: names seldom need escapes.
     char* p = Extend(name.size() + 3 + comma);
     if (comma) *p++ = ',';
@@ -24,10 +33,8 @@ void JsonWriter::Key(std::string_view name) {
     return;
   }
   if (comma) out_.Put(',');
-  if (!f.array) {
-    Quoted(name);
-    out_.Put(':');
-  }
+  Quoted(name);
+  out_.Put(':');
 }
 
 void JsonWriter::OpenBox(TypeTag tag) {
@@ -79,39 +86,14 @@ void JsonWriter::Quoted(std::string_view text) {
   out_.Put('"');
 }
 
-void JsonWriter::String(std::string_view name, std::string_view value, TypeTag tag) {
+void JsonWriter::String(WireName name, std::string_view value, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
   Quoted(value);
   if (!tag.empty()) out_.Put('}');
 }
 
-void JsonWriter::PlainString(std::string_view name, std::string_view value, TypeTag tag) {
-  Key(name);
-  if (!tag.empty()) OpenBox(tag);
-  char* p = Extend(value.size() + 2 + !tag.empty());
-  *p = '"';
-  CopyText(p + 1, value.data(), value.size());
-  p[value.size() + 1] = '"';
-  if (!tag.empty()) p[value.size() + 2] = '}';
-}
-
-void JsonWriter::Bool(std::string_view name, bool value, TypeTag tag) {
-  Key(name);
-  if (!tag.empty()) OpenBox(tag);
-  out_.Put(value ? "true" : "false");
-  if (!tag.empty()) out_.Put('}');
-}
-
-void JsonWriter::Integer(std::string_view name, int64_t value, TypeTag tag) {
-  Key(name);
-  if (!tag.empty()) OpenBox(tag);
-  char* p = Extend(24);
-  out_.Unwrite(24 - (std::to_chars(p, p + 24, value).ptr - p));
-  if (!tag.empty()) out_.Put('}');
-}
-
-void JsonWriter::Float(std::string_view name, float value, TypeTag tag) {
+void JsonWriter::Float(WireName name, float value, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
   // JSON has no literal for these: they travel as the XML spellings.
@@ -126,7 +108,7 @@ void JsonWriter::Float(std::string_view name, float value, TypeTag tag) {
   if (!tag.empty()) out_.Put('}');
 }
 
-void JsonWriter::Reference(std::string_view name, std::string_view type, std::string_view id, bool) {
+void JsonWriter::Reference(WireName name, std::string_view type, std::string_view id, bool) {
   Key(name);
   out_.Put("{\"_typeName\":\"ManagedObjectReference\",\"type\":");
   Quoted(type);
@@ -135,12 +117,12 @@ void JsonWriter::Reference(std::string_view name, std::string_view type, std::st
   out_.Put('}');
 }
 
-void JsonWriter::Null(std::string_view name) {
+void JsonWriter::Null(WireName name) {
   Key(name);
   out_.Put("null");
 }
 
-void JsonWriter::BeginObject(std::string_view name, TypeTag tag) {
+void JsonWriter::BeginObject(WireName name, TypeTag tag) {
   Key(name);
   out_.Put('{');
   bool first = true;
@@ -149,25 +131,14 @@ void JsonWriter::BeginObject(std::string_view name, TypeTag tag) {
     Quoted(tag.name);
     first = false;
   }
-  frames_.push_back(Frame{false, first});
+  Open(Context::kObject, first);
 }
 
-void JsonWriter::EndObject(std::string_view) {
-  frames_.pop_back();
-  out_.Put('}');
-}
-
-void JsonWriter::BeginArray(std::string_view name, ArrayStyle, TypeTag tag) {
+void JsonWriter::BeginArray(WireName name, ArrayStyle, TypeTag tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
   out_.Put('[');
-  frames_.push_back(Frame{true, true});
-}
-
-void JsonWriter::EndArray(std::string_view, ArrayStyle, TypeTag tag) {
-  frames_.pop_back();
-  out_.Put(']');
-  if (!tag.empty()) out_.Put('}');
+  Open(Context::kArray, true);
 }
 
 }  // namespace Zamli::Wire

@@ -5,6 +5,7 @@
 #include <zamli/wire/output.h>
 #include <zamli/wire/writer.h>
 
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,27 +25,82 @@ class JsonWriter {
     return Bytes::AnyBelow(word, 0x20) | Bytes::AnyEqual(word, '"') | Bytes::AnyEqual(word, '\\');
   }
 
-  void String(std::string_view name, std::string_view value, TypeTag tag);
-  // A string known to need no escapes.
-  void PlainString(std::string_view name, std::string_view value, TypeTag tag);
-  void Bool(std::string_view name, bool value, TypeTag tag);
-  void Integer(std::string_view name, int64_t value, TypeTag tag);
-  void Float(std::string_view name, float value, TypeTag tag);
-  void Text(std::string_view name, std::string_view value, TypeTag tag) { String(name, value, tag); }
-  void Reference(std::string_view name, std::string_view type, std::string_view id, bool typed);
-  void Null(std::string_view name);
-  void BeginObject(std::string_view name, TypeTag tag);
-  void EndObject(std::string_view name);
-  void BeginArray(std::string_view name, ArrayStyle style, TypeTag tag);
-  void EndArray(std::string_view name, ArrayStyle style, TypeTag tag);
+  // The member `,"name":` for a name, escaped as strings are.
+  static std::string Member(std::string_view name);
+
+  void String(WireName name, std::string_view value, TypeTag tag);
+  // A string known to need no escapes. This and the other short writes are
+  // inline: the encoder makes one per property.
+  void PlainString(WireName name, std::string_view value, TypeTag tag) {
+    Key(name);
+    if (!tag.empty()) OpenBox(tag);
+    char* p = Extend(value.size() + 2 + !tag.empty());
+    *p = '"';
+    CopyText(p + 1, value.data(), value.size());
+    p[value.size() + 1] = '"';
+    if (!tag.empty()) p[value.size() + 2] = '}';
+  }
+  void Bool(WireName name, bool value, TypeTag tag) {
+    Key(name);
+    if (!tag.empty()) OpenBox(tag);
+    out_.Put(value ? "true" : "false");
+    if (!tag.empty()) out_.Put('}');
+  }
+  void Integer(WireName name, int64_t value, TypeTag tag) {
+    Key(name);
+    if (!tag.empty()) OpenBox(tag);
+    char* p = Extend(24);
+    out_.Unwrite(24 - (std::to_chars(p, p + 24, value).ptr - p));
+    if (!tag.empty()) out_.Put('}');
+  }
+  void Float(WireName name, float value, TypeTag tag);
+  void Text(WireName name, std::string_view value, TypeTag tag) { String(name, value, tag); }
+  void Reference(WireName name, std::string_view type, std::string_view id, bool typed);
+  void Null(WireName name);
+  void BeginObject(WireName name, TypeTag tag);
+  void EndObject(WireName) {
+    Close();
+    out_.Put('}');
+  }
+  void BeginArray(WireName name, ArrayStyle style, TypeTag tag);
+  void EndArray(WireName, ArrayStyle, TypeTag tag) {
+    Close();
+    out_.Put(']');
+    if (!tag.empty()) out_.Put('}');
+  }
 
  private:
-  struct Frame {
-    bool array;
-    bool first;
-  };
+  enum class Context : uint8_t { kTop, kObject, kArray };
   // The member name (inside an object) and the separator before a value.
-  void Key(std::string_view name);
+  void Key(WireName name) {
+    if (context_ == Context::kObject && !name.jsonMember.empty()) {
+      // The planned member, without its comma before the first.
+      const size_t skip = first_;
+      const size_t n = name.jsonMember.size() - skip;
+      CopyText(Extend(n), name.jsonMember.data() + skip, n);
+      first_ = false;
+      return;
+    }
+    if (context_ == Context::kArray) {
+      // Items are unnamed.
+      if (!first_) out_.Put(',');
+      first_ = false;
+      return;
+    }
+    UnplannedKey(name.text);
+  }
+  void UnplannedKey(std::string_view name);  // inside an object, or at the top
+  void Open(Context context, bool first) {
+    outer_.push_back(context_);
+    context_ = context;
+    first_ = first;
+  }
+  // The container closed holds a value: whatever follows it needs a comma.
+  void Close() {
+    context_ = outer_.back();
+    outer_.pop_back();
+    first_ = false;
+  }
   // Opens the {"_typeName":T,"_value": box of a tagged non-object.
   void OpenBox(TypeTag tag);
   void Quoted(std::string_view text);
@@ -52,7 +108,9 @@ class JsonWriter {
   char* Extend(size_t bytes) { return out_.Extend(bytes); }
 
   Output out_;
-  std::vector<Frame> frames_;
+  Context context_ = Context::kTop;
+  bool first_ = true;  // nothing written yet in the innermost container
+  std::vector<Context> outer_;
 };
 
 }  // namespace Zamli::Wire
