@@ -10,11 +10,12 @@ set(PELK_RUNTIME_SCHEMA ${PROJECT_SOURCE_DIR}/interface/base/kettar.schema)
 # (type_library.dynamic), and its relative relocations are packed: both
 # spare the loader a symbol lookup per reference. Exceptions and dynamic_cast
 # still work across libraries, since typeinfo compares by name on this ABI;
-# typeinfo names stay local (type_library.map).
+# typeinfo names stay local (type_library.map). Sections nothing reaches are
+# dropped and the symbol hash table is sized for its symbols.
 set(PELK_TYPE_LIBRARY_MAP ${CMAKE_CURRENT_LIST_DIR}/type_library.map)
 set(PELK_TYPE_LIBRARY_DYNAMIC ${CMAKE_CURRENT_LIST_DIR}/type_library.dynamic)
 set(PELK_TYPE_LIBRARY_LINK_OPTIONS -Wl,--dynamic-list=${PELK_TYPE_LIBRARY_DYNAMIC} -Wl,-z,pack-relative-relocs
-                                   -Wl,--version-script=${PELK_TYPE_LIBRARY_MAP})
+                                   -Wl,--version-script=${PELK_TYPE_LIBRARY_MAP} -Wl,--gc-sections -Wl,-O1)
 file(GLOB PELK_GENERATOR_SOURCES CONFIGURE_DEPENDS ${PELK_GENERATOR_DIR}/pelkgen/*.py)
 
 function(pelk_type_library target)
@@ -46,6 +47,9 @@ function(pelk_type_library target)
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
   string(TOUPPER ${ARG_NAMESPACE} ns_upper)
   target_compile_definitions(${target} PRIVATE ZAMLI_BUILDING_${ns_upper}_TYPES)
+  # Optimised for size: the generated code is records, registration and thin
+  # members, while the work on values is the runtime's, built -O2.
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-Os>)
   target_link_options(${target} PRIVATE ${PELK_NO_UNDEFINED} ${PELK_TYPE_LIBRARY_LINK_OPTIONS})
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PELK_TYPE_LIBRARY_MAP} ${PELK_TYPE_LIBRARY_DYNAMIC})
   set_property(TARGET ${target} PROPERTY PELK_SCHEMA_MODEL ${gen_dir}/schema_model.json)
