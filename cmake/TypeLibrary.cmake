@@ -5,13 +5,17 @@
 # imports the runtime's own schema.
 set(PELK_GENERATOR_DIR ${PROJECT_SOURCE_DIR}/generator)
 set(PELK_RUNTIME_SCHEMA ${PROJECT_SOURCE_DIR}/interface/base/kettar.schema)
-# Calls inside a type library bind to its own functions at link time, and its
-# relative relocations are packed: both shrink what the loader does. Vtables
-# and typeinfo stay interposable, so exceptions and dynamic_cast still work
-# across libraries; typeinfo names stay local (type_library.map).
+# A type library binds its own symbols at link time (functions, records,
+# vtables, typeinfo) except the few variables its registration fills in
+# (type_library.dynamic), and its relative relocations are packed: both
+# spare the loader a symbol lookup per reference. Exceptions and dynamic_cast
+# still work across libraries, since typeinfo compares by name on this ABI;
+# typeinfo names stay local (type_library.map). Sections nothing reaches are
+# dropped and the symbol hash table is sized for its symbols.
 set(PELK_TYPE_LIBRARY_MAP ${CMAKE_CURRENT_LIST_DIR}/type_library.map)
-set(PELK_TYPE_LIBRARY_LINK_OPTIONS -Wl,-Bsymbolic-functions -Wl,-z,pack-relative-relocs
-                                   -Wl,--version-script=${PELK_TYPE_LIBRARY_MAP})
+set(PELK_TYPE_LIBRARY_DYNAMIC ${CMAKE_CURRENT_LIST_DIR}/type_library.dynamic)
+set(PELK_TYPE_LIBRARY_LINK_OPTIONS -Wl,--dynamic-list=${PELK_TYPE_LIBRARY_DYNAMIC} -Wl,-z,pack-relative-relocs
+                                   -Wl,--version-script=${PELK_TYPE_LIBRARY_MAP} -Wl,--gc-sections -Wl,-O1)
 file(GLOB PELK_GENERATOR_SOURCES CONFIGURE_DEPENDS ${PELK_GENERATOR_DIR}/pelkgen/*.py)
 
 function(pelk_type_library target)
@@ -41,8 +45,13 @@ function(pelk_type_library target)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
   target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${gen_root}>)
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
+  string(TOUPPER ${ARG_NAMESPACE} ns_upper)
+  target_compile_definitions(${target} PRIVATE ZAMLI_BUILDING_${ns_upper}_TYPES)
+  # Optimised for size: the generated code is records, registration and thin
+  # members, while the work on values is the runtime's, built -O2.
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-Os>)
   target_link_options(${target} PRIVATE ${PELK_NO_UNDEFINED} ${PELK_TYPE_LIBRARY_LINK_OPTIONS})
-  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PELK_TYPE_LIBRARY_MAP})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PELK_TYPE_LIBRARY_MAP} ${PELK_TYPE_LIBRARY_DYNAMIC})
   set_property(TARGET ${target} PROPERTY PELK_SCHEMA_MODEL ${gen_dir}/schema_model.json)
 endfunction()
 

@@ -30,6 +30,14 @@ RECORDS_PRAGMA = """\
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
 
 extern "C" {"""
+# The library's own sources define its records; everyone else imports them.
+RECORD_BINDING = """
+#ifdef $building
+#define $record ZAMLI_RECORD_DEFINED
+#else
+#define $record ZAMLI_RECORD_IMPORTED
+#endif
+"""
 METHOD = ("    {$name, $wire, $privilege, nullptr, $result, $params, $faults, $version, nullptr, false, $task, "
           "$aux},")
 
@@ -41,8 +49,8 @@ def _schema(lib):
 def type_infos_h(lib):
     out = [_schema(lib), "#pragma once", "#include <zamli/types/primitive_records.h>"]
     out += [render("#include <$ns/type_infos.h>", ns=ns) for ns in reversed(lib.imports)]
-    out += ["", 'extern "C" {']
-    out += [render("ZAMLI_EXPORT extern const Zamli::TypeInfo $s;", s=t.symbol)
+    out += [render(RECORD_BINDING, building=lib.building_macro, record=lib.record_macro), 'extern "C" {']
+    out += [render("$record extern const Zamli::TypeInfo $s;", record=lib.record_macro, s=t.symbol)
             for t in sorted(lib.own_types, key=lambda t: t.symbol)]
     out += [render("ZAMLI_EXPORT extern Zamli::ManagedMethod* $objects[];", objects=t.method_objects)
             for t in lib.managed_order]

@@ -236,6 +236,9 @@ class Library:
         self.type_list = self.data_order + self.enum_order + self.managed_order
         self.ns_cpp = capitalized(namespace)
         self.tables_ns = self.ns_cpp + "Records"
+        # Defined by the build for the library's own sources (TypeLibrary.cmake).
+        self.building_macro = f"ZAMLI_BUILDING_{namespace.upper()}_TYPES"
+        self.record_macro = f"{namespace.upper()}_RECORD"
         self.classes = [t for t in self.type_list if t.kind != "enum"]
         self.top_level = sorted((t for t in self.own_types if t.enclosing is None), key=lambda t: t.cls)
         self.version_parents = [(v.name, p) for v in reversed(self.versions) for p in v.parents]

@@ -41,33 +41,51 @@ TypeInfoLoader::TypeInfoLoader(const KettarVersions* record, TypeListFunction ty
 }
 
 namespace {
-void CheckVersion(const std::string& where, const char* version) {
-  TypeRegistry& registry = TypeRegistry::Instance();
-  if (version == nullptr || registry.FindVersion(version) == nullptr) {
+// Checks that records name known versions. Registration checks thousands and
+// nearly all are fine, so the place a record sits is spelt out only for a
+// problem, and a version literal found once is not looked up again (the
+// records of one file share their literals).
+class VersionCheck {
+ public:
+  // The place is `owner.member.part`, without the parts left empty.
+  void operator()(const char* version, std::string_view owner, std::string_view member = {},
+                  std::string_view part = {}) {
+    if (version != nullptr && version == lastKnown_) return;
+    TypeRegistry& registry = TypeRegistry::Instance();
+    if (version != nullptr && registry.FindVersion(version) != nullptr) {
+      lastKnown_ = version;
+      return;
+    }
+    std::string where(owner);
+    for (std::string_view piece : {member, part}) {
+      if (!piece.empty()) where.append(".").append(piece);
+    }
     registry.AddProblem(where + " names the unknown version " + (version ? version : "(null)"));
   }
-}
 
-void CheckTable(const std::string& where, const PropertyInfo* table) {
-  for (int i = 0; table != nullptr && table[i].type != nullptr; ++i) {
-    CheckVersion(where + "." + table[i].name, table[i].version);
+  void Table(const PropertyInfo* table, std::string_view owner, std::string_view method = {}) {
+    for (int i = 0; table != nullptr && table[i].type != nullptr; ++i)
+      (*this)(table[i].version, owner, method, table[i].name);
   }
-}
+
+ private:
+  const char* lastKnown_ = nullptr;
+};
 }  // namespace
 
 void TypeInfoLoader::CheckVersions(const Type& type) {
-  CheckVersion(type.GetName(), type.GetVersionName().c_str());
+  VersionCheck check;
+  check(type.GetVersionName().c_str(), type.GetName());
   if (auto* data = dynamic_cast<const DataObjectType*>(&type)) {
-    CheckTable(type.GetName(), data->GetDataTypeInfo()->properties);
+    check.Table(data->GetDataTypeInfo()->properties, type.GetName());
   } else if (auto* managed = dynamic_cast<const ManagedObjectType*>(&type)) {
     const ManagedTypeInfo* info = managed->GetManagedTypeInfo();
-    CheckTable(type.GetName(), info->properties);
+    check.Table(info->properties, type.GetName());
     for (int k = 0; k < managed->GetMethodCount(); ++k) {
       const MethodInfo& m = info->methods[k];
-      std::string where = type.GetName() + "." + m.name;
-      CheckVersion(where, m.version);
-      CheckVersion(where + ".result", m.result.version);
-      CheckTable(where, m.params);
+      check(m.version, type.GetName(), m.name);
+      check(m.result.version, type.GetName(), m.name, "result");
+      check.Table(m.params, type.GetName(), m.name);
     }
   }
 }
