@@ -10,15 +10,28 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// Sends what the writes gathered, when the stream gathers them.
 template <class Stream>
-BlockingEnd Exchange(Stream& stream, beast::flat_buffer& buffer, http::request<http::string_body>& request,
+void SendGathered(Stream&, beast::error_code&) {}
+void SendGathered(ClientConnection::SecureStream& stream, beast::error_code& error) {
+  stream.next_layer().SendGathered(error);
+}
+
+template <class Stream>
+BlockingEnd Exchange(Stream& stream, ClientConnection& connection, http::request<http::string_body>& request,
                      http::response_parser<http::string_body>& parser, beast::error_code& error) {
   http::write(stream, request, error);
+  if (!error) SendGathered(stream, error);
   if (error == beast::error::timeout) return BlockingEnd::kTimedOut;
   if (error) return BlockingEnd::kNotWritten;
-  http::read(stream, buffer, parser, error);
+  http::read(stream, connection.Buffer(), parser, error);
   if (error == beast::error::timeout) return BlockingEnd::kTimedOut;
   if (error) return BlockingEnd::kBroken;
+  // What reading had TLS answer (rare: a key update) goes too; if it cannot,
+  // the connection carries no more calls.
+  beast::error_code unsent;
+  SendGathered(stream, unsent);
+  if (unsent) connection.Tcp().close();
   return BlockingEnd::kAnswered;
 }
 
@@ -28,12 +41,12 @@ BlockingEnd ExchangeOnCallingThread(ClientConnection& connection, http::request<
                                     http::response_parser<http::string_body>& parser,
                                     std::optional<Clock::time_point> deadline, beast::error_code& error) {
   if (ClientConnection::SecureStream* secure = connection.Secure()) {
-    // The TLS session's records go through the same polled socket.
+    // The TLS session's records go out gathered, through the same polled socket.
     secure->next_layer().SetDeadline(deadline);
-    return Exchange(*secure, connection.Buffer(), request, parser, error);
+    return Exchange(*secure, connection, request, parser, error);
   }
   PolledSocket socket(connection.Tcp().socket().native_handle(), deadline);
-  return Exchange(socket, connection.Buffer(), request, parser, error);
+  return Exchange(socket, connection, request, parser, error);
 }
 
 }  // namespace Zamli::Http

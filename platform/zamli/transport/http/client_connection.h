@@ -1,6 +1,6 @@
 #pragma once
 // One keep-alive connection of the client, plain or TLS, on its own strand.
-#include <zamli/transport/http/polled_socket.h>
+#include <zamli/transport/http/tls_underlay.h>
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl.hpp>
@@ -11,47 +11,6 @@
 #include <string>
 
 namespace Zamli::Http {
-
-// The TCP stream under a client's TLS. Its asynchronous operations are the
-// tcp_stream's, for the I/O threads; its synchronous ones poll within a
-// deadline, so that the calling thread can drive the same TLS session.
-class TlsUnderlay {
- public:
-  using executor_type = boost::beast::tcp_stream::executor_type;
-  using lowest_layer_type = boost::beast::tcp_stream::socket_type;
-
-  template <class Executor>
-  explicit TlsUnderlay(Executor&& executor) : tcp_(std::forward<Executor>(executor)) {}
-
-  boost::beast::tcp_stream& Tcp() { return tcp_; }
-  executor_type get_executor() { return tcp_.get_executor(); }
-  lowest_layer_type& lowest_layer() { return tcp_.socket(); }
-  // Bounds the synchronous operations' waits from now on.
-  void SetDeadline(std::optional<PolledSocket::Clock::time_point> deadline) { deadline_ = deadline; }
-
-  template <class Buffers, class Handler>
-  auto async_read_some(const Buffers& buffers, Handler&& handler) {
-    return tcp_.async_read_some(buffers, std::forward<Handler>(handler));
-  }
-  template <class Buffers, class Handler>
-  auto async_write_some(const Buffers& buffers, Handler&& handler) {
-    return tcp_.async_write_some(buffers, std::forward<Handler>(handler));
-  }
-  template <class Buffers, class... Error>
-  size_t read_some(const Buffers& buffers, Error&... ec) {
-    return Polled().read_some(buffers, ec...);
-  }
-  template <class Buffers, class... Error>
-  size_t write_some(const Buffers& buffers, Error&... ec) {
-    return Polled().write_some(buffers, ec...);
-  }
-
- private:
-  PolledSocket Polled() { return PolledSocket(tcp_.socket().native_handle(), deadline_); }
-
-  boost::beast::tcp_stream tcp_;
-  std::optional<PolledSocket::Clock::time_point> deadline_;
-};
 
 class ClientConnection {
  public:

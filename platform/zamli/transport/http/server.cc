@@ -6,6 +6,7 @@
 #include <zamli/transport/http/io_threads.h>
 #include <zamli/transport/http/protocol.h>
 #include <zamli/transport/http/server.h>
+#include <zamli/transport/http/tls_underlay.h>
 
 #include <array>
 #include <atomic>
@@ -102,7 +103,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
 
   beast::tcp_stream& Tcp() {
     if constexpr (kTls) {
-      return stream_.next_layer();
+      return stream_.next_layer().Tcp();
     } else {
       return stream_;
     }
@@ -240,6 +241,18 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       if (!Tcp().socket().non_blocking()) Tcp().socket().non_blocking(true, ec);
       if (!ec) http::write(Tcp().socket(), *serializer_, ec);
       if (ec != asio::error::would_block) return Written(ec, call, false);
+    } else {
+      // The answer is encrypted whole, what the socket takes goes now, and
+      // the rest in one asynchronous write rather than one per record.
+      beast::error_code ec;
+      TlsUnderlay& below = stream_.next_layer();
+      http::write(stream_, *serializer_, ec);
+      if (ec) return Written(ec, call, false);
+      below.SendGathered(ec);  // times out at once when the socket is full
+      if (ec != beast::error::timeout) return Written(ec, call, false);
+      Tcp().expires_after(server_.options.bodyReadTimeout);
+      return below.AsyncSendGathered(
+          [self = this->shared_from_this(), call](beast::error_code ec) { self->Written(ec, call, true); });
     }
     Tcp().expires_after(server_.options.bodyReadTimeout);
     http::async_write(stream_, *serializer_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
@@ -335,8 +348,7 @@ void HttpServer::Impl::Accept(tcp::acceptor& acceptor) {
       socket.set_option(tcp::no_delay(true), ec);
       bool overLimit = connections >= options.maxConnections;
       if (tls) {
-        std::make_shared<Connection<beast::ssl_stream<beast::tcp_stream>>>(*this, std::move(socket), *tls)
-            ->Start(overLimit);
+        std::make_shared<Connection<beast::ssl_stream<TlsUnderlay>>>(*this, std::move(socket), *tls)->Start(overLimit);
       } else {
         std::make_shared<Connection<beast::tcp_stream>>(*this, std::move(socket))->Start(overLimit);
       }
