@@ -31,7 +31,7 @@ BlockingEnd Exchange(Stream& stream, ClientConnection& connection, http::request
   // the connection carries no more calls.
   beast::error_code unsent;
   SendGathered(stream, unsent);
-  if (unsent) connection.Tcp().close();
+  if (unsent) connection.Close();
   return BlockingEnd::kAnswered;
 }
 
@@ -42,10 +42,10 @@ BlockingEnd ExchangeOnCallingThread(ClientConnection& connection, http::request<
                                     std::optional<Clock::time_point> deadline, beast::error_code& error) {
   if (ClientConnection::SecureStream* secure = connection.Secure()) {
     // The TLS session's records go out gathered, through the same polled socket.
-    secure->next_layer().SetDeadline(deadline);
+    secure->next_layer().SetCallingThread(connection.NativeHandle(), deadline);
     return Exchange(*secure, connection, request, parser, error);
   }
-  PolledSocket socket(connection.Tcp().socket().native_handle(), deadline);
+  PolledSocket socket(connection.NativeHandle(), deadline);
   return Exchange(socket, connection, request, parser, error);
 }
 

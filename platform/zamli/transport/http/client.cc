@@ -160,6 +160,7 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
   void Begin(bool retry = false) {
     retried_ = retry;
     std::shared_ptr<ClientConnection> connection = retry ? nullptr : client_.TakeIdle();
+    if (connection && !connection->JoinReactor()) connection = nullptr;
     reused_ = connection != nullptr;
     if (!connection) connection = client_.Fresh();
     SetConnection(connection);
@@ -540,6 +541,7 @@ std::optional<Outcome> HttpAdapter::Impl::ExchangeHere(http::request<http::strin
                                                        std::optional<Clock::time_point> deadline, bool& unwritten) {
   std::shared_ptr<ClientConnection> connection = TakeIdle();
   if (!connection) return std::nullopt;
+  connection->LeaveReactor();
   http::response_parser<http::string_body> parser;
   parser.body_limit(options.limits.maxDocumentBytes);
   beast::error_code ec;
@@ -552,21 +554,21 @@ std::optional<Outcome> HttpAdapter::Impl::ExchangeHere(http::request<http::strin
       if (response.keep_alive()) {
         ReturnIdle(std::move(connection));
       } else {
-        connection->Tcp().close();
+        connection->Close();
       }
       return outcome;
     }
     case BlockingEnd::kNotWritten:
-      connection->Tcp().close();
+      connection->Close();
       unwritten = true;
       return std::nullopt;
     case BlockingEnd::kTimedOut:
-      connection->Tcp().close();
+      connection->Close();
       return Outcome{0, {}, {}, CallTimedOut()};
     case BlockingEnd::kBroken:
       break;
   }
-  connection->Tcp().close();
+  connection->Close();
   return Outcome{0, {}, {}, BrokeBeforeTheAnswer(ec)};
 }
 

@@ -17,6 +17,7 @@ class ClientConnection {
   using Strand = boost::asio::strand<boost::asio::io_context::executor_type>;
 
   ClientConnection(boost::asio::io_context& io, boost::asio::ssl::context* tls);
+  ~ClientConnection() { Close(); }
 
   const Strand& GetStrand() const { return strand_; }
   using SecureStream = boost::beast::ssl_stream<TlsUnderlay>;
@@ -37,6 +38,14 @@ class ClientConnection {
   // anything unasked for): it must not carry another call.
   bool LooksReusable();
 
+  // A connection the calling thread uses leaves the I/O threads' reactor,
+  // which would otherwise wake on every packet of its exchanges; it joins
+  // again before the I/O threads use it (false: it could not, and is closed).
+  void LeaveReactor();
+  bool JoinReactor();
+  int NativeHandle() { return detached_ >= 0 ? detached_ : Tcp().socket().native_handle(); }
+  void Close();
+
   std::string refusal;  // why the server's certificate was refused, when it was
 
  private:
@@ -44,6 +53,8 @@ class ClientConnection {
   std::optional<boost::beast::tcp_stream> plain_;
   std::optional<SecureStream> secure_;
   boost::beast::flat_buffer buffer_;
+  int detached_ = -1;  // the socket, while out of the reactor
+  boost::asio::ip::tcp protocol_ = boost::asio::ip::tcp::v4();
 };
 
 }  // namespace Zamli::Http

@@ -28,8 +28,12 @@ class TlsUnderlay {
   executor_type get_executor() { return tcp_.get_executor(); }
   lowest_layer_type& lowest_layer() { return tcp_.socket(); }
 
-  // Bounds the synchronous operations' waits from now on (nullopt: none).
-  void SetDeadline(Deadline deadline) { deadline_ = deadline; }
+  // For the synchronous operations from now on: the socket (-1: the
+  // stream's own), and what bounds their waits (nullopt: nothing).
+  void SetCallingThread(int fd, Deadline deadline) {
+    fd_ = fd;
+    deadline_ = deadline;
+  }
   bool HasGathered() const { return gathered_.size() > sent_; }
   // Sends what the writes gathered, waiting within the deadline.
   void SendGathered(boost::beast::error_code& ec) {
@@ -71,7 +75,7 @@ class TlsUnderlay {
   }
 
  private:
-  PolledSocket Polled() { return PolledSocket(tcp_.socket().native_handle(), deadline_); }
+  PolledSocket Polled() { return PolledSocket(fd_ >= 0 ? fd_ : tcp_.socket().native_handle(), deadline_); }
   boost::asio::const_buffer Unsent() const {
     return boost::asio::buffer(gathered_.data() + sent_, gathered_.size() - sent_);
   }
@@ -88,6 +92,7 @@ class TlsUnderlay {
   static constexpr size_t kKeptRoom = 64 * 1024;
 
   boost::beast::tcp_stream tcp_;
+  int fd_ = -1;
   Deadline deadline_ = PolledSocket::Clock::time_point{};  // long past: no waiting
   std::string gathered_;
   size_t sent_ = 0;
