@@ -43,6 +43,7 @@ TEST(HttpTls, TrustedCaOrPinnedThumbprintOnly) {
     if (c.trusted) {
       EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << c.name;
       EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << c.name << ", kept alive";
+      EXPECT_FALSE(served.Health(http)->UploadHclDb(std::string(300'000, 'x'))) << c.name << ", a large request";
     } else {
       EXPECT_THROW(served.Health(http)->UploadHclDb("ok"), Zamli::Http::UntrustedServerException) << c.name;
     }

@@ -8,6 +8,7 @@
 #include <zamli/transport/http/server.h>
 #include <zamli/transport/http/tls_underlay.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
@@ -114,6 +115,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
   void WaitForRequest(bool first) {
     if (server_.stopping) return Close();
     if (buffer_.size() > 0) return ReadHeader();
+    if (buffer_.capacity() >= kLargeRead) buffer_.shrink_to_fit();
     Tcp().expires_after(first ? server_.options.headerReadTimeout : server_.options.idleTimeout);
     stream_.async_read_some(buffer_.prepare(4096), [self = this->shared_from_this()](beast::error_code ec, size_t n) {
       if (ec) return self->Close();
@@ -175,6 +177,11 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       return Refuse(http::status::unsupported_media_type, "text/xml or application/json\n");
     }
     if (parser_->is_done()) return OnBody({});
+    // A read takes at most the buffer's free room: a large body gets room
+    // for large reads, given back once the call is answered.
+    if (*parser_->content_length() > buffer_.capacity()) {
+      buffer_.reserve(static_cast<size_t>(std::min<std::uint64_t>(*parser_->content_length(), kLargeRead)));
+    }
     Tcp().expires_after(server_.options.bodyReadTimeout);
     http::async_read(stream_, buffer_, *parser_,
                      [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnBody(ec); });
@@ -293,6 +300,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
   }
 
   static constexpr std::chrono::milliseconds kLinger{250};
+  static constexpr size_t kLargeRead = 64 * 1024;
 
   HttpServer::Impl& server_;
   Stream stream_;
