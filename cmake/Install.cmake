@@ -68,8 +68,10 @@ set(PELK_INTERNAL_HEADERS
     zamli/transport/http/client_connection.h
     zamli/transport/http/faults.h
     zamli/transport/http/io_threads.h
+    zamli/transport/http/polled_socket.h
     zamli/transport/http/protocol.h
     zamli/transport/http/sessions.h
+    zamli/transport/http/tls_underlay.h
     zamli/types/runtime_records.h
     zamli/wire/budget.h
     zamli/wire/byte_scan.h

@@ -43,6 +43,7 @@ TEST(HttpTls, TrustedCaOrPinnedThumbprintOnly) {
     if (c.trusted) {
       EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << c.name;
       EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << c.name << ", kept alive";
+      EXPECT_FALSE(served.Health(http)->UploadHclDb(std::string(300'000, 'x'))) << c.name << ", a large request";
     } else {
       EXPECT_THROW(served.Health(http)->UploadHclDb("ok"), Zamli::Http::UntrustedServerException) << c.name;
     }
@@ -67,34 +68,37 @@ TEST(HttpTls, BadSettingsAreRefusedUpFront) {
 }
 
 TEST(HttpDeadlines, ASlowCallTimesOutAndIsCancelledWhileOthersAreServed) {
-  Served served;
-  Zamli::Http::ClientOptions options = served.Client(Encoding::kXml);
-  options.callTimeout = std::chrono::milliseconds(300);
-  HttpAdapter impatient(options);
-  // On a new connection, then on the idle one the call in between left.
-  EXPECT_THROW(served.Health(impatient)->UploadHclDb("slow"), Zamli::Http::TimeoutException);
-  EXPECT_TRUE(served.Health(impatient)->UploadHclDb("ok"));
-  EXPECT_THROW(served.Health(impatient)->UploadHclDb("slow"), Zamli::Http::TimeoutException);
+  // Plain and TLS: the second slow call goes over the idle connection, on the calling thread.
+  for (const Zamli::Http::ServerOptions& serverOptions : {Zamli::Http::ServerOptions{}, WithTls()}) {
+    Served served(serverOptions);
+    Zamli::Http::ClientOptions options = served.Client(Encoding::kXml);
+    options.callTimeout = std::chrono::milliseconds(300);
+    HttpAdapter impatient(options);
+    // On a new connection, then on the idle one the call in between left.
+    EXPECT_THROW(served.Health(impatient)->UploadHclDb("slow"), Zamli::Http::TimeoutException);
+    EXPECT_TRUE(served.Health(impatient)->UploadHclDb("ok"));
+    EXPECT_THROW(served.Health(impatient)->UploadHclDb("slow"), Zamli::Http::TimeoutException);
 
-  HttpAdapter http(served.Client(Encoding::kXml));
-  Ref<Haldun::System::ScheduledItem> item;
-  std::atomic<bool> cancelled{false};
-  served.Health(http)->UploadHclDb(
-      "slow",
-      [&](Haldun::System::ScheduledItem*, Haldun::Exception* error, Zamli::Any*) {
-        cancelled = dynamic_cast<Zamli::Http::CancelledException*>(error) != nullptr;
-      },
-      item);
-  auto* pending = dynamic_cast<Zamli::Http::PendingCall*>(item.Get());
-  ASSERT_NE(pending, nullptr);
-  EXPECT_FALSE(pending->WaitFor(std::chrono::milliseconds(50))) << "the implementation holds it";
-  EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << "a slow call holds up no other";
-  EXPECT_TRUE(pending->Cancel());
-  EXPECT_TRUE(pending->WaitFor(std::chrono::seconds(10)));
-  EXPECT_TRUE(cancelled);
-  EXPECT_FALSE(pending->Cancel()) << "already done";
-  served.health->Release();
-  EXPECT_TRUE(served.Health(impatient)->UploadHclDb("ok"));
+    HttpAdapter http(served.Client(Encoding::kXml));
+    Ref<Haldun::System::ScheduledItem> item;
+    std::atomic<bool> cancelled{false};
+    served.Health(http)->UploadHclDb(
+        "slow",
+        [&](Haldun::System::ScheduledItem*, Haldun::Exception* error, Zamli::Any*) {
+          cancelled = dynamic_cast<Zamli::Http::CancelledException*>(error) != nullptr;
+        },
+        item);
+    auto* pending = dynamic_cast<Zamli::Http::PendingCall*>(item.Get());
+    ASSERT_NE(pending, nullptr);
+    EXPECT_FALSE(pending->WaitFor(std::chrono::milliseconds(50))) << "the implementation holds it";
+    EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << "a slow call holds up no other";
+    EXPECT_TRUE(pending->Cancel());
+    EXPECT_TRUE(pending->WaitFor(std::chrono::seconds(10)));
+    EXPECT_TRUE(cancelled);
+    EXPECT_FALSE(pending->Cancel()) << "already done";
+    served.health->Release();
+    EXPECT_TRUE(served.Health(impatient)->UploadHclDb("ok"));
+  }
 }
 
 TEST(HttpDeadlines, ConnectingToNothingIsAClearError) {

@@ -1,8 +1,5 @@
-#include <poll.h>
-#include <sys/socket.h>
 #include <zamli/transport/http/blocking_exchange.h>
-
-#include <cerrno>
+#include <zamli/transport/http/polled_socket.h>
 
 namespace Zamli::Http {
 
@@ -13,110 +10,43 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The connection's socket as Beast's synchronous streams: each wait for it
-// is a poll bounded by the deadline. Sends and receives never block, however
-// the socket was left, so the wait is always ours.
-class PolledSocket {
- public:
-  PolledSocket(int fd, std::optional<Clock::time_point> deadline) : fd_(fd), deadline_(deadline) {}
+// Sends what the writes gathered, when the stream gathers them.
+template <class Stream>
+void SendGathered(Stream&, beast::error_code&) {}
+void SendGathered(ClientConnection::SecureStream& stream, beast::error_code& error) {
+  stream.next_layer().SendGathered(error);
+}
 
-  template <class Buffers>
-  size_t write_some(const Buffers& buffers, beast::error_code& ec) {
-    return Transfer(buffers, POLLOUT, ec,
-                    [](int fd, msghdr* message) { return ::sendmsg(fd, message, MSG_NOSIGNAL | MSG_DONTWAIT); });
-  }
-  template <class Buffers>
-  size_t read_some(const Buffers& buffers, beast::error_code& ec) {
-    size_t n =
-        Transfer(buffers, POLLIN, ec, [](int fd, msghdr* message) { return ::recvmsg(fd, message, MSG_DONTWAIT); });
-    if (!ec && n == 0 && asio::buffer_size(buffers) > 0) ec = asio::error::eof;
-    return n;
-  }
-  template <class Buffers>
-  size_t write_some(const Buffers& buffers) {
-    return OrThrow([&](beast::error_code& ec) { return write_some(buffers, ec); });
-  }
-  template <class Buffers>
-  size_t read_some(const Buffers& buffers) {
-    return OrThrow([&](beast::error_code& ec) { return read_some(buffers, ec); });
-  }
-
- private:
-  static constexpr size_t kMostBuffers = 16;
-
-  template <class F>
-  static size_t OrThrow(F&& f) {
-    beast::error_code ec;
-    size_t n = f(ec);
-    if (ec) throw beast::system_error(ec);
-    return n;
-  }
-
-  template <class Buffers, class Call>
-  size_t Transfer(const Buffers& buffers, short event, beast::error_code& ec, Call&& call) {
-    iovec pieces[kMostBuffers];
-    size_t count = 0;
-    for (auto it = asio::buffer_sequence_begin(buffers);
-         it != asio::buffer_sequence_end(buffers) && count < kMostBuffers; ++it) {
-      auto buffer = *it;
-      if (buffer.size() == 0) continue;
-      pieces[count++] = iovec{const_cast<void*>(static_cast<const void*>(buffer.data())), buffer.size()};
-    }
-    ec = {};
-    if (count == 0) return 0;
-    msghdr message{};
-    message.msg_iov = pieces;
-    message.msg_iovlen = count;
-    for (;;) {
-      ssize_t n = call(fd_, &message);
-      if (n >= 0) return static_cast<size_t>(n);
-      if (errno == EINTR) continue;
-      if (errno != EAGAIN && errno != EWOULDBLOCK) {
-        ec.assign(errno, beast::system_category());
-        return 0;
-      }
-      if (!Wait(event, ec)) return 0;
-    }
-  }
-
-  bool Wait(short event, beast::error_code& ec) {
-    for (;;) {
-      int timeout = -1;
-      if (deadline_) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - Clock::now());
-        if (left.count() <= 0) {
-          ec = beast::error::timeout;
-          return false;
-        }
-        timeout = static_cast<int>(std::min<long long>(left.count(), 1 << 30));
-      }
-      pollfd fd{fd_, event, 0};
-      int ready = ::poll(&fd, 1, timeout);
-      if (ready > 0) return true;
-      if (ready < 0 && errno != EINTR) {
-        ec.assign(errno, beast::system_category());
-        return false;
-      }
-    }
-  }
-
-  int fd_;
-  std::optional<Clock::time_point> deadline_;
-};
+template <class Stream>
+BlockingEnd Exchange(Stream& stream, ClientConnection& connection, http::request<http::string_body>& request,
+                     http::response_parser<http::string_body>& parser, beast::error_code& error) {
+  http::write(stream, request, error);
+  if (!error) SendGathered(stream, error);
+  if (error == beast::error::timeout) return BlockingEnd::kTimedOut;
+  if (error) return BlockingEnd::kNotWritten;
+  http::read(stream, connection.Buffer(), parser, error);
+  if (error == beast::error::timeout) return BlockingEnd::kTimedOut;
+  if (error) return BlockingEnd::kBroken;
+  // What reading had TLS answer (rare: a key update) goes too; if it cannot,
+  // the connection carries no more calls.
+  beast::error_code unsent;
+  SendGathered(stream, unsent);
+  if (unsent) connection.Close();
+  return BlockingEnd::kAnswered;
+}
 
 }  // namespace
 
 BlockingEnd ExchangeOnCallingThread(ClientConnection& connection, http::request<http::string_body>& request,
                                     http::response_parser<http::string_body>& parser,
                                     std::optional<Clock::time_point> deadline, beast::error_code& error) {
-  PolledSocket socket(connection.Tcp().socket().native_handle(), deadline);
-  http::write(socket, request, error);
-  if (error == beast::error::timeout) return BlockingEnd::kTimedOut;
-  if (error) return BlockingEnd::kNotWritten;
-  http::read(socket, connection.Buffer(), parser, error);
-  if (error == beast::error::timeout) return BlockingEnd::kTimedOut;
-  if (error) return BlockingEnd::kBroken;
-  return BlockingEnd::kAnswered;
+  if (ClientConnection::SecureStream* secure = connection.Secure()) {
+    // The TLS session's records go out gathered, through the same polled socket.
+    secure->next_layer().SetCallingThread(connection.NativeHandle(), deadline);
+    return Exchange(*secure, connection, request, parser, error);
+  }
+  PolledSocket socket(connection.NativeHandle(), deadline);
+  return Exchange(socket, connection, request, parser, error);
 }
 
 }  // namespace Zamli::Http

@@ -1,6 +1,6 @@
 #pragma once
-// A synchronous call's exchange on the calling thread, over an idle plain
-// connection: write the request, read the answer, with no hop to the I/O
+// A synchronous call's exchange on the calling thread, over an idle
+// connection, plain or TLS: write the request, read the answer, with no hop to the I/O
 // threads and back. The deadline bounds every wait on the socket.
 #include <zamli/transport/http/client_connection.h>
 

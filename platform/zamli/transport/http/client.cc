@@ -1,8 +1,8 @@
 // The client adapter: a call is an exchange (connect if needed, write the
 // request, read the answer) run on one connection's strand; a synchronous
 // call waits for it, an asynchronous one completes on the I/O thread. A
-// synchronous call over an idle plain connection runs its exchange on the
-// calling thread instead: no hop to the I/O threads and back.
+// synchronous call over an idle connection runs its exchange on the calling
+// thread instead: no hop to the I/O threads and back.
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 #include <zamli/calls/completion.h>
@@ -103,7 +103,7 @@ struct HttpAdapter::Impl {
     if (options.callTimeout.count() <= 0) return std::nullopt;
     return start + options.callTimeout;
   }
-  // The exchange on the calling thread, when an idle plain connection is at
+  // The exchange on the calling thread, when an idle connection is at
   // hand; nullopt when the I/O threads must carry it, `unwritten` set when
   // the request could not be written on the idle connection.
   std::optional<Outcome> ExchangeHere(http::request<http::string_body>& request,
@@ -160,6 +160,7 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
   void Begin(bool retry = false) {
     retried_ = retry;
     std::shared_ptr<ClientConnection> connection = retry ? nullptr : client_.TakeIdle();
+    if (connection && !connection->JoinReactor()) connection = nullptr;
     reused_ = connection != nullptr;
     if (!connection) connection = client_.Fresh();
     SetConnection(connection);
@@ -538,11 +539,9 @@ std::shared_ptr<ClientConnection> HttpAdapter::Impl::TakeIdle() {
 
 std::optional<Outcome> HttpAdapter::Impl::ExchangeHere(http::request<http::string_body>& request,
                                                        std::optional<Clock::time_point> deadline, bool& unwritten) {
-  // TLS keeps to the I/O threads: its stream has no synchronous read that
-  // a deadline bounds.
-  if (tls) return std::nullopt;
   std::shared_ptr<ClientConnection> connection = TakeIdle();
   if (!connection) return std::nullopt;
+  connection->LeaveReactor();
   http::response_parser<http::string_body> parser;
   parser.body_limit(options.limits.maxDocumentBytes);
   beast::error_code ec;
@@ -555,21 +554,21 @@ std::optional<Outcome> HttpAdapter::Impl::ExchangeHere(http::request<http::strin
       if (response.keep_alive()) {
         ReturnIdle(std::move(connection));
       } else {
-        connection->Tcp().close();
+        connection->Close();
       }
       return outcome;
     }
     case BlockingEnd::kNotWritten:
-      connection->Tcp().close();
+      connection->Close();
       unwritten = true;
       return std::nullopt;
     case BlockingEnd::kTimedOut:
-      connection->Tcp().close();
+      connection->Close();
       return Outcome{0, {}, {}, CallTimedOut()};
     case BlockingEnd::kBroken:
       break;
   }
-  connection->Tcp().close();
+  connection->Close();
   return Outcome{0, {}, {}, BrokeBeforeTheAnswer(ec)};
 }
 

@@ -1,4 +1,5 @@
 #include <poll.h>
+#include <unistd.h>
 #include <zamli/transport/http/client_connection.h>
 
 namespace Zamli::Http {
@@ -17,10 +18,40 @@ ClientConnection::ClientConnection(boost::asio::io_context& io, boost::asio::ssl
 }
 
 bool ClientConnection::LooksReusable() {
-  if (buffer_.size() > 0 || !Tcp().socket().is_open()) return false;
+  if (buffer_.size() > 0 || NativeHandle() < 0) return false;
   // The server sends nothing unasked: anything readable is its close.
-  pollfd fd{Tcp().socket().native_handle(), POLLIN, 0};
+  pollfd fd{NativeHandle(), POLLIN, 0};
   return ::poll(&fd, 1, 0) == 0;
+}
+
+void ClientConnection::LeaveReactor() {
+  if (detached_ >= 0) return;
+  boost::system::error_code ec;
+  protocol_ = Tcp().socket().local_endpoint(ec).protocol();
+  if (!ec) detached_ = Tcp().socket().release(ec);
+  if (ec) detached_ = -1;  // it stays in the reactor: only slower
+}
+
+bool ClientConnection::JoinReactor() {
+  if (secure_) secure_->next_layer().SetCallingThread(-1, std::nullopt);
+  if (detached_ < 0) return true;
+  boost::system::error_code ec;
+  Tcp().socket().assign(protocol_, detached_, ec);
+  if (ec) {
+    ::close(detached_);
+    detached_ = -1;
+    return false;
+  }
+  detached_ = -1;
+  return true;
+}
+
+void ClientConnection::Close() {
+  if (detached_ >= 0) {
+    ::close(detached_);
+    detached_ = -1;
+  }
+  Tcp().close();
 }
 
 }  // namespace Zamli::Http

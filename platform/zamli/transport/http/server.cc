@@ -6,7 +6,9 @@
 #include <zamli/transport/http/io_threads.h>
 #include <zamli/transport/http/protocol.h>
 #include <zamli/transport/http/server.h>
+#include <zamli/transport/http/tls_underlay.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
@@ -102,7 +104,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
 
   beast::tcp_stream& Tcp() {
     if constexpr (kTls) {
-      return stream_.next_layer();
+      return stream_.next_layer().Tcp();
     } else {
       return stream_;
     }
@@ -113,6 +115,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
   void WaitForRequest(bool first) {
     if (server_.stopping) return Close();
     if (buffer_.size() > 0) return ReadHeader();
+    if (buffer_.capacity() >= kLargeRead) buffer_.shrink_to_fit();
     Tcp().expires_after(first ? server_.options.headerReadTimeout : server_.options.idleTimeout);
     stream_.async_read_some(buffer_.prepare(4096), [self = this->shared_from_this()](beast::error_code ec, size_t n) {
       if (ec) return self->Close();
@@ -174,6 +177,11 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       return Refuse(http::status::unsupported_media_type, "text/xml or application/json\n");
     }
     if (parser_->is_done()) return OnBody({});
+    // A read takes at most the buffer's free room: a large body gets room
+    // for large reads, given back once the call is answered.
+    if (*parser_->content_length() > buffer_.capacity()) {
+      buffer_.reserve(static_cast<size_t>(std::min<std::uint64_t>(*parser_->content_length(), kLargeRead)));
+    }
     Tcp().expires_after(server_.options.bodyReadTimeout);
     http::async_read(stream_, buffer_, *parser_,
                      [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnBody(ec); });
@@ -240,6 +248,18 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       if (!Tcp().socket().non_blocking()) Tcp().socket().non_blocking(true, ec);
       if (!ec) http::write(Tcp().socket(), *serializer_, ec);
       if (ec != asio::error::would_block) return Written(ec, call, false);
+    } else {
+      // The answer is encrypted whole, what the socket takes goes now, and
+      // the rest in one asynchronous write rather than one per record.
+      beast::error_code ec;
+      TlsUnderlay& below = stream_.next_layer();
+      http::write(stream_, *serializer_, ec);
+      if (ec) return Written(ec, call, false);
+      below.SendGathered(ec);  // times out at once when the socket is full
+      if (ec != beast::error::timeout) return Written(ec, call, false);
+      Tcp().expires_after(server_.options.bodyReadTimeout);
+      return below.AsyncSendGathered(
+          [self = this->shared_from_this(), call](beast::error_code ec) { self->Written(ec, call, true); });
     }
     Tcp().expires_after(server_.options.bodyReadTimeout);
     http::async_write(stream_, *serializer_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
@@ -280,6 +300,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
   }
 
   static constexpr std::chrono::milliseconds kLinger{250};
+  static constexpr size_t kLargeRead = 64 * 1024;
 
   HttpServer::Impl& server_;
   Stream stream_;
@@ -335,8 +356,7 @@ void HttpServer::Impl::Accept(tcp::acceptor& acceptor) {
       socket.set_option(tcp::no_delay(true), ec);
       bool overLimit = connections >= options.maxConnections;
       if (tls) {
-        std::make_shared<Connection<beast::ssl_stream<beast::tcp_stream>>>(*this, std::move(socket), *tls)
-            ->Start(overLimit);
+        std::make_shared<Connection<beast::ssl_stream<TlsUnderlay>>>(*this, std::move(socket), *tls)->Start(overLimit);
       } else {
         std::make_shared<Connection<beast::tcp_stream>>(*this, std::move(socket))->Start(overLimit);
       }

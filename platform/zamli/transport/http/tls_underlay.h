@@ -1,0 +1,101 @@
+#pragma once
+// The TCP stream under TLS, on both sides. Its asynchronous operations are
+// the tcp_stream's, for the I/O threads. Its synchronous ones let a thread
+// drive the same TLS session without an I/O round per record: writes gather
+// the encrypted records, to go out in as few sends as the socket allows
+// (SendGathered, or AsyncSendGathered for what the socket would not take at
+// once); reads wait by poll until the deadline, and by default not at all,
+// so an I/O thread is never blocked.
+#include <zamli/transport/http/polled_socket.h>
+
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <optional>
+#include <string>
+
+namespace Zamli::Http {
+
+class TlsUnderlay {
+ public:
+  using executor_type = boost::beast::tcp_stream::executor_type;
+  using lowest_layer_type = boost::beast::tcp_stream::socket_type;
+  using Deadline = std::optional<PolledSocket::Clock::time_point>;
+
+  template <class Executor>
+  explicit TlsUnderlay(Executor&& executor) : tcp_(std::forward<Executor>(executor)) {}
+
+  boost::beast::tcp_stream& Tcp() { return tcp_; }
+  executor_type get_executor() { return tcp_.get_executor(); }
+  lowest_layer_type& lowest_layer() { return tcp_.socket(); }
+
+  // For the synchronous operations from now on: the socket (-1: the
+  // stream's own), and what bounds their waits (nullopt: nothing).
+  void SetCallingThread(int fd, Deadline deadline) {
+    fd_ = fd;
+    deadline_ = deadline;
+  }
+  bool HasGathered() const { return gathered_.size() > sent_; }
+  // Sends what the writes gathered, waiting within the deadline.
+  void SendGathered(boost::beast::error_code& ec) {
+    ec = {};
+    PolledSocket socket = Polled();
+    while (!ec && HasGathered()) sent_ += socket.write_some(Unsent(), ec);
+    if (!HasGathered()) Clear();
+  }
+  // The rest of what was gathered, by the I/O threads.
+  template <class Handler>
+  void AsyncSendGathered(Handler&& handler) {
+    boost::asio::async_write(
+        tcp_, Unsent(), [this, handler = std::forward<Handler>(handler)](boost::beast::error_code ec, size_t) mutable {
+          Clear();
+          handler(ec);
+        });
+  }
+
+  template <class Buffers, class Handler>
+  auto async_read_some(const Buffers& buffers, Handler&& handler) {
+    return tcp_.async_read_some(buffers, std::forward<Handler>(handler));
+  }
+  template <class Buffers, class Handler>
+  auto async_write_some(const Buffers& buffers, Handler&& handler) {
+    return tcp_.async_write_some(buffers, std::forward<Handler>(handler));
+  }
+  template <class Buffers, class... Error>
+  size_t read_some(const Buffers& buffers, Error&... ec) {
+    return Polled().read_some(buffers, ec...);
+  }
+  template <class Buffers, class... Error>
+  size_t write_some(const Buffers& buffers, Error&... ec) {
+    ((ec = {}), ...);
+    size_t size = boost::asio::buffer_size(buffers);
+    size_t at = gathered_.size();
+    gathered_.resize(at + size);
+    boost::asio::buffer_copy(boost::asio::buffer(gathered_.data() + at, size), buffers);
+    return size;
+  }
+
+ private:
+  PolledSocket Polled() { return PolledSocket(fd_ >= 0 ? fd_ : tcp_.socket().native_handle(), deadline_); }
+  boost::asio::const_buffer Unsent() const {
+    return boost::asio::buffer(gathered_.data() + sent_, gathered_.size() - sent_);
+  }
+  void Clear() {
+    // An idle connection keeps no large answer's room.
+    if (gathered_.capacity() > kKeptRoom) {
+      std::string().swap(gathered_);
+    } else {
+      gathered_.clear();
+    }
+    sent_ = 0;
+  }
+
+  static constexpr size_t kKeptRoom = 64 * 1024;
+
+  boost::beast::tcp_stream tcp_;
+  int fd_ = -1;
+  Deadline deadline_ = PolledSocket::Clock::time_point{};  // long past: no waiting
+  std::string gathered_;
+  size_t sent_ = 0;
+};
+
+}  // namespace Zamli::Http
