@@ -75,12 +75,14 @@ set(PELK_INTERNAL_HEADERS
     zamli/types/runtime_records.h
     zamli/wire/budget.h
     zamli/wire/byte_scan.h
+    zamli/wire/decode_plan.h
     zamli/wire/decoder.h
     zamli/wire/encode_plan.h
     zamli/wire/encoder.h
     zamli/wire/errors.h
     zamli/wire/formats.h
     zamli/wire/output.h
+    zamli/wire/plans.h
     zamli/wire/scalars.h
     zamli/wire/value_model.h
     zamli/wire/writer.h)

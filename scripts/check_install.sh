@@ -25,7 +25,7 @@ missing=$(grep -rhoE '#include <[^>]+[/.][^>]*>' "$include" | sed -E 's/#include
   while read -r header; do [ -e "$include/$header" ] || [ -e "/usr/include/$header" ] || echo "$header"; done)
 [ -z "$missing" ] || fail "installed headers include what is not installed: $missing"
 # Internal headers stay out, and the installed program finds its libraries by itself.
-for internal in zamli/wire/encoder.h zamli/wire/encode_plan.h zamli/transport/http/blocking_exchange.h zamli/transport/http/tls_underlay.h zamli/wire/budget.h zamli/wire/xml zamli/wire/json qor/tables.h; do
+for internal in zamli/wire/encoder.h zamli/wire/encode_plan.h zamli/wire/decode_plan.h zamli/wire/plans.h zamli/transport/http/blocking_exchange.h zamli/transport/http/tls_underlay.h zamli/wire/budget.h zamli/wire/xml zamli/wire/json qor/tables.h; do
   [ ! -e "$include/$internal" ] || fail "$internal is internal but installed"
 done
 "$prefix/bin/pelkctl" describe qor.HostSystem >/dev/null || fail "the installed pelkctl does not run"
