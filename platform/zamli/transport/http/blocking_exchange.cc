@@ -16,10 +16,14 @@ void SendGathered(Stream&, beast::error_code&) {}
 void SendGathered(ClientConnection::SecureStream& stream, beast::error_code& error) {
   stream.next_layer().SendGathered(error);
 }
+template <class Stream>
+void ReserveFor(Stream&, size_t) {}
+void ReserveFor(ClientConnection::SecureStream& stream, size_t bytes) { stream.next_layer().ReserveFor(bytes); }
 
 template <class Stream>
 BlockingEnd Exchange(Stream& stream, ClientConnection& connection, http::request<http::string_body>& request,
                      http::response_parser<http::string_body>& parser, beast::error_code& error) {
+  ReserveFor(stream, request.body().size());
   http::write(stream, request, error);
   if (!error) SendGathered(stream, error);
   if (error == beast::error::timeout) return BlockingEnd::kTimedOut;

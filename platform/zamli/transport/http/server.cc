@@ -253,6 +253,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       // the rest in one asynchronous write rather than one per record.
       beast::error_code ec;
       TlsUnderlay& below = stream_.next_layer();
+      below.ReserveFor(response_->body().size());
       http::write(stream_, *serializer_, ec);
       if (ec) return Written(ec, call, false);
       below.SendGathered(ec);  // times out at once when the socket is full
