@@ -80,6 +80,7 @@ set(PELK_INTERNAL_HEADERS
     zamli/wire/encode_plan.h
     zamli/wire/encoder.h
     zamli/wire/errors.h
+    zamli/wire/node_traits.h
     zamli/wire/formats.h
     zamli/wire/output.h
     zamli/wire/plans.h

@@ -86,9 +86,7 @@ TEST(Enumerations, ArraysOfDifferentEnumerationsWithTheSameIndexes) {
   EXPECT_TRUE(Zamli::AreEqual(&a, &c));
   EXPECT_TRUE(Zamli::AreEqual(&c, &a));
   c.Append(1);
-  Zamli::PropertyDiffSet diffs;
-  a._DiffProperties(&c, "p.types", diffs);
-  EXPECT_EQ(diffs.GetChanged(), std::vector<std::string>{"p.types"});
+  EXPECT_FALSE(Zamli::AreEqual(&a, &c));
 }
 
 // The copies of a fault's exception share the fault, and release it.

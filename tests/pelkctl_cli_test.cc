@@ -60,6 +60,7 @@ TEST(PelkctlCli, ExitCodesAndMessages) {
       {"typez", "", 2, "", "no subcommand named \"typez\"; did you mean types?"},
       {"describe HostSys", "", 2, "", "did you mean HostSystem, qor.HostSystem?"},
       {"describe hostsystem", "", 0, "header    <qor/qor/HostSystem.h>  client <qor/qor/HostSystemStub.h>", ""},
+      {"describe PelkDebugSystem", "", 0, "[4] property entity: ref kettar.ManagedObject[]", ""},
       {"describe qor.HostSystem.enterMaint", "", 2, "",
        "no method of qor.HostSystem named \"enterMaint\"; did you mean enterMaintenanceMode?"},
       {"describe qor.HostSystem.EnterMaintenanceMode_Task", "", 0, "privilege \"Host.Config.Maintenance\"  task", ""},

@@ -5,7 +5,6 @@
 #include <pelk/all.h>
 #include <pelk/type_infos.h>
 #include <qor/type_infos.h>
-#include <zamli/types/accessors.h>
 #include <zamli/types/registry.h>
 
 #include <string>
@@ -53,28 +52,6 @@ TEST(Registration, EveryTypeKnowsItsNamespaceAndBase) {
       auto base = std::find(types.begin(), types.end(), data->GetBase()) - types.begin();
       EXPECT_LT(static_cast<size_t>(base), i) << data->GetName();
     }
-  }
-}
-
-TEST(Registration, AccessorsReadTheirSlots) {
-  const auto& types = Pelk().GetTypes();
-  struct Case {
-    Zamli::Type* accessor;
-    size_t slot;
-    const char* name;
-  };
-  const Case cases[] = {
-      {Zamli::GetDoType<Dp::Ruv::CancelSnapshotOpResult>(), 0, "dp.ruv.CancelSnapshotOpResult"},
-      {Zamli::GetDoType<Qor::Dwl::SnapshotDeleteResult>(), 803, "qor.dwl.SnapshotDeleteResult"},
-      {Zamli::GetEnumType<Dp::Ruv::InvalidProtectionReason>(), 804, "dp.ruv.InvalidProtectionReason"},
-      {Zamli::GetEnumType<Qor::Cluster::PelkPerfMetricId::PelkPerfStatsType>(), 841,
-       "qor.cluster.PelkPerfMetricId.PelkPerfStatsType"},
-      {Zamli::GetMoType<Dp::Ruv::ProtectionService>(), 947, "dp.ruv.ProtectionService"},
-      {Zamli::GetMoType<Qor::Pelk::Migration::PelkMigrationSystem>(), 1005, "qor.pelk.migration.PelkMigrationSystem"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.accessor, types[c.slot]) << c.name;
-    EXPECT_EQ(types[c.slot]->GetName(), c.name);
   }
 }
 

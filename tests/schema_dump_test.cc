@@ -97,13 +97,4 @@ TEST(SchemaDump, ShapeOfOneMethod) {
   EXPECT_EQ(noResult["result"], Json::parse(R"({"type": null, "flags": 0, "version": "kettar.version.version0"})"));
 }
 
-TEST(SchemaDump, DescribeShowsMembersWithTheirIndexes) {
-  std::ostringstream out;
-  Pelkctl::Describe(*Pelkctl::FindType("PelkDebugSystem"), out);
-  const std::string text = out.str();
-  EXPECT_NE(text.find("managed qor.pelk.PelkDebugSystem"), std::string::npos) << text;
-  EXPECT_NE(text.find("[4] property entity: ref kettar.ManagedObject[]"), std::string::npos) << text;
-  EXPECT_EQ(Pelkctl::FindType("NoSuchType"), nullptr);
-}
-
 }  // namespace

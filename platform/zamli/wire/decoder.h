@@ -12,12 +12,7 @@
 //   void ForEachMember(Path&, F) const;    F(name, N::Group): an object's members
 //   void ForEachItem(Path&, name, F) const;  F(N): the items of a wrapped
 //                                          array, which XML names `name`
-//   static constexpr bool kControlCharacters: whether text may hold C0
-//   controls other than tab, line feed and carriage return
-//   static constexpr bool kValidatesUtf8: whether its parser refused
-//   malformed UTF-8 already
-//   static constexpr bool kMethodMember: whether a call names its method in
-//   a member ("_method") rather than by its own name
+//   the constants of NodeTraits (node_traits.h), which it derives from
 // and N::Group (a member: one node, or the items of a repeated array):
 //   int Count() const; N First() const; void ForEach(Path&, F) const;
 #include <haldun/exception.h>

@@ -4,10 +4,10 @@
 
 namespace Zamli::Wire {
 
-bool IncludesProperty(const VersionFilter& versions, const PropertyInfo& info) {
-  const char* typeVersion =
-      info.type->kind >= kEnumKind && info.type->kind <= kFaultKind ? info.type->version : nullptr;
-  return versions.Includes(info.version) && versions.Includes(typeVersion);
+Exclusion ExcludedBy(const VersionFilter& versions, const PropertyInfo& info) {
+  if (!versions.Includes(info.version)) return Exclusion::kOwnVersion;
+  const bool typed = info.type->kind >= kEnumKind && info.type->kind <= kFaultKind;
+  return typed && !versions.Includes(info.type->version) ? Exclusion::kTypeVersion : Exclusion::kNone;
 }
 
 std::unique_ptr<EncodePlan> EncodePlan::Make(const DataObjectType& type, const VersionFilter& versions) {

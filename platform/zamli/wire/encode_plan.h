@@ -12,10 +12,16 @@
 
 namespace Zamli::Wire {
 
-// Whether the version includes a property: its own version and, for a data
-// or enumeration property, its type's (a property of a type the version
-// lacks goes with that type). The one rule encoding goes by.
-bool IncludesProperty(const VersionFilter& versions, const PropertyInfo& info);
+// What keeps a property out of a version: its own version or, for a data or
+// enumeration property, its type's (a property of a type the version lacks
+// goes with that type). The one rule encoding goes by; the first that
+// applies is named, so that what is left out can say why.
+enum class Exclusion { kNone, kOwnVersion, kTypeVersion };
+Exclusion ExcludedBy(const VersionFilter& versions, const PropertyInfo& info);
+
+inline bool IncludesProperty(const VersionFilter& versions, const PropertyInfo& info) {
+  return ExcludedBy(versions, info) == Exclusion::kNone;
+}
 
 struct PlannedProperty {
   const PropertyRef* property;

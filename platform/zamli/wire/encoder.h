@@ -180,7 +180,7 @@ class Encoder {
       if constexpr (kListsLeftOut) {
         const PropertyInfo& info = *p.property->info;
         path_.Push(p.name);
-        if (!versions_.Includes(info.version)) {
+        if (ExcludedBy(versions_, info) == Exclusion::kOwnVersion) {
           LeftOut("property", info.version);
         } else {
           LeftOut(info.type->name, info.type->version);

@@ -8,6 +8,7 @@
 // decoder, which accepts it or says what is wrong.
 #include <simdjson.h>
 #include <zamli/wire/errors.h>
+#include <zamli/wire/node_traits.h>
 #include <zamli/wire/scalars.h>
 
 #include <cstring>
@@ -132,11 +133,8 @@ struct FastSlot {
 };
 
 // The node the decoder (decoder.h) reads, over a FastSlot.
-class FastNode {
+class FastNode : public NodeTraits {
  public:
-  static constexpr bool kBlanksInBase64 = false;
-  static constexpr bool kValidatesUtf8 = true;
-  static constexpr bool kControlCharacters = true;
   static constexpr bool kMethodMember = true;
   explicit FastNode(FastSlot* slot) : slot_(slot) {}
 

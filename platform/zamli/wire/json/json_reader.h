@@ -3,6 +3,7 @@
 #include <rapidjson/document.h>
 #include <zamli/wire/budget.h>
 #include <zamli/wire/errors.h>
+#include <zamli/wire/node_traits.h>
 #include <zamli/wire/scalars.h>
 
 #include <string>
@@ -20,11 +21,8 @@ using JsonDocument = rapidjson::GenericDocument<rapidjson::UTF8<>, JsonAllocator
 // string, never holds.
 inline constexpr char kNumberMark = '\xff';
 
-class JsonNode {
+class JsonNode : public NodeTraits {
  public:
-  static constexpr bool kBlanksInBase64 = false;
-  static constexpr bool kValidatesUtf8 = true;
-  static constexpr bool kControlCharacters = true;
   static constexpr bool kMethodMember = true;
   explicit JsonNode(const JsonValue* value) : value_(value) {}
 

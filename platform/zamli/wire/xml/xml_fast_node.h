@@ -7,6 +7,7 @@
 // checking view (xml_reader.h) would, it gives up on by throwing
 // FastPathMiss.
 #include <zamli/wire/errors.h>
+#include <zamli/wire/node_traits.h>
 #include <zamli/wire/scalars.h>
 #include <zamli/wire/xml/xml_fast_reader.h>
 
@@ -15,13 +16,11 @@
 
 namespace Zamli::Wire::Xml {
 
-class FastXmlNode {
+// The reader checks every byte of text as it scans: UTF-8 and controls are
+// refused before the decoder sees them.
+class FastXmlNode : public NodeTraits {
  public:
   static constexpr bool kBlanksInBase64 = true;
-  // The reader checks every byte of text as it scans.
-  static constexpr bool kValidatesUtf8 = true;
-  static constexpr bool kControlCharacters = true;
-  static constexpr bool kMethodMember = false;
   FastXmlNode(FastXmlReader* reader, FastElement* element) : reader_(reader), element_(element) {}
 
   // The child elements of a parent, read in turn: the one in `element`,

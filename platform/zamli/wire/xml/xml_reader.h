@@ -1,6 +1,7 @@
 #pragma once
 // The decoder's view of a pugixml element.
 #include <zamli/wire/errors.h>
+#include <zamli/wire/node_traits.h>
 #include <zamli/wire/scalars.h>
 
 #include <cstring>
@@ -29,12 +30,11 @@ inline pugi::xml_node FirstElement(pugi::xml_node parent) {
   return n;
 }
 
-class XmlNode {
+class XmlNode : public NodeTraits {
  public:
   static constexpr bool kBlanksInBase64 = true;
   static constexpr bool kValidatesUtf8 = false;
   static constexpr bool kControlCharacters = false;
-  static constexpr bool kMethodMember = false;
   explicit XmlNode(pugi::xml_node node) : node_(node) {}
   pugi::xml_node Get() const { return node_; }
 
