@@ -533,6 +533,7 @@ TEST(WireJsonFastPath, ReadsWhatTheCheckingDecoderReadsTheSame) {
   const std::vector<std::pair<const Zamli::Type*, std::string>> cases = {
       {&pair, " { \"key\" : \"k\\u00e9\\n\" ,\n \"valu\\u0065\" : \"\\ud83d\\ude00\\\"\" } "},
       {pair.GetArrayType(), "[{\"key\":\"a\",\"value\":\"b\"},{\"value\":\"d\",\"key\":\"c\"}]"},
+      {&pair, "{ \"key\" \t: \"k\" \r\n, \"value\":\"\"\n}"},
       {&option, "{\"key\":\"k\",\"value\":{\"_value\":5,\"_typeName\":\"int\"}}"},
       {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"float\",\"_value\":-1.5E+3}}"},
       {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"long\",\"_value\":-9223372036854775808}}"},

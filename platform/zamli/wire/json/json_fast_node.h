@@ -64,6 +64,8 @@ inline bool GoodFastText(std::string_view text) {
 
 namespace od = simdjson::ondemand;
 
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 // One value being read, shared by the copies of its node. An object is
 // opened once; `next` is at the member in `current` or the next unread one.
 struct FastSlot {
@@ -103,10 +105,26 @@ struct FastSlot {
       current = Take(*next);
     }
     hasCurrent = false;
-    name = Take(current.unescaped_key());
+    name = NameAsWritten();
     // Anywhere but first, or twice, it is for the checking decoder.
     if (name == "_typeName") Miss();
     return true;
+  }
+
+  // The current member's name between its quotes, escapes and all, found
+  // back from its value past the colon: not copied out. A name with an
+  // escape never equals one the decoder looks for, so the decoder refuses
+  // it and the checking decoder, which unescapes, decides.
+  std::string_view NameAsWritten() {
+    const char* start = current.key().raw();
+    const char* end = current.value().raw_json_token().data();
+    do --end;
+    while (end > start && IsBlank(*end));
+    if (*end != ':') Miss();
+    do --end;
+    while (end > start && IsBlank(*end));
+    if (end < start || *end != '"') Miss();
+    return std::string_view(start, static_cast<size_t>(end - start));
   }
 
   // After a box's value: nothing may follow it.
@@ -247,6 +265,17 @@ class FastNode {
 
   static bool Text(od::value& v, std::string_view& text) {
     if (Take(v.type()) != od::json_type::string) return false;
+    // Most text has no escape and is read where it lies, not copied out:
+    // the token runs from the opening quote to the closing one, and blanks.
+    std::string_view raw = v.raw_json_token();
+    while (!raw.empty() && IsBlank(raw.back())) raw.remove_suffix(1);
+    if (raw.size() < 2 || raw.back() != '"') Miss();
+    raw = raw.substr(1, raw.size() - 2);
+    if (std::memchr(raw.data(), '\\', raw.size()) == nullptr) {
+      Take(v.get_raw_json_string());
+      text = raw;
+      return true;
+    }
     text = Take(v.get_string());
     return GoodFastText(text);
   }
@@ -254,9 +283,7 @@ class FastNode {
   // The number as written, for the exact readers in scalars.h.
   std::string_view NumberText() const {
     std::string_view raw = slot_->value.raw_json_token();
-    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t' || raw.back() == '\n' || raw.back() == '\r')) {
-      raw.remove_suffix(1);
-    }
+    while (!raw.empty() && IsBlank(raw.back())) raw.remove_suffix(1);
     if (!IsPlainNumber(raw)) Miss();
     return raw;
   }
