@@ -273,6 +273,7 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
       {"ValuesOfTheWrongKind",
        {{"text for an int", info, Time("\"x\""), "timeThreshold"},
         {"fraction for an int", info, Time("7.5"), "timeThreshold"},
+        {"int with a leading zero", info, Json("\"timeThreshold\":7", "\"timeThreshold\":07"), nullptr},
         {"text for a boolean", info, Set("running", "true", "\"yes\""), "running"},
         {"text for a parameter's int", reboot, Set("scheduleTime", "300", "\"x\""), "scheduleTime"},
         {"object for a string", pair, Json("\"value\":\"v\"", "\"value\":{}"), "value"},

@@ -191,7 +191,9 @@ class FastNode {
   }
 
   bool ReadInteger(int64_t min, int64_t max, int64_t& v) const {
-    return Is(od::json_type::number) && ParseInteger(NumberText(), min, max, v);
+    if (!Is(od::json_type::number)) return false;
+    if (ShortInteger(Token(), v)) return v >= min && v <= max;
+    return ParseInteger(NumberText(), min, max, v);
   }
 
   bool ReadFloat(float& v) const {
@@ -280,12 +282,36 @@ class FastNode {
     return GoodFastText(text);
   }
 
-  // The number as written, for the exact readers in scalars.h.
-  std::string_view NumberText() const {
+  // The value's token as written, without the blanks after it.
+  std::string_view Token() const {
     std::string_view raw = slot_->value.raw_json_token();
     while (!raw.empty() && IsBlank(raw.back())) raw.remove_suffix(1);
+    return raw;
+  }
+
+  // The number as written, for the exact readers in scalars.h.
+  std::string_view NumberText() const {
+    std::string_view raw = Token();
     if (!IsPlainNumber(raw)) Miss();
     return raw;
+  }
+
+  // Most integers are a few digits, read here; a longer one, or one with a
+  // fraction or an exponent, is for the exact reader. No leading zero, as
+  // JSON has it: "0" alone.
+  static bool ShortInteger(std::string_view t, int64_t& v) {
+    const bool negative = !t.empty() && t[0] == '-';
+    const size_t first = negative ? 1 : 0;
+    const size_t digits = t.size() - first;
+    if (digits == 0 || digits > 18 || (t[first] == '0' && digits > 1)) return false;
+    int64_t n = 0;
+    for (size_t i = first; i < t.size(); ++i) {
+      const unsigned d = static_cast<unsigned>(t[i] - '0');
+      if (d > 9) return false;
+      n = n * 10 + static_cast<int64_t>(d);
+    }
+    v = negative ? -n : n;
+    return true;
   }
 
   FastSlot* slot_;
