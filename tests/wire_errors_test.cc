@@ -273,6 +273,7 @@ const std::map<std::string, std::vector<BadInput>>& BadInputs() {
       {"ValuesOfTheWrongKind",
        {{"text for an int", info, Time("\"x\""), "timeThreshold"},
         {"fraction for an int", info, Time("7.5"), "timeThreshold"},
+        {"int with a leading zero", info, Json("\"timeThreshold\":7", "\"timeThreshold\":07"), nullptr},
         {"text for a boolean", info, Set("running", "true", "\"yes\""), "running"},
         {"text for a parameter's int", reboot, Set("scheduleTime", "300", "\"x\""), "scheduleTime"},
         {"object for a string", pair, Json("\"value\":\"v\"", "\"value\":{}"), "value"},
@@ -533,6 +534,7 @@ TEST(WireJsonFastPath, ReadsWhatTheCheckingDecoderReadsTheSame) {
   const std::vector<std::pair<const Zamli::Type*, std::string>> cases = {
       {&pair, " { \"key\" : \"k\\u00e9\\n\" ,\n \"valu\\u0065\" : \"\\ud83d\\ude00\\\"\" } "},
       {pair.GetArrayType(), "[{\"key\":\"a\",\"value\":\"b\"},{\"value\":\"d\",\"key\":\"c\"}]"},
+      {&pair, "{ \"key\" \t: \"k\" \r\n, \"value\":\"\"\n}"},
       {&option, "{\"key\":\"k\",\"value\":{\"_value\":5,\"_typeName\":\"int\"}}"},
       {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"float\",\"_value\":-1.5E+3}}"},
       {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"long\",\"_value\":-9223372036854775808}}"},

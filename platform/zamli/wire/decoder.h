@@ -16,6 +16,7 @@
 // and N::Group (a member: one node, or the items of a repeated array):
 //   int Count() const; N First() const; void ForEach(Path&, F) const;
 #include <haldun/exception.h>
+#include <haldun/optional.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/array.h>
 #include <zamli/values/data_array.h>
@@ -32,6 +33,8 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace Zamli::Wire {
 
@@ -165,6 +168,10 @@ class Decoder {
       if (!(info.flags & kOptionalFlag)) path_.Fail(Problem::kInvalidArgument, "required, but null");
       return;
     }
+    if (p.offset >= 0) {
+      StoreInPlace(reinterpret_cast<char*>(&object) + p.offset, p, node);
+      return;
+    }
     switch (p.kind) {
       case ValueKind::kString: {
         // Read into a string kept for the next: the setter copies it.
@@ -204,6 +211,51 @@ class Decoder {
       }
       default:
         break;
+    }
+  }
+
+  // A value of an in-place kind, written straight into its field (as the
+  // field table's setters would, without their indirect calls): a string is
+  // copied once, from the document into the field.
+  void StoreInPlace(char* field, const PropertyRef& p, const N& node) {
+    switch (p.kind) {
+      case ValueKind::kString:
+        if (p.optional) {
+          *reinterpret_cast<Haldun::Optional<std::string>*>(field) = std::string(ReadString(node));
+        } else {
+          reinterpret_cast<std::string*>(field)->assign(ReadString(node));
+        }
+        break;
+      case ValueKind::kBool:
+        Place(field, p.optional, ReadBool(node));
+        break;
+      case ValueKind::kInt:
+        Place(field, p.optional, static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "an int")));
+        break;
+      case ValueKind::kLong:
+        Place(field, p.optional, static_cast<long>(ReadInteger(node, LONG_MIN, LONG_MAX, "a long")));
+        break;
+      case ValueKind::kFloat:
+        Place(field, p.optional, ReadFloat(node));
+        break;
+      case ValueKind::kDateTime:
+        Place(field, p.optional, ReadDateTime(node));
+        break;
+      case ValueKind::kBinary:
+        Place(field, p.optional, ReadBinary(node));
+        break;
+      default:
+        break;
+    }
+  }
+
+  template <class V>
+  static void Place(char* field, bool optional, V&& value) {
+    using T = std::decay_t<V>;
+    if (optional) {
+      *reinterpret_cast<Haldun::Optional<T>*>(field) = std::forward<V>(value);
+    } else {
+      *reinterpret_cast<T*>(field) = std::forward<V>(value);
     }
   }
 

@@ -65,6 +65,8 @@ inline bool GoodFastText(std::string_view text) {
 
 namespace od = simdjson::ondemand;
 
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 // One value being read, shared by the copies of its node. An object is
 // opened once; `next` is at the member in `current` or the next unread one.
 struct FastSlot {
@@ -104,10 +106,26 @@ struct FastSlot {
       current = Take(*next);
     }
     hasCurrent = false;
-    name = Take(current.unescaped_key());
+    name = NameAsWritten();
     // Anywhere but first, or twice, it is for the checking decoder.
     if (name == "_typeName") Miss();
     return true;
+  }
+
+  // The current member's name between its quotes, escapes and all, found
+  // back from its value past the colon: not copied out. A name with an
+  // escape never equals one the decoder looks for, so the decoder refuses
+  // it and the checking decoder, which unescapes, decides.
+  std::string_view NameAsWritten() {
+    const char* start = current.key().raw();
+    const char* end = current.value().raw_json_token().data();
+    do --end;
+    while (end > start && IsBlank(*end));
+    if (*end != ':') Miss();
+    do --end;
+    while (end > start && IsBlank(*end));
+    if (end < start || *end != '"') Miss();
+    return std::string_view(start, static_cast<size_t>(end - start));
   }
 
   // After a box's value: nothing may follow it.
@@ -171,7 +189,9 @@ class FastNode : public NodeTraits {
   }
 
   bool ReadInteger(int64_t min, int64_t max, int64_t& v) const {
-    return Is(od::json_type::number) && ParseInteger(NumberText(), min, max, v);
+    if (!Is(od::json_type::number)) return false;
+    if (ShortInteger(Token(), v)) return v >= min && v <= max;
+    return ParseInteger(NumberText(), min, max, v);
   }
 
   bool ReadFloat(float& v) const {
@@ -245,18 +265,51 @@ class FastNode : public NodeTraits {
 
   static bool Text(od::value& v, std::string_view& text) {
     if (Take(v.type()) != od::json_type::string) return false;
+    // Most text has no escape and is read where it lies, not copied out:
+    // the token runs from the opening quote to the closing one, and blanks.
+    std::string_view raw = v.raw_json_token();
+    while (!raw.empty() && IsBlank(raw.back())) raw.remove_suffix(1);
+    if (raw.size() < 2 || raw.back() != '"') Miss();
+    raw = raw.substr(1, raw.size() - 2);
+    if (std::memchr(raw.data(), '\\', raw.size()) == nullptr) {
+      Take(v.get_raw_json_string());
+      text = raw;
+      return true;
+    }
     text = Take(v.get_string());
     return GoodFastText(text);
   }
 
+  // The value's token as written, without the blanks after it.
+  std::string_view Token() const {
+    std::string_view raw = slot_->value.raw_json_token();
+    while (!raw.empty() && IsBlank(raw.back())) raw.remove_suffix(1);
+    return raw;
+  }
+
   // The number as written, for the exact readers in scalars.h.
   std::string_view NumberText() const {
-    std::string_view raw = slot_->value.raw_json_token();
-    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t' || raw.back() == '\n' || raw.back() == '\r')) {
-      raw.remove_suffix(1);
-    }
+    std::string_view raw = Token();
     if (!IsPlainNumber(raw)) Miss();
     return raw;
+  }
+
+  // Most integers are a few digits, read here; a longer one, or one with a
+  // fraction or an exponent, is for the exact reader. No leading zero, as
+  // JSON has it: "0" alone.
+  static bool ShortInteger(std::string_view t, int64_t& v) {
+    const bool negative = !t.empty() && t[0] == '-';
+    const size_t first = negative ? 1 : 0;
+    const size_t digits = t.size() - first;
+    if (digits == 0 || digits > 18 || (t[first] == '0' && digits > 1)) return false;
+    int64_t n = 0;
+    for (size_t i = first; i < t.size(); ++i) {
+      const unsigned d = static_cast<unsigned>(t[i] - '0');
+      if (d > 9) return false;
+      n = n * 10 + static_cast<int64_t>(d);
+    }
+    v = negative ? -n : n;
+    return true;
   }
 
   FastSlot* slot_;
