@@ -213,6 +213,10 @@ TEST(DataObjects, EmptyArraysReadAsUnset) {
   EXPECT_EQ(Records().getPropertyAddr(&e, IndexOf("items")), nullptr);
   EXPECT_FALSE(Records().isPropertySet(&e, IndexOf("items")));
   EXPECT_TRUE(e._IsEqual(&other, false)) << "an empty array equals an absent one";
+  Everything copy(e);
+  EXPECT_TRUE(copy._IsEqual(&e, false));
+  copy.GetItems()->Append(Ref<Pelktest::Item>(new Pelktest::Item()));
+  EXPECT_EQ(e.GetItems()->size(), 0u) << "the copy's array is its own, even when the source's was empty";
 }
 
 TEST(DataObjects, OptionalValuesUnderEachFlag) {
