@@ -7,8 +7,8 @@ namespace Haldun {
 
 namespace {
 
-constexpr std::size_t kGranule = 16;                         // what ::operator new aligns to
-constexpr std::size_t kClasses = 64;                         // blocks of up to 1 KiB are kept
+constexpr std::size_t kGranule = 16;                         // the allocator's step
+constexpr std::size_t kClasses = 64;                         // blocks of up to 1016 bytes are kept
 constexpr std::size_t kMaxKeptBytes = std::size_t{1} << 20;  // per thread
 
 // Under the address sanitizer every block goes back to the allocator at once,
@@ -57,8 +57,12 @@ struct CacheReleaser {
 
 thread_local CacheReleaser tReleaser;
 
-// 0 for sizes 1..16, 1 for 17..32, ...
-std::size_t ClassOf(std::size_t size) { return (size - 1) / kGranule; }
+// The allocator's chunks carry an 8-byte header and step by 16 bytes, so
+// classes step by 16 from 8 (sizes 1..8, 9..24, 25..40, ...): a block takes the
+// same chunk the allocator would have given the object, and a tree stays as
+// dense as it was.
+std::size_t ClassOf(std::size_t size) { return (size + 7) / kGranule; }
+std::size_t BlockSize(std::size_t c) { return c * kGranule + 8; }
 
 }  // namespace
 
@@ -68,12 +72,12 @@ void* AllocateSmallBlock(std::size_t size) {
   Cache& cache = tCache;
   if (FreeBlock* block = cache.heads[c]) {
     cache.heads[c] = block->next;
-    cache.keptBytes -= (c + 1) * kGranule;
+    cache.keptBytes -= BlockSize(c);
     return block;
   }
   // Every block of a class has the class's full size, so that any of them
   // can serve any size of the class.
-  return ::operator new((c + 1) * kGranule);
+  return ::operator new(BlockSize(c));
 }
 
 void FreeSmallBlock(void* block, std::size_t size) noexcept {
@@ -81,7 +85,7 @@ void FreeSmallBlock(void* block, std::size_t size) noexcept {
   std::size_t c = ClassOf(size);
   if (!kKeepBlocks || size == 0 || c >= kClasses) return ::operator delete(block);
   Cache& cache = tCache;
-  std::size_t bytes = (c + 1) * kGranule;
+  std::size_t bytes = BlockSize(c);
   if (cache.state == CacheState::kEnded || cache.keptBytes + bytes > kMaxKeptBytes) return ::operator delete(block);
   if (cache.state == CacheState::kUnused) {
     tReleaser.armed = true;  // constructs it, so that its destructor runs
