@@ -63,6 +63,7 @@ install(TARGETS pelkctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT to
 # generic encoder and decoder, each encoding's reader and writer, and what
 # those share.
 set(PELK_INTERNAL_HEADERS
+    haldun/block_cache.h
     zamli/transport/http/blocking_exchange.h
     zamli/transport/http/call_answerer.h
     zamli/transport/http/client_connection.h

@@ -122,6 +122,33 @@ TEST(DataObjects, ClonesAreDeepAndEqual) {
   }
 }
 
+// Values released on one thread are made again from what that thread kept,
+// by objects of other classes and sizes; a thread that ends gives back what
+// it kept. Each round's clones are made on a new thread from the blocks the
+// last round's clones, released there, left.
+TEST(DataObjects, ClonesMadeAndReleasedAcrossThreadsStayEqual) {
+  std::vector<Ref<Zamli::DynamicData>> sources;
+  for (const DataObjectType* type : DataTypes()) sources.push_back(Filled(*type));
+  std::vector<Ref<Zamli::Any>> held;
+  for (int round = 0; round < 4; ++round) {
+    std::vector<Ref<Zamli::Any>> made;
+    std::thread worker([&] {
+      held.clear();
+      // Reversed every other round, so that a block comes back to a class of another size.
+      for (size_t i = 0; i < sources.size(); ++i) {
+        made.emplace_back(sources[round % 2 ? sources.size() - 1 - i : i]->_Clone());
+      }
+    });
+    worker.join();
+    if (round % 2) std::reverse(made.begin(), made.end());
+    for (size_t i = 0; i < sources.size(); ++i) {
+      EXPECT_EQ(made[i]->GetRefCount(), 1);
+      EXPECT_TRUE(sources[i]->_IsEqual(made[i].Get(), false)) << "round " << round << ", " << i;
+    }
+    held = std::move(made);
+  }
+}
+
 TEST(DataObjects, OneChangedLeafIsExactlyItsPath) {
   for (const DataObjectType* type : DataTypes()) {
     // The filler reports each scalar with its path; change each in turn.
@@ -186,6 +213,10 @@ TEST(DataObjects, EmptyArraysReadAsUnset) {
   EXPECT_EQ(Records().getPropertyAddr(&e, IndexOf("items")), nullptr);
   EXPECT_FALSE(Records().isPropertySet(&e, IndexOf("items")));
   EXPECT_TRUE(e._IsEqual(&other, false)) << "an empty array equals an absent one";
+  Everything copy(e);
+  EXPECT_TRUE(copy._IsEqual(&e, false));
+  copy.GetItems()->Append(Ref<Pelktest::Item>(new Pelktest::Item()));
+  EXPECT_EQ(e.GetItems()->size(), 0u) << "the copy's array is its own, even when the source's was empty";
 }
 
 TEST(DataObjects, OptionalValuesUnderEachFlag) {

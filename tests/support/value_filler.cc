@@ -8,6 +8,7 @@
 #include <zamli/values/mo_ref.h>
 #include <zamli/values/primitive.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -120,8 +121,15 @@ Haldun::Ref<Zamli::Any> ValueFiller::MakeObject(const Zamli::PropertyInfo& p, in
 }
 
 std::string ValueFiller::NextString(const char* name, const std::string& path, const std::string& changePath) {
-  std::string value = std::string(name) + "-" + std::to_string(counter_);
-  if (Changed()) value += "~";
+  // One allocation, room for the change mark included: the tree's building
+  // is measured, and a string made in pieces would weigh more than the setting.
+  char digits[24];
+  char* end = std::to_chars(digits, digits + sizeof digits, counter_).ptr;
+  size_t length = std::strlen(name);
+  std::string value;
+  value.reserve(length + 2 + static_cast<size_t>(end - digits));
+  value.append(name, length).append(1, '-').append(digits, end);
+  if (Changed()) value += '~';
   Report(
       path, [&] { return value; }, changePath);
   return value;

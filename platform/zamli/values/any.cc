@@ -1,3 +1,4 @@
+#include <haldun/block_cache.h>
 #include <zamli/values/any.h>
 #include <zamli/values/printer.h>
 
@@ -6,6 +7,10 @@
 namespace Zamli {
 
 Any::~Any() = default;
+
+void* Any::operator new(std::size_t size) { return Haldun::AllocateSmallBlock(size); }
+
+void Any::operator delete(void* block, std::size_t size) noexcept { Haldun::FreeSmallBlock(block, size); }
 
 std::string Any::ToString() const {
   Printer printer;

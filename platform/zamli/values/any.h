@@ -5,6 +5,7 @@
 #include <zamli/export.h>
 
 #include <concepts>
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -30,6 +31,12 @@ class ZAMLI_EXPORT PropertyDiffSet {
 class ZAMLI_EXPORT Any : public Haldun::ObjectImpl {
  public:
   ~Any() override;
+  // Values are made and released by the thousand (a tree copied, decoded or
+  // dropped): their memory comes from the per-thread block cache
+  // (haldun/block_cache.h). The size given to delete is the object's own, as
+  // the destructor is virtual.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* block, std::size_t size) noexcept;
   // A readable, indented dump: type names, properties in order, unset
   // optionals left out, secret properties masked.
   virtual std::string ToString() const;

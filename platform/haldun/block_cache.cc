@@ -1,0 +1,98 @@
+#include <haldun/block_cache.h>
+
+#include <new>
+#include <utility>
+
+namespace Haldun {
+
+namespace {
+
+constexpr std::size_t kGranule = 16;                         // the allocator's step
+constexpr std::size_t kClasses = 64;                         // blocks of up to 1016 bytes are kept
+constexpr std::size_t kMaxKeptBytes = std::size_t{1} << 20;  // per thread
+
+// Under the address sanitizer every block goes back to the allocator at once,
+// so that a use after release is still reported.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kKeepBlocks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kKeepBlocks = false;
+#else
+constexpr bool kKeepBlocks = true;
+#endif
+#else
+constexpr bool kKeepBlocks = true;
+#endif
+
+struct FreeBlock {
+  FreeBlock* next;
+};
+
+enum class CacheState : unsigned char { kUnused, kActive, kEnded };
+
+// Trivially destructible, so that it stays readable after the thread's
+// destructors have run: blocks freed then go straight to the allocator.
+struct Cache {
+  FreeBlock* heads[kClasses];
+  std::size_t keptBytes;
+  CacheState state;
+};
+
+thread_local Cache tCache{};
+
+// Registered on the first block a thread keeps; its destructor gives the
+// kept blocks back when the thread ends.
+struct CacheReleaser {
+  bool armed = false;
+  ~CacheReleaser() {
+    Cache& cache = tCache;
+    cache.state = CacheState::kEnded;
+    for (FreeBlock*& head : cache.heads) {
+      while (head != nullptr) ::operator delete(std::exchange(head, head->next));
+    }
+    cache.keptBytes = 0;
+  }
+};
+
+thread_local CacheReleaser tReleaser;
+
+// The allocator's chunks carry an 8-byte header and step by 16 bytes, so
+// classes step by 16 from 8 (sizes 1..8, 9..24, 25..40, ...): a block takes the
+// same chunk the allocator would have given the object, and a tree stays as
+// dense as it was.
+std::size_t ClassOf(std::size_t size) { return (size + 7) / kGranule; }
+std::size_t BlockSize(std::size_t c) { return c * kGranule + 8; }
+
+}  // namespace
+
+void* AllocateSmallBlock(std::size_t size) {
+  std::size_t c = ClassOf(size);
+  if (!kKeepBlocks || size == 0 || c >= kClasses) return ::operator new(size);
+  Cache& cache = tCache;
+  if (FreeBlock* block = cache.heads[c]) {
+    cache.heads[c] = block->next;
+    cache.keptBytes -= BlockSize(c);
+    return block;
+  }
+  // Every block of a class has the class's full size, so that any of them
+  // can serve any size of the class.
+  return ::operator new(BlockSize(c));
+}
+
+void FreeSmallBlock(void* block, std::size_t size) noexcept {
+  if (block == nullptr) return;
+  std::size_t c = ClassOf(size);
+  if (!kKeepBlocks || size == 0 || c >= kClasses) return ::operator delete(block);
+  Cache& cache = tCache;
+  std::size_t bytes = BlockSize(c);
+  if (cache.state == CacheState::kEnded || cache.keptBytes + bytes > kMaxKeptBytes) return ::operator delete(block);
+  if (cache.state == CacheState::kUnused) {
+    tReleaser.armed = true;  // constructs it, so that its destructor runs
+    cache.state = CacheState::kActive;
+  }
+  cache.heads[c] = new (block) FreeBlock{cache.heads[c]};
+  cache.keptBytes += bytes;
+}
+
+}  // namespace Haldun
