@@ -59,11 +59,22 @@ TEST(HttpTls, BadSettingsAreRefusedUpFront) {
   Zamli::Http::ServerOptions noCertificate;
   Zamli::LocalAdapter objects;
   EXPECT_THROW(Zamli::Http::HttpServer(objects, noCertificate), Haldun::InvalidArgumentException);
-  for (const char* endpoint : {"ftp://127.0.0.1/pelk", "https://:80/pelk", "http://host:port/pelk"}) {
+  Zamli::Http::ServerOptions unknownSuite = WithTls();
+  unknownSuite.cipherSuites = "TLS_NO_SUCH_SUITE";
+  EXPECT_THROW(Zamli::Http::HttpServer(objects, unknownSuite), Haldun::InvalidArgumentException);
+  struct Case {
+    const char* endpoint;
+    const char* cipherSuites;
+  };
+  for (const Case& c : std::vector<Case>{{"ftp://127.0.0.1/pelk", ""},
+                                         {"https://:80/pelk", ""},
+                                         {"http://host:port/pelk", ""},
+                                         {"https://127.0.0.1:1/pelk", "TLS_NO_SUCH_SUITE"}}) {
     Zamli::Http::ClientOptions options;
-    options.endpoint = endpoint;
+    options.endpoint = c.endpoint;
+    options.cipherSuites = c.cipherSuites;
     options.version = WireTest::PelkVersion(25);
-    EXPECT_THROW(HttpAdapter{options}, Haldun::InvalidArgumentException) << endpoint;
+    EXPECT_THROW(HttpAdapter{options}, Haldun::InvalidArgumentException) << c.endpoint << " " << c.cipherSuites;
   }
 }
 
