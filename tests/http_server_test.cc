@@ -44,6 +44,9 @@ TEST(HttpTls, TrustedCaOrPinnedThumbprintOnly) {
       EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << c.name;
       EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << c.name << ", kept alive";
       EXPECT_FALSE(served.Health(http)->UploadHclDb(std::string(300'000, 'x'))) << c.name << ", a large request";
+      std::string large(300'000, 'x');
+      large[150'000] = 'y';
+      EXPECT_EQ(served.Health(http)->GetClusterStatus(nullptr, large), "none/" + large) << c.name << ", a large answer";
     } else {
       EXPECT_THROW(served.Health(http)->UploadHclDb("ok"), Zamli::Http::UntrustedServerException) << c.name;
     }
