@@ -44,6 +44,9 @@ TEST(HttpTls, TrustedCaOrPinnedThumbprintOnly) {
       EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << c.name;
       EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << c.name << ", kept alive";
       EXPECT_FALSE(served.Health(http)->UploadHclDb(std::string(300'000, 'x'))) << c.name << ", a large request";
+      std::string large(300'000, 'x');
+      large[150'000] = 'y';
+      EXPECT_EQ(served.Health(http)->GetClusterStatus(nullptr, large), "none/" + large) << c.name << ", a large answer";
     } else {
       EXPECT_THROW(served.Health(http)->UploadHclDb("ok"), Zamli::Http::UntrustedServerException) << c.name;
     }
@@ -59,11 +62,22 @@ TEST(HttpTls, BadSettingsAreRefusedUpFront) {
   Zamli::Http::ServerOptions noCertificate;
   Zamli::LocalAdapter objects;
   EXPECT_THROW(Zamli::Http::HttpServer(objects, noCertificate), Haldun::InvalidArgumentException);
-  for (const char* endpoint : {"ftp://127.0.0.1/pelk", "https://:80/pelk", "http://host:port/pelk"}) {
+  Zamli::Http::ServerOptions unknownSuite = WithTls();
+  unknownSuite.cipherSuites = "TLS_NO_SUCH_SUITE";
+  EXPECT_THROW(Zamli::Http::HttpServer(objects, unknownSuite), Haldun::InvalidArgumentException);
+  struct Case {
+    const char* endpoint;
+    const char* cipherSuites;
+  };
+  for (const Case& c : std::vector<Case>{{"ftp://127.0.0.1/pelk", ""},
+                                         {"https://:80/pelk", ""},
+                                         {"http://host:port/pelk", ""},
+                                         {"https://127.0.0.1:1/pelk", "TLS_NO_SUCH_SUITE"}}) {
     Zamli::Http::ClientOptions options;
-    options.endpoint = endpoint;
+    options.endpoint = c.endpoint;
+    options.cipherSuites = c.cipherSuites;
     options.version = WireTest::PelkVersion(25);
-    EXPECT_THROW(HttpAdapter{options}, Haldun::InvalidArgumentException) << endpoint;
+    EXPECT_THROW(HttpAdapter{options}, Haldun::InvalidArgumentException) << c.endpoint << " " << c.cipherSuites;
   }
 }
 

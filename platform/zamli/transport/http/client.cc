@@ -455,6 +455,7 @@ HttpAdapter::Impl::Impl(ClientOptions clientOptions)
   if (endpoint.tls) {
     tls.emplace(asio::ssl::context::tls_client);
     tls->set_options(asio::ssl::context::no_tlsv1 | asio::ssl::context::no_tlsv1_1);
+    UseCipherSuites(*tls, options.cipherSuites);
     beast::error_code ec;
     if (options.caFile.empty()) {
       tls->set_default_verify_paths(ec);

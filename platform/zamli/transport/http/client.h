@@ -31,6 +31,9 @@ struct ClientOptions {
   // (hex, colons allowed) and no other.
   std::string caFile;
   std::string thumbprint;
+  // The TLS 1.3 cipher suites offered, most preferred first, in OpenSSL's
+  // syntax; empty: AES-128-GCM, AES-256-GCM, then ChaCha20-Poly1305.
+  std::string cipherSuites;
   Security::Credentials credentials;
   int ioThreads = 2;
   std::chrono::milliseconds connectTimeout{10'000};

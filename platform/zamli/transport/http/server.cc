@@ -324,6 +324,8 @@ HttpServer::Impl::Impl(ObjectDirectory& objects, ServerOptions serverOptions)
     tls.emplace(asio::ssl::context::tls_server);
     tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
                      asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 | asio::ssl::context::no_tlsv1_1);
+    SSL_CTX_set_options(tls->native_handle(), SSL_OP_CIPHER_SERVER_PREFERENCE);
+    UseCipherSuites(*tls, options.cipherSuites);
     beast::error_code ec;
     tls->use_certificate_chain_file(options.certificateFile, ec);
     if (!ec) tls->use_private_key_file(options.keyFile, asio::ssl::context::pem, ec);

@@ -29,6 +29,10 @@ struct ServerOptions {
   // plainHttp is set.
   std::string certificateFile;
   std::string keyFile;
+  // The TLS 1.3 cipher suites accepted, this server's preference first
+  // whatever the client's order, in OpenSSL's syntax; empty: AES-128-GCM,
+  // AES-256-GCM, then ChaCha20-Poly1305.
+  std::string cipherSuites;
   bool plainHttp = false;
   // The namespace served and its versions; empty: every version it has.
   std::string interfaceNamespace = "pelk";
