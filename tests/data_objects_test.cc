@@ -215,6 +215,8 @@ TEST(DataObjects, EmptyArraysReadAsUnset) {
   EXPECT_TRUE(e._IsEqual(&other, false)) << "an empty array equals an absent one";
   Everything copy(e);
   EXPECT_TRUE(copy._IsEqual(&e, false));
+  ASSERT_NE(copy.items.Get(), nullptr) << "a field that holds an array is copied as a clone, even when empty";
+  EXPECT_NE(copy.items.Get(), e.items.Get());
   copy.GetItems()->Append(Ref<Pelktest::Item>(new Pelktest::Item()));
   EXPECT_EQ(e.GetItems()->size(), 0u) << "the copy's array is its own, even when the source's was empty";
 }

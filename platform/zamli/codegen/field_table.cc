@@ -139,15 +139,6 @@ Any* LazyArrayOf(void* f, const FieldEntry& e) {
   return expected;
 }
 int Length(const Any* array) { return array ? static_cast<const Collection*>(array)->GetCollectionLength() : 0; }
-// An empty array reads as unset and equals an absent one: the copy leaves it
-// absent, for its getter to create when it is asked for.
-void ArrayCopy(void* to, const void* from) {
-  if (Length(Load(from)) > 0) {
-    RefCopy(to, from);
-  } else {
-    Store(to, nullptr);
-  }
-}
 void ArrayGet(void* f, void* out, const FieldEntry& e) { Store(out, LazyArrayOf(f, e)); }
 const void* ArrayAddr(const void* f) { return Length(Load(f)) > 0 ? Load(f) : nullptr; }
 bool ArrayIsSet(const void* f) { return Length(Load(f)) > 0; }
@@ -169,7 +160,7 @@ const FieldOps kOptionalFloatField = Opt<float>::kOps;
 const FieldOps kOptionalDateTimeField = Opt<DateTime>::kOps;
 const FieldOps kOptionalBinaryField = Opt<Binary>::kOps;
 const FieldOps kReferenceField{&RefCopy, &RefEqual, &RefGet, &RefAddr, &RefSet, &RefSwap, &RefIsSet, &RefUnset};
-const FieldOps kArrayField{&ArrayCopy, &RefEqual, &ArrayGet, &ArrayAddr, &RefSet, &RefSwap, &ArrayIsSet, &RefUnset};
+const FieldOps kArrayField{&RefCopy, &RefEqual, &ArrayGet, &ArrayAddr, &RefSet, &RefSwap, &ArrayIsSet, &RefUnset};
 
 namespace {
 char* At(void* obj, const FieldEntry& e) { return static_cast<char*>(obj) + e.offset; }
