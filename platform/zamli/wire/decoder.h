@@ -33,7 +33,6 @@
 #include <climits>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <utility>
 
 namespace Zamli::Wire {
@@ -168,94 +167,53 @@ class Decoder {
       if (!(info.flags & kOptionalFlag)) path_.Fail(Problem::kInvalidArgument, "required, but null");
       return;
     }
-    if (p.offset >= 0) {
-      StoreInPlace(reinterpret_cast<char*>(&object) + p.offset, p, node);
-      return;
-    }
-    switch (p.kind) {
-      case ValueKind::kString: {
-        // Read into a string kept for the next: the setter copies it.
-        text_.assign(ReadString(node));
-        functions.setProperty(&object, p.index, &text_);
-        break;
-      }
-      case ValueKind::kBool: {
-        bool v = ReadBool(node);
-        functions.setProperty(&object, p.index, &v);
-        break;
-      }
-      case ValueKind::kInt: {
-        int v = static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "an int"));
-        functions.setProperty(&object, p.index, &v);
-        break;
-      }
-      case ValueKind::kLong: {
-        long v = ReadInteger(node, LONG_MIN, LONG_MAX, "a long");
-        functions.setProperty(&object, p.index, &v);
-        break;
-      }
-      case ValueKind::kFloat: {
-        float v = ReadFloat(node);
-        functions.setProperty(&object, p.index, &v);
-        break;
-      }
-      case ValueKind::kDateTime: {
-        Haldun::System::DateTime v = ReadDateTime(node);
-        functions.setProperty(&object, p.index, &v);
-        break;
-      }
-      case ValueKind::kBinary: {
-        std::vector<unsigned char> v = ReadBinary(node);
-        functions.setProperty(&object, p.index, &v);
-        break;
-      }
-      default:
-        break;
-    }
-  }
-
-  // A value of an in-place kind, written straight into its field (as the
-  // field table's setters would, without their indirect calls): a string is
-  // copied once, from the document into the field.
-  void StoreInPlace(char* field, const PropertyRef& p, const N& node) {
+    // Where the class gives its field's place, the value is written there
+    // (as the field table's setter would, without its indirect call), so
+    // that a string is copied once, from the document into the field.
+    char* field = p.offset >= 0 ? reinterpret_cast<char*>(&object) + p.offset : nullptr;
     switch (p.kind) {
       case ValueKind::kString:
-        if (p.optional) {
+        if (field == nullptr) {
+          // Read into a string kept for the next: the setter copies it.
+          text_.assign(ReadString(node));
+          functions.setProperty(&object, p.index, &text_);
+        } else if (p.optional) {
           *reinterpret_cast<Haldun::Optional<std::string>*>(field) = std::string(ReadString(node));
         } else {
           reinterpret_cast<std::string*>(field)->assign(ReadString(node));
         }
         break;
       case ValueKind::kBool:
-        Place(field, p.optional, ReadBool(node));
+        Store(object, p, field, ReadBool(node));
         break;
       case ValueKind::kInt:
-        Place(field, p.optional, static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "an int")));
+        Store(object, p, field, static_cast<int>(ReadInteger(node, INT_MIN, INT_MAX, "an int")));
         break;
       case ValueKind::kLong:
-        Place(field, p.optional, static_cast<long>(ReadInteger(node, LONG_MIN, LONG_MAX, "a long")));
+        Store(object, p, field, static_cast<long>(ReadInteger(node, LONG_MIN, LONG_MAX, "a long")));
         break;
       case ValueKind::kFloat:
-        Place(field, p.optional, ReadFloat(node));
+        Store(object, p, field, ReadFloat(node));
         break;
       case ValueKind::kDateTime:
-        Place(field, p.optional, ReadDateTime(node));
+        Store(object, p, field, ReadDateTime(node));
         break;
       case ValueKind::kBinary:
-        Place(field, p.optional, ReadBinary(node));
+        Store(object, p, field, ReadBinary(node));
         break;
       default:
         break;
     }
   }
 
-  template <class V>
-  static void Place(char* field, bool optional, V&& value) {
-    using T = std::decay_t<V>;
-    if (optional) {
-      *reinterpret_cast<Haldun::Optional<T>*>(field) = std::forward<V>(value);
+  template <class T>
+  static void Store(DynamicData& object, const PropertyRef& p, char* field, T value) {
+    if (field == nullptr) {
+      p.owner->GetDataTypeInfo()->setProperty(&object, p.index, &value);
+    } else if (p.optional) {
+      *reinterpret_cast<Haldun::Optional<T>*>(field) = std::move(value);
     } else {
-      *reinterpret_cast<T*>(field) = std::forward<V>(value);
+      *reinterpret_cast<T*>(field) = std::move(value);
     }
   }
 
