@@ -117,8 +117,8 @@ const void* RefAddr(const void* f) { return Load(f); }
 void RefSet(void* f, const void* in, const FieldEntry& e) {
   Any* value = *static_cast<Any* const*>(in);
   // A value of the field's very class passes without a search of the class tree.
-  if (value != nullptr && &typeid(*value) != e.expected && !e.accepts(value)) {
-    Haldun::ThrowTypeMismatchException(*e.expected, typeid(*value));
+  if (value != nullptr && &typeid(*value) != e.cls->expected && !e.cls->accepts(value)) {
+    Haldun::ThrowTypeMismatchException(*e.cls->expected, typeid(*value));
   }
   Store(f, value);
 }
@@ -131,7 +131,7 @@ void RefUnset(void* f) { Store(f, nullptr); }
 Any* LazyArrayOf(void* f, const FieldEntry& e) {
   std::atomic_ref<Any*> slot(Slot(f));
   if (Any* existing = slot.load(std::memory_order_acquire)) return existing;
-  Any* created = e.createArray();
+  Any* created = e.cls->createArray();
   created->IncRef();
   Any* expected = nullptr;
   if (slot.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) return created;
@@ -145,22 +145,24 @@ bool ArrayIsSet(const void* f) { return Length(Load(f)) > 0; }
 
 }  // namespace
 
-const FieldOps kStringField = Plain<std::string>::kOps;
-const FieldOps kBoolField = Plain<bool>::kOps;
-const FieldOps kIntField = Plain<int>::kOps;
-const FieldOps kLongField = Plain<long>::kOps;
-const FieldOps kFloatField = Plain<float>::kOps;
-const FieldOps kDateTimeField = Plain<DateTime>::kOps;
-const FieldOps kBinaryField = Plain<Binary>::kOps;
-const FieldOps kOptionalStringField = Opt<std::string>::kOps;
-const FieldOps kOptionalBoolField = Opt<bool>::kOps;
-const FieldOps kOptionalIntField = Opt<int>::kOps;
-const FieldOps kOptionalLongField = Opt<long>::kOps;
-const FieldOps kOptionalFloatField = Opt<float>::kOps;
-const FieldOps kOptionalDateTimeField = Opt<DateTime>::kOps;
-const FieldOps kOptionalBinaryField = Opt<Binary>::kOps;
-const FieldOps kReferenceField{&RefCopy, &RefEqual, &RefGet, &RefAddr, &RefSet, &RefSwap, &RefIsSet, &RefUnset};
-const FieldOps kArrayField{&RefCopy, &RefEqual, &ArrayGet, &ArrayAddr, &RefSet, &RefSwap, &ArrayIsSet, &RefUnset};
+const FieldOps kFieldOps[16] = {
+    Plain<std::string>::kOps,
+    Plain<bool>::kOps,
+    Plain<int>::kOps,
+    Plain<long>::kOps,
+    Plain<float>::kOps,
+    Plain<DateTime>::kOps,
+    Plain<Binary>::kOps,
+    Opt<std::string>::kOps,
+    Opt<bool>::kOps,
+    Opt<int>::kOps,
+    Opt<long>::kOps,
+    Opt<float>::kOps,
+    Opt<DateTime>::kOps,
+    Opt<Binary>::kOps,
+    {&RefCopy, &RefEqual, &RefGet, &RefAddr, &RefSet, &RefSwap, &RefIsSet, &RefUnset},
+    {&RefCopy, &RefEqual, &ArrayGet, &ArrayAddr, &RefSet, &RefSwap, &ArrayIsSet, &RefUnset},
+};
 
 namespace {
 char* At(void* obj, const FieldEntry& e) { return static_cast<char*>(obj) + e.offset; }

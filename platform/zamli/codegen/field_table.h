@@ -46,46 +46,73 @@ struct FieldOps {
   void (*unset)(void* field);
 };
 
+// The operations of every kind, in the order FieldOpsIndex numbers them: the
+// values stored in place (string, bool, int, long, float, date-time,
+// binary), the same optional, then references and arrays.
+ZAMLI_EXPORT extern const FieldOps kFieldOps[16];
+
+// Where the operations of a field of `kind` are in kFieldOps: in place
+// (optional or not), a reference to a value, or an array.
+constexpr uint8_t FieldOpsIndex(ValueKind kind, bool optional, bool array) {
+  constexpr uint8_t kOptional = 7, kReference = 14, kArray = 15;
+  if (array) return kArray;
+  uint8_t plain = 0;
+  switch (kind) {
+    case ValueKind::kString:
+      plain = 0;
+      break;
+    case ValueKind::kBool:
+      plain = 1;
+      break;
+    case ValueKind::kInt:
+      plain = 2;
+      break;
+    case ValueKind::kLong:
+      plain = 3;
+      break;
+    case ValueKind::kFloat:
+      plain = 4;
+      break;
+    case ValueKind::kDateTime:
+      plain = 5;
+      break;
+    case ValueKind::kBinary:
+      plain = 6;
+      break;
+    default:
+      return kReference;
+  }
+  return optional ? static_cast<uint8_t>(plain + kOptional) : plain;
+}
+
+inline const FieldOps* FieldOpsOf(ValueKind kind, bool optional, bool array) {
+  return &kFieldOps[FieldOpsIndex(kind, optional, array)];
+}
+
+// A field's operations, kept as their place in kFieldOps: a table entry then
+// needs no pointer into the runtime, which the loader would resolve by name.
+struct FieldOpsRef {
+  uint8_t index;
+  const FieldOps* operator->() const { return &kFieldOps[index]; }
+  operator const FieldOps*() const { return &kFieldOps[index]; }
+};
+
+// The class of a reference or array field: the class a stored value must
+// have (for the mismatch error) and the run-time test for it; for arrays, a
+// new empty array of the field's class. One per class, shared by its fields.
+struct FieldClass {
+  const std::type_info* expected;
+  bool (*accepts)(const Any* value);
+  Any* (*createArray)();
+};
+
 struct FieldEntry {
   uint32_t offset;
   ValueKind kind;  // of the values, or of an array's items
   bool array;
-  const FieldOps* ops;
-  // References: the class a stored value must have (for the mismatch error)
-  // and the run-time test for it.
-  const std::type_info* expected;
-  bool (*accepts)(const Any* value);
-  // Arrays: a new empty array of the field's class.
-  Any* (*createArray)();
+  FieldOpsRef ops;
+  const FieldClass* cls;  // references and arrays; null for values in place
 };
-
-ZAMLI_EXPORT extern const FieldOps kStringField, kBoolField, kIntField, kLongField, kFloatField, kDateTimeField,
-    kBinaryField, kOptionalStringField, kOptionalBoolField, kOptionalIntField, kOptionalLongField, kOptionalFloatField,
-    kOptionalDateTimeField, kOptionalBinaryField, kReferenceField, kArrayField;
-
-// The operations of a field of `kind`: in place (optional or not), a
-// reference to a value, or an array.
-constexpr const FieldOps* FieldOpsOf(ValueKind kind, bool optional, bool array) {
-  if (array) return &kArrayField;
-  switch (kind) {
-    case ValueKind::kString:
-      return optional ? &kOptionalStringField : &kStringField;
-    case ValueKind::kBool:
-      return optional ? &kOptionalBoolField : &kBoolField;
-    case ValueKind::kInt:
-      return optional ? &kOptionalIntField : &kIntField;
-    case ValueKind::kLong:
-      return optional ? &kOptionalLongField : &kLongField;
-    case ValueKind::kFloat:
-      return optional ? &kOptionalFloatField : &kFloatField;
-    case ValueKind::kDateTime:
-      return optional ? &kOptionalDateTimeField : &kDateTimeField;
-    case ValueKind::kBinary:
-      return optional ? &kOptionalBinaryField : &kBinaryField;
-    default:
-      return &kReferenceField;
-  }
-}
 
 namespace Detail {
 template <class X>
@@ -96,6 +123,14 @@ template <class A>
 Any* NewArray() {
   return new A();
 }
+template <class X>
+struct ReferenceClass {
+  static constexpr FieldClass kClass{&typeid(X), &Accepts<X>, nullptr};
+};
+template <class A>
+struct ArrayClass {
+  static constexpr FieldClass kClass{&typeid(A), &Accepts<A>, &NewArray<A>};
+};
 // The kind of a value stored in place as C++ type V.
 template <class V>
 struct InPlaceKind;
@@ -157,13 +192,8 @@ template <class F>
 constexpr FieldEntry MakeField(size_t offset) {
   using V = typename Detail::IsOptional<F>::Value;
   constexpr ValueKind kind = Detail::InPlaceKind<V>::kKind;
-  return FieldEntry{static_cast<uint32_t>(offset),
-                    kind,
-                    false,
-                    FieldOpsOf(kind, Detail::IsOptional<F>::value, false),
-                    nullptr,
-                    nullptr,
-                    nullptr};
+  return FieldEntry{static_cast<uint32_t>(offset), kind, false,
+                    FieldOpsRef{FieldOpsIndex(kind, Detail::IsOptional<F>::value, false)}, nullptr};
 }
 
 template <class F>
@@ -171,16 +201,13 @@ requires requires { typename F::element_type; }
 constexpr FieldEntry MakeField(size_t offset) {
   using X = typename F::element_type;
   if constexpr (Detail::ArrayItems<X>::value) {
-    return FieldEntry{static_cast<uint32_t>(offset), Detail::ArrayItems<X>::kKind, true, &kArrayField, &typeid(X),
-                      &Detail::Accepts<X>,           &Detail::NewArray<X>};
+    constexpr ValueKind kind = Detail::ArrayItems<X>::kKind;
+    return FieldEntry{static_cast<uint32_t>(offset), kind, true, FieldOpsRef{FieldOpsIndex(kind, false, true)},
+                      &Detail::ArrayClass<X>::kClass};
   } else {
-    return FieldEntry{static_cast<uint32_t>(offset),
-                      Detail::KindOfClass<X>(),
-                      false,
-                      &kReferenceField,
-                      &typeid(X),
-                      &Detail::Accepts<X>,
-                      nullptr};
+    constexpr ValueKind kind = Detail::KindOfClass<X>();
+    return FieldEntry{static_cast<uint32_t>(offset), kind, false, FieldOpsRef{FieldOpsIndex(kind, false, false)},
+                      &Detail::ReferenceClass<X>::kClass};
   }
 }
 
