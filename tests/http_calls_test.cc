@@ -28,8 +28,6 @@ using Zamli::Wire::Encoding;
 
 class HttpCalls : public ::testing::TestWithParam<Encoding> {};
 
-std::string EncodingName(const ::testing::TestParamInfo<Encoding>& info) { return WireTest::NameOf(info.param); }
-
 template <class I, class R, class... P>
 void CheckMemberOf(Zamli::LocalAdapter& objects, HttpAdapter& http, R (I::*operation)(P...), int index,
                    const char* name) {
@@ -85,7 +83,7 @@ TEST_P(HttpCalls, TypedAsynchronousCalls) {
   EXPECT_EQ(array->GetLength(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, HttpCalls, ::testing::Values(Encoding::kXml, Encoding::kJson), EncodingName);
+INSTANTIATE_TEST_SUITE_P(Encodings, HttpCalls, WireTest::BothEncodings(), WireTest::EncodingName);
 
 TEST(HttpVersions, OlderClientsUnknownVersionsAndNegotiation) {
   Served served;

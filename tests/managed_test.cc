@@ -50,8 +50,7 @@ struct HealthFixture : ::testing::Test {
   Ref<Qor::Cluster::PelkZovClusterHealthSystemStub> stub;
   void SetUp() override {
     adapter.Register(server.Get());
-    stub = Ref<Qor::Cluster::PelkZovClusterHealthSystemStub>(new Qor::Cluster::PelkZovClusterHealthSystemStub(
-        new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &adapter, nullptr));
+    stub = PelkTest::HealthStubOn(adapter);
   }
 };
 

@@ -79,24 +79,15 @@ Ref<Any> DeepRow(int depth) {
   return Ref<Any>(root.Get());
 }
 
-const Zamli::ManagedMethod& Reboot() {
-  return *Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("prepareClusterRebootWithNAMM");
-}
-const Zamli::ManagedMethod& UpdateOptions() {
-  return *Zamli::GetMoType<Dp::Ruv::ProtectionService>()->FindMethod("updateOptions");
-}
+using WireTest::Reboot;
+using WireTest::UpdateOptions;
 
 std::string RebootRequest(const Codec& c) {
-  Ref<Zamli::MoRef> target(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"));
-  return c.EncodeRequest(*target, Reboot(),
-                         {Ref<Any>(new Zamli::MoRef("qor.ClusterComputeResource", "domain-c8")), Zamli::Box(300)});
+  return c.EncodeRequest(*WireTest::HealthSystem(), Reboot(), WireTest::RebootArgs());
 }
 
 std::string UploadRequest(const Codec& c) {
-  Ref<Zamli::MoRef> target(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"));
-  return c.EncodeRequest(*target,
-                         *Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb"),
-                         {Zamli::Box(std::string("hcl"))});
+  return c.EncodeRequest(*WireTest::HealthSystem(), WireTest::Upload(), {Zamli::Box(std::string("hcl"))});
 }
 
 std::string OptionsRequest(const Codec& c) {
@@ -865,7 +856,6 @@ TEST_P(WireErrors, TheEncoderRefusesWhatCannotTravel) {
   EXPECT_EQ(Zamli::Wire::Describe(Zamli::Fault::NotSupported()).rfind("kettar.fault.NotSupported", 0), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, WireErrors, ::testing::Values(Encoding::kXml, Encoding::kJson),
-                         [](const ::testing::TestParamInfo<Encoding>& info) { return WireTest::NameOf(info.param); });
+INSTANTIATE_TEST_SUITE_P(Encodings, WireErrors, WireTest::BothEncodings(), WireTest::EncodingName);
 
 }  // namespace
