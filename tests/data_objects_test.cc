@@ -9,6 +9,7 @@
 #include <pelktest/pelktest/Everything.h>
 #include <pelktest/pelktest/Item.h>
 #include <property_slot.h>
+#include <thrown.h>
 #include <value_filler.h>
 #include <zamli/codegen/field_table.h>
 #include <zamli/types/registry.h>
@@ -328,13 +329,11 @@ TEST(DataObjects, WrongClassesAreRejectedAndLeaveTheOldValue) {
   e.item = item;
   Ref<Zamli::Any> ref(new Zamli::MoRef("pelktest.Service", "s-1"));
   Zamli::Any* raw = ref.Get();
-  try {
-    Records().setProperty(&e, IndexOf("item"), &raw);
-    FAIL() << "no type mismatch";
-  } catch (const Haldun::TypeMismatchException& error) {
-    EXPECT_NE(std::string(error.what()).find("Pelktest::Item"), std::string::npos) << error.what();
-    EXPECT_NE(std::string(error.what()).find("Zamli::MoRef"), std::string::npos) << error.what();
-  }
+  const auto error =
+      PelkTest::Thrown<Haldun::TypeMismatchException>([&] { Records().setProperty(&e, IndexOf("item"), &raw); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->GetExpected(), "Pelktest::Item");
+  EXPECT_EQ(error->GetActual(), "Zamli::MoRef");
   EXPECT_EQ(e.item, item);
   raw = nullptr;
   Records().setProperty(&e, IndexOf("item"), &raw);

@@ -6,6 +6,7 @@
 #include <haldun/optional.h>
 #include <haldun/ref.h>
 #include <haldun/ref_hash.h>
+#include <thrown.h>
 
 #include <atomic>
 #include <climits>
@@ -241,16 +242,13 @@ TYPED_TEST(ThrowableTest, KeepsDynamicClass) {
 }
 
 TEST(ExceptionTest, TypeMismatchNamesBothClasses) {
-  try {
-    ThrowTypeMismatchException(typeid(HaldunTest::Expected), typeid(HaldunTest::Actual));
-  } catch (const TypeMismatchException& e) {
-    EXPECT_STREQ(e.what(), "type mismatch: expected HaldunTest::Expected, got HaldunTest::Actual");
-    EXPECT_EQ(e.GetExpected(), "HaldunTest::Expected");
-    EXPECT_EQ(e.GetActual(), "HaldunTest::Actual");
-    EXPECT_THAT(e.Where(), HasSubstr("haldun_test.cc:"));
-    return;
-  }
-  FAIL() << "nothing thrown";
+  const auto e = PelkTest::Thrown<TypeMismatchException>(
+      [] { ThrowTypeMismatchException(typeid(HaldunTest::Expected), typeid(HaldunTest::Actual)); });
+  ASSERT_TRUE(e);
+  EXPECT_STREQ(e->what(), "type mismatch: expected HaldunTest::Expected, got HaldunTest::Actual");
+  EXPECT_EQ(e->GetExpected(), "HaldunTest::Expected");
+  EXPECT_EQ(e->GetActual(), "HaldunTest::Actual");
+  EXPECT_THAT(e->Where(), HasSubstr("haldun_test.cc:"));
 }
 
 TEST(ExceptionTest, Demangle) {
@@ -327,11 +325,8 @@ TEST(DateTimeTest, RejectsMalformed) {
       "2026-01-01T0a:00:00Z",
   };
   for (const char* text : cases) {
-    try {
-      DateTime::ParseIso8601(text);
-      ADD_FAILURE() << "accepted: " << text;
-    } catch (const InvalidArgumentException& e) {
-      EXPECT_THAT(e.what(), HasSubstr(std::string("\"") + text + "\"")) << text;
+    if (auto e = PelkTest::Thrown<InvalidArgumentException>([&] { DateTime::ParseIso8601(text); }, text)) {
+      EXPECT_THAT(e->what(), HasSubstr(std::string("\"") + text + "\"")) << text;
     }
   }
 }

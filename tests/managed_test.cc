@@ -7,6 +7,7 @@
 #include <member_calls.h>
 #include <pelk/all.h>
 #include <qor/all.h>
+#include <thrown.h>
 #include <zamli/calls/call.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/types/primitive_records.h>
@@ -88,13 +89,11 @@ TEST(Stubs, BoxingOfArgumentsAndResultsOfTheWrongClass) {
   Ref<Qor::Cluster::PelkClusterFileServiceHealthSummary> previous(
       new Qor::Cluster::PelkClusterFileServiceHealthSummary());
   Ref<Qor::Cluster::PelkClusterFileServiceHealthSummary> out = previous;
-  try {
-    stub.QueryFileServiceHealthSummary(nullptr, Haldun::Optional<bool>(), false, out);
-    FAIL() << "no type mismatch";
-  } catch (const Haldun::TypeMismatchException& e) {
-    EXPECT_EQ(e.GetExpected(), "Qor::Cluster::PelkClusterFileServiceHealthSummary");
-    EXPECT_EQ(e.GetActual(), "Zamli::MoRef");
-  }
+  const auto e = PelkTest::Thrown<Haldun::TypeMismatchException>(
+      [&] { stub.QueryFileServiceHealthSummary(nullptr, Haldun::Optional<bool>(), false, out); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->GetExpected(), "Qor::Cluster::PelkClusterFileServiceHealthSummary");
+  EXPECT_EQ(e->GetActual(), "Zamli::MoRef");
   EXPECT_EQ(out, previous) << "the out-parameter keeps its value";
   ASSERT_EQ(adapter.lastArgs.size(), 3u);
   EXPECT_EQ(adapter.lastArgs[0], nullptr);

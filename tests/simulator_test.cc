@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <qor-services/wait_for_task.h>
 #include <simulator.h>
+#include <thrown.h>
 #include <zamli/calls/server_call_scope.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
@@ -178,11 +179,8 @@ TEST(Simulator, ScriptsStageResultsFaultsAndDelaysAndTheLogSaysSo) {
            {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "color": 1}])", "unexpected member \"color\""},
            {R"({"method": 1})", "not a JSON array"},
        }) {
-    try {
-      Pelksim::Script::Parse(script);
-      ADD_FAILURE() << script;
-    } catch (const std::invalid_argument& e) {
-      EXPECT_NE(std::string(e.what()).find(problem), std::string::npos) << e.what();
+    if (auto e = PelkTest::Thrown<std::invalid_argument>([&] { Pelksim::Script::Parse(script); }, script)) {
+      EXPECT_NE(std::string(e->what()).find(problem), std::string::npos) << e->what();
     }
   }
 }
