@@ -20,26 +20,11 @@ using Haldun::Ref;
 using Zamli::Any;
 using Zamli::Call::Args;
 
-using PelkTest::Fixture;
-using PelkTest::Record;
-using PelkTest::RecordingServer;
-
-// Serves a recording server object of I and calls member `index` through a stub.
-template <class I, class Operation>
-void CheckMemberOf(Zamli::LocalAdapter& adapter, Operation operation, int index, const char* name) {
-  Record record;
-  const std::string id = std::string("object-") + name;
-  adapter.Register(
-      new RecordingServer<typename Fixture<I>::Server>(id, Zamli::GetMoType<I>(), &record, &PelkTest::FilledShallow));
-  Ref<typename Fixture<I>::Stub> stub(
-      new typename Fixture<I>::Stub(new Zamli::MoRef(Zamli::GetMoType<I>()->GetName(), id), &adapter, nullptr));
-  PelkTest::CheckMember<I>(*stub, operation, index, record, name, &PelkTest::FilledShallow);
-  adapter.Unregister(id);
-}
-
 TEST(Managed, EveryMemberOfEveryTypeRoundTrips) {
   Zamli::LocalAdapter adapter(1);
-#define ZAMLI_TEST_MEMBER(I, Operation, Index) CheckMemberOf<I>(adapter, &I::Operation, Index, #I "::" #Operation);
+#define ZAMLI_TEST_MEMBER(I, Operation, Index)                                                 \
+  PelkTest::ServeAndCheckMember<I>(adapter, adapter, &I::Operation, Index, #I "::" #Operation, \
+                                   &PelkTest::FilledShallow);
 #include <pelk/type_list.inc>
 }
 
