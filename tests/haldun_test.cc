@@ -203,16 +203,6 @@ TEST(OptionalTest, BoolIsOneSignedByte) {
 // ---- Exceptions ---------------------------------------------------------------
 
 template <class E>
-E MakeSample() {
-  return E("boom");
-}
-
-template <>
-TypeMismatchException MakeSample<TypeMismatchException>() {
-  return TypeMismatchException("A", "B");
-}
-
-template <class E>
 class ThrowableTest : public ::testing::Test {};
 
 using ThrowableTypes = ::testing::Types<Throwable, Exception, TypeMismatchException, InvalidArgumentException,
@@ -221,7 +211,12 @@ TYPED_TEST_SUITE(ThrowableTest, ThrowableTypes);
 
 TYPED_TEST(ThrowableTest, KeepsDynamicClass) {
   if constexpr (!std::is_same_v<TypeParam, Throwable>) static_assert(std::is_base_of_v<Exception, TypeParam>);
-  const TypeParam sample = MakeSample<TypeParam>();
+  const TypeParam sample = [] {
+    if constexpr (std::is_same_v<TypeParam, TypeMismatchException>)
+      return TypeParam("A", "B");
+    else
+      return TypeParam("boom");
+  }();
   const Throwable& base = sample;
   EXPECT_THAT(base.Where(), HasSubstr("haldun_test.cc:"));
   EXPECT_THAT(base.Dump(), HasSubstr(Demangle(typeid(TypeParam)) + ": " + sample.what()));
