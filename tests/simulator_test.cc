@@ -173,14 +173,18 @@ TEST(Simulator, ScriptsStageResultsFaultsAndDelaysAndTheLogSaysSo) {
       << log[0];
   EXPECT_NE(log[3].find("kettar.fault.ManagedObjectNotFound"), std::string::npos) << log[3];
 
-  for (const auto& [script, problem] : std::vector<std::pair<const char*, const char*>>{
-           {R"([{"method": "qor.HostSystem.enterMaint"}])", "did you mean enterMaintenanceMode"},
-           {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "result": 5}])", "script entry 1: kettar.fault"},
-           {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "color": 1}])", "unexpected member \"color\""},
-           {R"({"method": 1})", "not a JSON array"},
-       }) {
-    if (auto e = PelkTest::Thrown<std::invalid_argument>([&] { Pelksim::Script::Parse(script); }, script)) {
-      EXPECT_NE(std::string(e->what()).find(problem), std::string::npos) << e->what();
+  const struct {
+    const char* script;
+    const char* problem;
+  } badScripts[] = {
+      {R"([{"method": "qor.HostSystem.enterMaint"}])", "did you mean enterMaintenanceMode"},
+      {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "result": 5}])", "script entry 1: kettar.fault"},
+      {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "color": 1}])", "unexpected member \"color\""},
+      {R"({"method": 1})", "not a JSON array"},
+  };
+  for (const auto& c : badScripts) {
+    if (auto e = PelkTest::Thrown<std::invalid_argument>([&] { Pelksim::Script::Parse(c.script); }, c.script)) {
+      EXPECT_NE(std::string(e->what()).find(c.problem), std::string::npos) << e->what();
     }
   }
 }
