@@ -101,10 +101,14 @@ class Passwords : public Zamli::Security::Authenticator {
   std::atomic<int> calls{0};
 };
 
-TEST(HttpAuthentication, CredentialsSessionsAndTheRequestContext) {
+// Servers whose options authenticate with Passwords.
+struct HttpAuthentication : ::testing::Test {
+  HttpAuthentication() { options.authenticator = &passwords; }
   Passwords passwords;
   Zamli::Http::ServerOptions options;
-  options.authenticator = &passwords;
+};
+
+TEST_F(HttpAuthentication, CredentialsSessionsAndTheRequestContext) {
   std::mutex seenMutex;
   std::vector<std::string> seen;  // principal and method, from the server's hooks
   options.hooks.after = [&](const Zamli::Http::CallEvent& e, int status, std::chrono::microseconds) {
@@ -161,10 +165,7 @@ std::string SessionCookieOf(const std::string& answer) {
   return start == std::string::npos ? "" : answer.substr(start + 13, answer.find(';', start) - start - 13);
 }
 
-TEST(HttpAuthentication, SignedSessionsServeEveryInstanceSharingTheKey) {
-  Passwords passwords;
-  Zamli::Http::ServerOptions options;
-  options.authenticator = &passwords;
+TEST_F(HttpAuthentication, SignedSessionsServeEveryInstanceSharingTheKey) {
   options.sessionKey = std::string(Zamli::Http::SignedSessions::kMinKeyBytes, 'k');
   Served first(options), second(options);
   Zamli::Http::SignedSessions tokens(options.sessionKey, options.sessionIdleExpiry);
@@ -199,12 +200,9 @@ TEST(HttpAuthentication, SignedSessionsServeEveryInstanceSharingTheKey) {
 
 // Which privileges a call needs is authorization_test's; here the refusal
 // travels as its own fault, naming the privilege and the object.
-TEST(HttpAuthentication, PrivilegesOfTheRecordsAreCheckedBeforeDispatch) {
-  Passwords passwords;
+TEST_F(HttpAuthentication, PrivilegesOfTheRecordsAreCheckedBeforeDispatch) {
   Zamli::Security::RoleAuthorizer roles;
   roles.Grant("user", "System.Read", "health-1");
-  Zamli::Http::ServerOptions options;
-  options.authenticator = &passwords;
   Served served(options, {}, &roles);
   ClientOptions client = served.Client(Encoding::kJson);
   client.credentials = {Zamli::Security::Credentials::Scheme::kBasic, "user", "secret"};

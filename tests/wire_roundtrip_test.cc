@@ -111,9 +111,11 @@ std::vector<const Zamli::Version*> PelkVersions() {
   return v;
 }
 
-const Zamli::Version* OldestIncluding(const Zamli::Type& type) {
+// The oldest version that includes the type and, when given, a version an
+// element of it names.
+const Zamli::Version* OldestIncluding(const Zamli::Type& type, const char* element = nullptr) {
   for (const Zamli::Version* v : PelkVersions()) {
-    if (Includes(*v, type)) return v;
+    if (Includes(*v, type) && (element == nullptr || Includes(*v, element))) return v;
   }
   return nullptr;
 }
@@ -298,13 +300,7 @@ LaterParameter FirstLaterParameter() {
   for (const Zamli::ManagedObjectType* type : ManagedTypes()) {
     for (int m = 0; m < type->GetMethodCount(); ++m) {
       const Zamli::MethodInfo& info = *type->GetMember(m)->GetMethodInfo();
-      const Zamli::Version* version = nullptr;
-      for (const Zamli::Version* v : PelkVersions()) {
-        if (Includes(*v, *type) && Includes(*v, info.version)) {
-          version = v;
-          break;
-        }
-      }
+      const Zamli::Version* version = OldestIncluding(*type, info.version);
       if (version == nullptr) continue;
       for (int p = 0; info.params[p].type != nullptr; ++p) {
         if (!Includes(*version, info.params[p].version)) return {type, type->GetMember(m), p, version};

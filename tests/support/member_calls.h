@@ -212,7 +212,7 @@ void ServeAndCheckMember(Zamli::LocalAdapter& objects, Zamli::StubAdapter& calls
     CheckMember(asInterface, operation, index, record, name, make);
   } catch (const Zamli::MethodFault::Exception& e) {
     if (!readersMayFault || !type->GetMember(index)->IsPropertyReader()) {
-      ADD_FAILURE() << name << ": " << e.GetFault()->ToString();
+      ADD_FAILURE() << name << ": " << (e.GetFault() ? e.GetFault()->ToString() : std::string(e.what()));
     }
   } catch (const std::exception& e) {
     ADD_FAILURE() << name << ": not a fault: " << e.what();
