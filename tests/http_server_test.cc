@@ -125,9 +125,7 @@ TEST(HttpDeadlines, ConnectingToNothingIsAClearError) {
   options.endpoint = "http://127.0.0.1:" + std::to_string(port) + "/pelk";
   options.version = WireTest::PelkVersion(25);
   HttpAdapter http(options);
-  Qor::Cluster::PelkZovClusterHealthSystemStub stub(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "h"),
-                                                    &http, nullptr);
-  EXPECT_THROW(stub.UploadHclDb("ok"), Zamli::Http::TransportException);
+  EXPECT_THROW(PelkTest::HealthStubOn(http)->UploadHclDb("ok"), Zamli::Http::TransportException);
 }
 
 TEST(HttpConnections, PooledConnectionsSurviveAServerRestart) {
