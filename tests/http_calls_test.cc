@@ -13,6 +13,7 @@
 #include <zamli/transport/http/signed_sessions.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -198,8 +199,9 @@ TEST_F(HttpAuthentication, SignedSessionsServeEveryInstanceSharingTheKey) {
   EXPECT_EQ(passwords.calls, 1) << "only the first call proved itself with credentials";
 }
 
-// Which privileges a call needs is authorization_test's; here the refusal
-// travels as its own fault, naming the privilege and the object.
+// Which privileges a call needs is authorization_test's; here each refusal
+// travels as its own fault, naming the privilege and the object: the method's
+// own on the target, and a parameter's on the object that parameter names.
 TEST_F(HttpAuthentication, PrivilegesOfTheRecordsAreCheckedBeforeDispatch) {
   Zamli::Security::RoleAuthorizer roles;
   roles.Grant("user", "System.Read", "health-1");
@@ -208,11 +210,20 @@ TEST_F(HttpAuthentication, PrivilegesOfTheRecordsAreCheckedBeforeDispatch) {
   client.credentials = {Zamli::Security::Credentials::Scheme::kBasic, "user", "secret"};
   HttpAdapter http(client);
   Ref<HealthStub> stub = served.Health(http);
-  auto refused = WireTest::Raised<Zamli::Fault::NoPermission>([&] { stub->UploadHclDb("ok"); });
-  ASSERT_NE(refused, nullptr);
-  EXPECT_EQ(refused->privilegeId, "Global.Settings");
-  ASSERT_NE(refused->object, nullptr);
-  EXPECT_EQ(refused->object->GetId(), "health-1");
+  Ref<Zamli::MoRef> cluster(new Zamli::MoRef("qor.ClusterComputeResource", "domain-c8")), task;
+  const struct {
+    std::function<void()> call;
+    const char *privilege, *object;
+  } cases[] = {{[&] { stub->UploadHclDb("ok"); }, "Global.Settings", "health-1"},
+               {[&] { stub->QueryClusterHealthSummaryTask(cluster.Get(), nullptr, {}, {}, task); }, "System.Read",
+                "domain-c8"}};
+  for (const auto& c : cases) {
+    auto refused = WireTest::Raised<Zamli::Fault::NoPermission>(c.call, c.object);
+    ASSERT_NE(refused, nullptr) << c.object;
+    EXPECT_EQ(refused->privilegeId, c.privilege);
+    ASSERT_NE(refused->object, nullptr);
+    EXPECT_EQ(refused->object->GetId(), c.object);
+  }
   EXPECT_EQ(stub->GetClusterStatus(nullptr, std::string("context")), "user|no context");  // needs no privilege
 }
 
