@@ -50,6 +50,10 @@ struct FieldEntry {
   uint32_t offset;
   ValueKind kind;  // of the values, or of an array's items
   bool array;
+  // The size of a field whose value is its bytes (numbers, flags, date-times
+  // and their optionals), which a copy moves with its neighbours in one go;
+  // 0 for a field that owns memory.
+  uint8_t plainBytes;
   const FieldOps* ops;
   // References: the class a stored value must have (for the mismatch error)
   // and the run-time test for it.
@@ -157,9 +161,12 @@ template <class F>
 constexpr FieldEntry MakeField(size_t offset) {
   using V = typename Detail::IsOptional<F>::Value;
   constexpr ValueKind kind = Detail::InPlaceKind<V>::kKind;
+  constexpr bool plain = std::is_trivially_copyable_v<F>;
+  static_assert(sizeof(F) < 256);
   return FieldEntry{static_cast<uint32_t>(offset),
                     kind,
                     false,
+                    plain ? uint8_t{sizeof(F)} : uint8_t{0},
                     FieldOpsOf(kind, Detail::IsOptional<F>::value, false),
                     nullptr,
                     nullptr,
@@ -171,12 +178,19 @@ requires requires { typename F::element_type; }
 constexpr FieldEntry MakeField(size_t offset) {
   using X = typename F::element_type;
   if constexpr (Detail::ArrayItems<X>::value) {
-    return FieldEntry{static_cast<uint32_t>(offset), Detail::ArrayItems<X>::kKind, true, &kArrayField, &typeid(X),
-                      &Detail::Accepts<X>,           &Detail::NewArray<X>};
+    return FieldEntry{static_cast<uint32_t>(offset),
+                      Detail::ArrayItems<X>::kKind,
+                      true,
+                      0,
+                      &kArrayField,
+                      &typeid(X),
+                      &Detail::Accepts<X>,
+                      &Detail::NewArray<X>};
   } else {
     return FieldEntry{static_cast<uint32_t>(offset),
                       Detail::KindOfClass<X>(),
                       false,
+                      0,
                       &kReferenceField,
                       &typeid(X),
                       &Detail::Accepts<X>,
