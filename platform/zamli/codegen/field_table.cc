@@ -118,8 +118,9 @@ const void* RefAddr(const void* f) { return Load(f); }
 void RefSet(void* f, const void* in, const FieldEntry& e) {
   Any* value = *static_cast<Any* const*>(in);
   // A value of the field's very class passes without a search of the class tree.
-  if (value != nullptr && &typeid(*value) != e.expected && !e.accepts(value)) {
-    Haldun::ThrowTypeMismatchException(*e.expected, typeid(*value));
+  const FieldReference& r = *e.reference;
+  if (value != nullptr && &typeid(*value) != r.expected && !r.accepts(value)) {
+    Haldun::ThrowTypeMismatchException(*r.expected, typeid(*value));
   }
   Store(f, value);
 }
@@ -132,7 +133,7 @@ void RefUnset(void* f) { Store(f, nullptr); }
 Any* LazyArrayOf(void* f, const FieldEntry& e) {
   std::atomic_ref<Any*> slot(Slot(f));
   if (Any* existing = slot.load(std::memory_order_acquire)) return existing;
-  Any* created = e.createArray();
+  Any* created = e.reference->createArray();
   created->IncRef();
   Any* expected = nullptr;
   if (slot.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) return created;
