@@ -172,16 +172,16 @@ const char* At(const void* obj, const FieldEntry& e) { return static_cast<const 
 // A data class's members are its table's fields, in order, so what lies
 // between two neighbouring plain fields is padding, shorter than the widest
 // alignment of a field: a run of them is copied as one block of bytes.
-void CopyFields(const FieldTable& table, void* to, const void* from) {
-  for (int i = 0; i < table.count;) {
-    const FieldEntry& e = table.fields[i++];
+void CopyFields(const FieldEntry* fields, int count, void* to, const void* from) {
+  for (int i = 0; i < count;) {
+    const FieldEntry& e = fields[i++];
     if (e.plainBytes == 0) {
       e.ops->copy(At(to, e), At(from, e));
       continue;
     }
     uint32_t end = e.offset + e.plainBytes;
-    while (i < table.count && table.fields[i].plainBytes != 0 && table.fields[i].offset - end < alignof(long)) {
-      end = table.fields[i].offset + table.fields[i].plainBytes;
+    while (i < count && fields[i].plainBytes != 0 && fields[i].offset - end < alignof(long)) {
+      end = fields[i].offset + fields[i].plainBytes;
       ++i;
     }
     std::memcpy(At(to, e), At(from, e), end - e.offset);

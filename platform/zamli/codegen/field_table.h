@@ -205,7 +205,10 @@ struct FieldTable {
 };
 
 // The generic operations, on objects given as their first byte.
-ZAMLI_EXPORT void CopyFields(const FieldTable& table, void* to, const void* from);
+// The copy takes a table's entries as constants of the class's code rather
+// than through its table, which a tree's copy would otherwise load from
+// memory once more for every object.
+ZAMLI_EXPORT void CopyFields(const FieldEntry* fields, int count, void* to, const void* from);
 ZAMLI_EXPORT bool EqualFields(const FieldTable& table, const void* a, const void* b, bool flag);
 
 // The record functions, for property `index` of the table.
