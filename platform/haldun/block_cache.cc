@@ -39,7 +39,10 @@ struct Cache {
   CacheState state;
 };
 
-thread_local Cache tCache{};
+// Initial-exec: the library is loaded with the program, and the model reads
+// the cache at a fixed offset from the thread pointer rather than through a
+// call on every block.
+[[gnu::tls_model("initial-exec")]] thread_local Cache tCache{};
 
 // Registered on the first block a thread keeps; its destructor gives the
 // kept blocks back when the thread ends.

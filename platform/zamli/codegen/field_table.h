@@ -46,17 +46,27 @@ struct FieldOps {
   void (*unset)(void* field);
 };
 
+// What a field holding a reference or an array needs beyond its kind: the
+// class a stored value must have (for the mismatch error), the run-time test
+// for it, and for an array field a new empty array of the field's class.
+struct FieldReference {
+  const std::type_info* expected;
+  bool (*accepts)(const Any* value);
+  Any* (*createArray)();
+};
+
+// Small, so that the tables of the classes a copy or comparison walks stay
+// in the nearest cache.
 struct FieldEntry {
   uint32_t offset;
   ValueKind kind;  // of the values, or of an array's items
   bool array;
+  // The size of a field whose value is its bytes (numbers, flags, date-times
+  // and their optionals), which a copy moves with its neighbours in one go;
+  // 0 for a field that owns memory.
+  uint8_t plainBytes;
   const FieldOps* ops;
-  // References: the class a stored value must have (for the mismatch error)
-  // and the run-time test for it.
-  const std::type_info* expected;
-  bool (*accepts)(const Any* value);
-  // Arrays: a new empty array of the field's class.
-  Any* (*createArray)();
+  const FieldReference* reference;  // null for a value held in place
 };
 
 ZAMLI_EXPORT extern const FieldOps kStringField, kBoolField, kIntField, kLongField, kFloatField, kDateTimeField,
@@ -150,6 +160,17 @@ template <class T>
 struct ArrayItems<DataArray<T>> : std::true_type {
   static constexpr ValueKind kKind = KindOfClass<T>();
 };
+template <class X>
+constexpr FieldReference ReferenceOf() {
+  if constexpr (ArrayItems<X>::value) {
+    return FieldReference{&typeid(X), &Accepts<X>, &NewArray<X>};
+  } else {
+    return FieldReference{&typeid(X), &Accepts<X>, nullptr};
+  }
+}
+// One per class, shared by every field that holds it.
+template <class X>
+inline constexpr FieldReference kReferenceOf = ReferenceOf<X>();
 }  // namespace Detail
 
 // The table entry of a field of C++ type F at `offset`.
@@ -157,13 +178,10 @@ template <class F>
 constexpr FieldEntry MakeField(size_t offset) {
   using V = typename Detail::IsOptional<F>::Value;
   constexpr ValueKind kind = Detail::InPlaceKind<V>::kKind;
-  return FieldEntry{static_cast<uint32_t>(offset),
-                    kind,
-                    false,
-                    FieldOpsOf(kind, Detail::IsOptional<F>::value, false),
-                    nullptr,
-                    nullptr,
-                    nullptr};
+  constexpr bool plain = std::is_trivially_copyable_v<F>;
+  static_assert(sizeof(F) < 256);
+  return FieldEntry{static_cast<uint32_t>(offset), kind, false, plain ? uint8_t{sizeof(F)} : uint8_t{0},
+                    FieldOpsOf(kind, Detail::IsOptional<F>::value, false), nullptr};
 }
 
 template <class F>
@@ -171,16 +189,11 @@ requires requires { typename F::element_type; }
 constexpr FieldEntry MakeField(size_t offset) {
   using X = typename F::element_type;
   if constexpr (Detail::ArrayItems<X>::value) {
-    return FieldEntry{static_cast<uint32_t>(offset), Detail::ArrayItems<X>::kKind, true, &kArrayField, &typeid(X),
-                      &Detail::Accepts<X>,           &Detail::NewArray<X>};
+    return FieldEntry{static_cast<uint32_t>(offset), Detail::ArrayItems<X>::kKind, true, 0, &kArrayField,
+                      &Detail::kReferenceOf<X>};
   } else {
-    return FieldEntry{static_cast<uint32_t>(offset),
-                      Detail::KindOfClass<X>(),
-                      false,
-                      &kReferenceField,
-                      &typeid(X),
-                      &Detail::Accepts<X>,
-                      nullptr};
+    return FieldEntry{static_cast<uint32_t>(offset), Detail::KindOfClass<X>(), false, 0, &kReferenceField,
+                      &Detail::kReferenceOf<X>};
   }
 }
 
@@ -192,7 +205,10 @@ struct FieldTable {
 };
 
 // The generic operations, on objects given as their first byte.
-ZAMLI_EXPORT void CopyFields(const FieldTable& table, void* to, const void* from);
+// The copy takes a table's entries as constants of the class's code rather
+// than through its table, which a tree's copy would otherwise load from
+// memory once more for every object.
+ZAMLI_EXPORT void CopyFields(const FieldEntry* fields, int count, void* to, const void* from);
 ZAMLI_EXPORT bool EqualFields(const FieldTable& table, const void* a, const void* b, bool flag);
 
 // The record functions, for property `index` of the table.
