@@ -86,12 +86,12 @@ void TlsStream::Open(boost::asio::ssl::context& context) {
   }
   BIO_set_data(bio, this);
   SSL_set_bio(ssl_, bio, bio);
-  // Renegotiation is refused; input is read ahead, as much as the socket
-  // has, into a buffer that takes a few records at once; the session keeps
-  // its buffers between records.
+  // Renegotiation is refused; input is read ahead, a record's worth per
+  // read (its buffer stays at one record: the session moves what is left of
+  // it to the front at each record); the session keeps its buffers between
+  // records.
   SSL_set_options(ssl_, SSL_OP_NO_RENEGOTIATION);
   SSL_set_read_ahead(ssl_, 1);
-  SSL_set_default_read_buffer_len(ssl_, kReadRoom);
   SSL_clear_mode(ssl_, SSL_MODE_RELEASE_BUFFERS);
 }
 
