@@ -213,8 +213,9 @@ class TlsStream : public ThrowingOverloads<TlsStream> {
   static constexpr size_t kHeadRoom = 4096;
   // The most plaintext a record carries.
   static constexpr size_t kRecord = 16 * 1024;
-  // What an asynchronous read asks of the socket when the session waits.
-  static constexpr size_t kReadRoom = 64 * 1024;
+  // What an asynchronous read takes when the session waits: the first bytes
+  // to come; the rest is read from the socket straight into the session.
+  static constexpr size_t kReadRoom = 4096;
 
   void Open(boost::asio::ssl::context& context);
   PolledSocket Polled() { return PolledSocket(Fd(), deadline_); }
