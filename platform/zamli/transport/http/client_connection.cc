@@ -50,6 +50,8 @@ void ClientConnection::Close() {
   if (detached_ >= 0) {
     ::close(detached_);
     detached_ = -1;
+    // Its number may soon be another socket's.
+    if (secure_) secure_->SetCallingThread(-1, std::nullopt);
   }
   Tcp().close();
 }
