@@ -408,12 +408,20 @@ class Decoder {
       } else if (strings_ != nullptr) {
         std::string_view text = decoder_.ReadString(node);
         if (item_.kind == ValueKind::kEnum) decoder_.TagValue(static_cast<const EnumType*>(item_.type), text);
-        strings_->Append(std::string(text));
+        Room(strings_->GetValues()).emplace_back(text);
       } else if (ints_ != nullptr) {
-        ints_->Append(static_cast<int>(decoder_.ReadInteger(node, INT_MIN, INT_MAX, "an int")));
+        Room(ints_->GetValues()).push_back(static_cast<int>(decoder_.ReadInteger(node, INT_MIN, INT_MAX, "an int")));
       } else {
-        longs_->Append(decoder_.ReadInteger(node, LONG_MIN, LONG_MAX, "a long"));
+        Room(longs_->GetValues()).push_back(decoder_.ReadInteger(node, LONG_MIN, LONG_MAX, "a long"));
       }
+    }
+
+    // Arrays are mostly short: room for a few at the first item saves the
+    // first regrowths, as object arrays have it.
+    template <class V>
+    static V& Room(V& values) {
+      if (values.capacity() == 0) values.reserve(4);
+      return values;
     }
 
     Haldun::Ref<Any> Finish() {
