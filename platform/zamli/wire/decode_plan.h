@@ -5,6 +5,7 @@
 #include <zamli/wire/plans.h>
 #include <zamli/wire/value_model.h>
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,9 @@ struct DecodedProperty {
 struct DecodePlan {
   std::vector<DecodedProperty> properties;  // in record order
   std::vector<size_t> required;             // those the version includes and a document must give
+  // The same as bits, 64 properties to a word, to test against those given.
+  std::vector<uint64_t> requiredBits;
+  bool included = false;  // whether the version includes the type itself
 
   // The property named `name`, or properties.size(). Members mostly come in
   // record order, some left out: the search starts at `hint`, the one after

@@ -63,24 +63,29 @@ class Decoder {
   // A data object whose class is `declared` or named by the node.
   Haldun::Ref<Any> Object(const N& node, const DataObjectType* declared) {
     Enter();
-    const DataObjectType* type = DataTypeOf(node, declared);
+    const DataObjectType* type = NamedType(node, declared);
+    const DecodePlan& plan = plans_.For(*type);
+    if (!plan.included) NotInVersion(type->GetName());
     DynamicData* created =
         type->GetDataTypeInfo()->createInstance != nullptr ? type->GetDataTypeInfo()->createInstance() : nullptr;
     if (created == nullptr) path_.Fail(Problem::kInvalidType, type->GetName() + " has no instances");
     Haldun::Ref<Any> result(created);
-    const DecodePlan& plan = plans_.For(*type);
     const size_t count = plan.properties.size();
     Charge(kObjectBytes + count * kPropertyBytes);
-    // Which properties were given: a frame on a stack all objects share.
+    // Which properties were given, a bit each: a frame on a stack all
+    // objects share.
+    const size_t words = plan.requiredBits.size();
     const size_t seen = seen_.size();
-    seen_.resize(seen + count, 0);
+    seen_.resize(seen + words, 0);
     size_t hint = 0;
     node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
       size_t at = plan.Find(name, hint);
       path_.Push(name);
       if (at == count) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
-      if (seen_[seen + at]) path_.Fail(Problem::kInvalidArgument, "given more than once");
-      seen_[seen + at] = 1;
+      const uint64_t bit = uint64_t{1} << (at % 64);
+      uint64_t& given = seen_[seen + at / 64];
+      if (given & bit) path_.Fail(Problem::kInvalidArgument, "given more than once");
+      given |= bit;
       hint = at + 1;
       const DecodedProperty& p = plan.properties[at];
       if (!p.included) NotInVersion("the property");
@@ -88,11 +93,8 @@ class Decoder {
       SetProperty(*created, *p.property, group);
       path_.Pop();
     });
-    for (size_t i : plan.required) {
-      if (!seen_[seen + i]) {
-        path_.Push(plan.properties[i].name);
-        path_.Fail(Problem::kInvalidArgument, "required, but missing");
-      }
+    for (size_t w = 0; w < words; ++w) {
+      if ((seen_[seen + w] & plan.requiredBits[w]) != plan.requiredBits[w]) MissingRequired(plan, seen);
     }
     seen_.resize(seen);
     Leave();
@@ -114,7 +116,10 @@ class Decoder {
     path_.Fail(Problem::kNotSupported, what + " is not in " + versions_.GetVersion().GetName());
   }
 
-  const DataObjectType* DataTypeOf(const N& node, const DataObjectType* declared) {
+ private:
+  // The class the node names, or `declared`; whether the version includes
+  // it is the plan's to say.
+  const DataObjectType* NamedType(const N& node, const DataObjectType* declared) {
     std::string_view name = node.TypeName();
     const DataObjectType* type = declared;
     if (!name.empty()) {
@@ -126,11 +131,20 @@ class Decoder {
     } else if (type == nullptr) {
       path_.Fail(Problem::kInvalidType, "the value does not name its type");
     }
-    if (!versions_.Includes(*type)) NotInVersion(type->GetName());
     return type;
   }
 
- private:
+  // The first required property the frame at `seen` does not have.
+  [[noreturn]] void MissingRequired(const DecodePlan& plan, size_t seen) {
+    for (size_t i : plan.required) {
+      if (!(seen_[seen + i / 64] >> (i % 64) & 1)) {
+        path_.Push(plan.properties[i].name);
+        path_.Fail(Problem::kInvalidArgument, "required, but missing");
+      }
+    }
+    path_.Fail(Problem::kSystemError, "a required property went missing");
+  }
+
   void Enter() {
     if (++depth_ > limits_.maxDepth) {
       path_.Fail(Problem::kInvalidArgument,
@@ -509,7 +523,7 @@ class Decoder {
   DecodePlans plans_;
   std::string scratch_;
   std::string text_;
-  std::vector<char> seen_;
+  std::vector<uint64_t> seen_;
 };
 
 }  // namespace Zamli::Wire
