@@ -6,6 +6,7 @@
 #include <zamli/wire/value_model.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -35,12 +36,30 @@ struct DecodePlan {
   size_t Find(std::string_view name, size_t hint) const {
     const size_t n = properties.size();
     for (size_t i = hint; i < n; ++i) {
-      if (properties[i].name == name) return i;
+      if (SameName(properties[i].name, name)) return i;
     }
     for (size_t i = 0; i < hint && i < n; ++i) {
-      if (properties[i].name == name) return i;
+      if (SameName(properties[i].name, name)) return i;
     }
     return n;
+  }
+
+  // Names are short: compared here a word at a time, not through a call.
+  static bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    const char* p = a.data();
+    const char* q = b.data();
+    size_t n = a.size();
+    for (; n >= 8; n -= 8, p += 8, q += 8) {
+      uint64_t x, y;
+      std::memcpy(&x, p, 8);
+      std::memcpy(&y, q, 8);
+      if (x != y) return false;
+    }
+    for (; n > 0; --n) {
+      if (*p++ != *q++) return false;
+    }
+    return true;
   }
 
   static std::unique_ptr<DecodePlan> Make(const DataObjectType& type, const VersionFilter& versions);
