@@ -31,6 +31,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -167,6 +168,18 @@ class Decoder {
     const DataTypeInfo& functions = *p.owner->GetDataTypeInfo();
     if (!p.IsInline()) {
       Haldun::Ref<Any> value = Member(group, DeclaredOf(p));
+      if (p.offset >= 0 && FitsField(p, value.Get())) {
+        // The field is its one pointer (as the field table has it): the
+        // value's count moves there, and whatever was there goes with
+        // `value`.
+        static_assert(sizeof(Haldun::Ref<Any>) == sizeof(Any*));
+        char* field = reinterpret_cast<char*>(&object) + p.offset;
+        char held[sizeof(Any*)];
+        std::memcpy(held, field, sizeof held);
+        std::memcpy(field, static_cast<void*>(&value), sizeof held);
+        std::memcpy(static_cast<void*>(&value), held, sizeof held);
+        return;
+      }
       Any* raw = value.Get();
       try {
         functions.setProperty(&object, p.index, &raw);
@@ -217,6 +230,35 @@ class Decoder {
         break;
       default:
         break;
+    }
+  }
+
+  // Whether `value` is of the very class a field of the property holds, as
+  // this decoder makes them: an object of the declared type, and arrays of
+  // the declared items, made as the field's own class is. Others go through
+  // the setter, which checks.
+  static bool FitsField(const PropertyRef& p, Any* value) {
+    if (value == nullptr) return true;
+    if (p.array) {
+      switch (p.kind) {
+        case ValueKind::kData:
+        case ValueKind::kString:
+        case ValueKind::kInt:
+        case ValueKind::kLong:
+        case ValueKind::kMoRef:
+          return true;
+        default:
+          return false;
+      }
+    }
+    switch (p.kind) {
+      case ValueKind::kAny:
+      case ValueKind::kMoRef:
+        return true;
+      case ValueKind::kData:
+        return static_cast<DynamicData*>(value)->_GetDataType() == p.type;
+      default:
+        return false;
     }
   }
 
