@@ -20,7 +20,7 @@ std::unique_ptr<DecodePlan> DecodePlan::Make(const DataObjectType& type, const V
       plan->required.push_back(at);
       plan->requiredBits[at / 64] |= uint64_t{1} << (at % 64);
     }
-    plan->properties.push_back(DecodedProperty{p.info->name, &p, included});
+    plan->properties.push_back(DecodedProperty{p.info->name, NameHead(p.info->name), p, included});
   }
   plan->included = versions.Includes(type);
   return plan;

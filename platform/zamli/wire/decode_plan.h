@@ -17,9 +17,33 @@ namespace Zamli::Wire {
 // decoding refuses a document without it.
 bool IsRequiredValue(const PropertyInfo& info);
 
+// A name's length and first 16 bytes: most names are shorter, and two
+// heads that differ tell two names apart without a look at either.
+struct NameHead {
+  explicit NameHead(std::string_view name) : size(name.size()) {
+    const size_t n = name.size() < sizeof words ? name.size() : sizeof words;
+    char bytes[sizeof words] = {};
+    for (size_t i = 0; i < n; ++i) bytes[i] = name[i];
+    std::memcpy(words, bytes, sizeof words);
+  }
+  bool operator==(const NameHead& other) const {
+    return size == other.size && words[0] == other.words[0] && words[1] == other.words[1];
+  }
+  // For names of equal heads: the rest past the head.
+  bool SameTail(std::string_view a, std::string_view b) const {
+    return size <= sizeof words || a.substr(sizeof words) == b.substr(sizeof words);
+  }
+
+  size_t size;
+  uint64_t words[2];
+};
+
+// A property as the decoder reads it, copied out of the type so that the
+// walk finds all it needs in the plan.
 struct DecodedProperty {
   std::string_view name;
-  const PropertyRef* property;
+  NameHead head;
+  PropertyRef property;
   bool included;  // false: refused when given
 };
 
@@ -34,32 +58,15 @@ struct DecodePlan {
   // record order, some left out: the search starts at `hint`, the one after
   // the last found.
   size_t Find(std::string_view name, size_t hint) const {
+    const NameHead head(name);
     const size_t n = properties.size();
     for (size_t i = hint; i < n; ++i) {
-      if (SameName(properties[i].name, name)) return i;
+      if (properties[i].head == head && head.SameTail(properties[i].name, name)) return i;
     }
     for (size_t i = 0; i < hint && i < n; ++i) {
-      if (SameName(properties[i].name, name)) return i;
+      if (properties[i].head == head && head.SameTail(properties[i].name, name)) return i;
     }
     return n;
-  }
-
-  // Names are short: compared here a word at a time, not through a call.
-  static bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    const char* p = a.data();
-    const char* q = b.data();
-    size_t n = a.size();
-    for (; n >= 8; n -= 8, p += 8, q += 8) {
-      uint64_t x, y;
-      std::memcpy(&x, p, 8);
-      std::memcpy(&y, q, 8);
-      if (x != y) return false;
-    }
-    for (; n > 0; --n) {
-      if (*p++ != *q++) return false;
-    }
-    return true;
   }
 
   static std::unique_ptr<DecodePlan> Make(const DataObjectType& type, const VersionFilter& versions);

@@ -90,8 +90,8 @@ class Decoder {
       hint = at + 1;
       const DecodedProperty& p = plan.properties[at];
       if (!p.included) NotInVersion("the property");
-      Secret secret(*this, p.property->info->flags);
-      SetProperty(*created, *p.property, group);
+      Secret secret(*this, p.property.secret);
+      SetProperty(*created, p.property, group);
       path_.Pop();
     });
     for (size_t w = 0; w < words; ++w) {
@@ -105,7 +105,7 @@ class Decoder {
   // While it lives, the value being read is a secret's: never quoted.
   class Secret {
    public:
-    Secret(Decoder& d, uint32_t flags) : d_(d), was_(d.secret_) { d.secret_ = was_ || (flags & kSecretFlag) != 0; }
+    Secret(Decoder& d, bool secret) : d_(d), was_(d.secret_) { d.secret_ = was_ || secret; }
     ~Secret() { d_.secret_ = was_; }
 
    private:
@@ -164,8 +164,6 @@ class Decoder {
   }
 
   void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
-    const PropertyInfo& info = *p.info;
-    const DataTypeInfo& functions = *p.owner->GetDataTypeInfo();
     if (!p.IsInline()) {
       Haldun::Ref<Any> value = Member(group, DeclaredOf(p));
       if (p.offset >= 0 && FitsField(p, value.Get())) {
@@ -182,7 +180,7 @@ class Decoder {
       }
       Any* raw = value.Get();
       try {
-        functions.setProperty(&object, p.index, &raw);
+        p.owner->GetDataTypeInfo()->setProperty(&object, p.index, &raw);
       } catch (const Haldun::TypeMismatchException& e) {
         path_.Fail(Problem::kInvalidType, e.what());
       }
@@ -191,7 +189,7 @@ class Decoder {
     if (group.Count() != 1) path_.Fail(Problem::kInvalidArgument, "given more than once");
     const N node = group.First();
     if (node.IsNull()) {
-      if (!(info.flags & kOptionalFlag)) path_.Fail(Problem::kInvalidArgument, "required, but null");
+      if (!p.optional) path_.Fail(Problem::kInvalidArgument, "required, but null");
       return;
     }
     // Where the class gives its field's place, the value is written there
@@ -203,7 +201,7 @@ class Decoder {
         if (field == nullptr) {
           // Read into a string kept for the next: the setter copies it.
           text_.assign(ReadString(node));
-          functions.setProperty(&object, p.index, &text_);
+          p.owner->GetDataTypeInfo()->setProperty(&object, p.index, &text_);
         } else if (p.optional) {
           *reinterpret_cast<Haldun::Optional<std::string>*>(field) = std::string(ReadString(node));
         } else {
@@ -616,7 +614,7 @@ void DecodeArguments(Decoder<N>& d, const N& call, const MethodInfo& method, std
     seen[at] = 1;
     const PropertyInfo& p = *params[at];
     if (!d.GetVersions().Includes(p.version)) d.NotInVersion("the parameter");
-    typename Decoder<N>::Secret secret(d, p.flags);
+    typename Decoder<N>::Secret secret(d, (p.flags & kSecretFlag) != 0);
     args[at] = d.Member(group, DeclaredOf(p.type, p.flags & kArrayFlag));
     path.Pop();
   });
