@@ -203,7 +203,11 @@ class Decoder {
           text_.assign(ReadString(node));
           p.owner->GetDataTypeInfo()->setProperty(&object, p.index, &text_);
         } else if (p.optional) {
-          *reinterpret_cast<Haldun::Optional<std::string>*>(field) = std::string(ReadString(node));
+          // Into the stored string, then marked set by a copy onto itself
+          // (which copies nothing): no string between document and field.
+          auto& optional = *reinterpret_cast<Haldun::Optional<std::string>*>(field);
+          optional.StoredValue().assign(ReadString(node));
+          optional = optional.StoredValue();
         } else {
           reinterpret_cast<std::string*>(field)->assign(ReadString(node));
         }
