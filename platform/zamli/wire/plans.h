@@ -47,11 +47,17 @@ class Plans {
   };
   static constexpr size_t kCachedPlans = 256;
 
-  const Plan* Shared(const DataObjectType& type) {
+  // The thread's cache, found once per encode or decode.
+  static Cached* ThreadCache() {
     static thread_local Cached cache[kCachedPlans];
+    return cache;
+  }
+
+  const Plan* Shared(const DataObjectType& type) {
+    if (cache_ == nullptr) cache_ = ThreadCache();
     const Version* version = &versions_.GetVersion();
     const auto bits = reinterpret_cast<uintptr_t>(&type);
-    Cached& slot = cache[((bits >> 4) ^ (bits >> 13) ^ reinterpret_cast<uintptr_t>(version) >> 4) % kCachedPlans];
+    Cached& slot = cache_[((bits >> 4) ^ (bits >> 13) ^ reinterpret_cast<uintptr_t>(version) >> 4) % kCachedPlans];
     if (slot.type == &type && slot.version == version) return slot.plan;
     static auto* shared = new std::map<std::pair<const Version*, const DataObjectType*>, std::unique_ptr<Plan>>();
     std::lock_guard<std::mutex> lock(SharedPlansMutex());
@@ -75,6 +81,7 @@ class Plans {
   std::vector<std::unique_ptr<Plan>> own_;
   const DataObjectType* lastType_ = nullptr;
   const Plan* lastPlan_ = nullptr;
+  Cached* cache_ = nullptr;
 };
 
 }  // namespace Zamli::Wire
