@@ -47,10 +47,12 @@ class Plans {
   };
   static constexpr size_t kCachedPlans = 256;
 
-  // The thread's cache, found once per encode or decode.
+  // The thread's cache, found once per encode or decode. Made on the
+  // thread's first use, so that only a pointer is kept for every thread.
   static Cached* ThreadCache() {
-    static thread_local Cached cache[kCachedPlans];
-    return cache;
+    static thread_local std::unique_ptr<Cached[]> cache;
+    if (!cache) cache = std::make_unique<Cached[]>(kCachedPlans);
+    return cache.get();
   }
 
   const Plan* Shared(const DataObjectType& type) {
