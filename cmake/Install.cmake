@@ -72,7 +72,7 @@ set(PELK_INTERNAL_HEADERS
     zamli/transport/http/polled_socket.h
     zamli/transport/http/protocol.h
     zamli/transport/http/sessions.h
-    zamli/transport/http/tls_underlay.h
+    zamli/transport/http/tls_stream.h
     zamli/types/runtime_records.h
     zamli/wire/budget.h
     zamli/wire/byte_scan.h

@@ -8,6 +8,7 @@
 #include <pelktest/pelktest/LockerStub.h>
 #include <qor/kettar/fault/NoPermission.h>
 #include <qor/kettar/fault/NotAuthenticated.h>
+#include <thrown.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/security/authorizing_directory.h>
 #include <zamli/security/password_file_authenticator.h>
@@ -186,11 +187,8 @@ TEST(Authorization, ABadLineNamesItsFileAndLine) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string path = WriteFile("bad", c.text);
-    try {
-      c.read(path);
-      ADD_FAILURE() << "accepted";
-    } catch (const Haldun::InvalidArgumentException& e) {
-      EXPECT_NE(std::string(e.what()).find(path + ":3: "), std::string::npos) << e.what();
+    if (auto e = PelkTest::Thrown<Haldun::InvalidArgumentException>([&] { c.read(path); })) {
+      EXPECT_NE(std::string(e->what()).find(path + ":3: "), std::string::npos) << e->what();
     }
   }
   EXPECT_THROW(RoleAuthorizer::FromFile(testing::TempDir() + "no-such-file"), Haldun::InvalidArgumentException);

@@ -10,6 +10,7 @@
 #include <qor/kettar/fault/NotImplemented.h>
 #include <qor/qor/ClusterComputeResource.h>
 #include <qor/qor/HostSystem.h>
+#include <thrown.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/calls/make_stub.h>
 #include <zamli/values/enum_value.h>
@@ -66,16 +67,6 @@ struct Health : Qor::Cluster::PelkZovClusterHealthSystemServer {
   bool UploadHclDb(const std::string& db) override { return db == "db"; }
 };
 
-std::string NotImplementedMessage(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Zamli::Fault::NotImplemented::Exception& e) {
-    const Zamli::DataArray<Zamli::LocalizableMessage>* messages = e.GetFault()->faultMessage.Get();
-    return messages != nullptr && messages->GetLength() == 1 ? messages->Get(0)->message.GetValue() : "";
-  }
-  return "(no fault)";
-}
-
 TEST(Conveniences, StubsByInterfaceAndTheMemberNotImplemented) {
   Zamli::LocalAdapter adapter;
   adapter.Register(new Health("health-1"));
@@ -100,7 +91,11 @@ TEST(Conveniences, StubsByInterfaceAndTheMemberNotImplemented) {
        "getPelkClusterSilentChecks"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(NotImplementedMessage(c.call), type + c.message + " is not implemented by this server");
+    if (auto e = PelkTest::Thrown<Zamli::Fault::NotImplemented::Exception>(c.call, c.message)) {
+      const Zamli::DataArray<Zamli::LocalizableMessage>* messages = e->GetFault()->faultMessage.Get();
+      ASSERT_TRUE(messages != nullptr && messages->GetLength() == 1) << c.message;
+      EXPECT_EQ(messages->Get(0)->message.GetValue(), type + c.message + " is not implemented by this server");
+    }
   }
   // No object under the id: the stub is made, the call fails.
   auto missing = Zamli::MakeStub<Qor::Cluster::PelkZovClusterHealthSystem>(adapter, "health-2");
@@ -117,13 +112,11 @@ TEST(Conveniences, EnumerationTagsAndTheirLookup) {
   EXPECT_EQ(Zamli::TagOf(Zamli::EnumFromTag<Status>(online)), online);
   EXPECT_EQ(Zamli::TagOf(Zamli::EnumFromTag<Dp::Ruv::MigrationType>(Dp::Ruv::MIGRATIONTYPE_COLDMIGRATION)),
             "coldMigration");
-  try {
-    Zamli::EnumFromTag<Status>(std::string_view("online"));
-    ADD_FAILURE() << "an unknown tag was found";
-  } catch (const Haldun::NotFoundException& e) {
-    EXPECT_STREQ(e.what(),
-                 "\"online\" is not a tag of enumeration qor.cluster.PelkIscsiLUNCommonInfo.PelkIscsiLUNStatus");
-  }
+  const auto e =
+      PelkTest::Thrown<Haldun::NotFoundException>([] { Zamli::EnumFromTag<Status>(std::string_view("online")); });
+  ASSERT_TRUE(e);
+  EXPECT_STREQ(e->what(),
+               "\"online\" is not a tag of enumeration qor.cluster.PelkIscsiLUNCommonInfo.PelkIscsiLUNStatus");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <haldun/optional.h>
 #include <haldun/ref.h>
 #include <haldun/ref_hash.h>
+#include <thrown.h>
 
 #include <atomic>
 #include <climits>
@@ -202,16 +203,6 @@ TEST(OptionalTest, BoolIsOneSignedByte) {
 // ---- Exceptions ---------------------------------------------------------------
 
 template <class E>
-E MakeSample() {
-  return E("boom");
-}
-
-template <>
-TypeMismatchException MakeSample<TypeMismatchException>() {
-  return TypeMismatchException("A", "B");
-}
-
-template <class E>
 class ThrowableTest : public ::testing::Test {};
 
 using ThrowableTypes = ::testing::Types<Throwable, Exception, TypeMismatchException, InvalidArgumentException,
@@ -220,7 +211,12 @@ TYPED_TEST_SUITE(ThrowableTest, ThrowableTypes);
 
 TYPED_TEST(ThrowableTest, KeepsDynamicClass) {
   if constexpr (!std::is_same_v<TypeParam, Throwable>) static_assert(std::is_base_of_v<Exception, TypeParam>);
-  const TypeParam sample = MakeSample<TypeParam>();
+  const TypeParam sample = [] {
+    if constexpr (std::is_same_v<TypeParam, TypeMismatchException>)
+      return TypeParam("A", "B");
+    else
+      return TypeParam("boom");
+  }();
   const Throwable& base = sample;
   EXPECT_THAT(base.Where(), HasSubstr("haldun_test.cc:"));
   EXPECT_THAT(base.Dump(), HasSubstr(Demangle(typeid(TypeParam)) + ": " + sample.what()));
@@ -241,16 +237,13 @@ TYPED_TEST(ThrowableTest, KeepsDynamicClass) {
 }
 
 TEST(ExceptionTest, TypeMismatchNamesBothClasses) {
-  try {
-    ThrowTypeMismatchException(typeid(HaldunTest::Expected), typeid(HaldunTest::Actual));
-  } catch (const TypeMismatchException& e) {
-    EXPECT_STREQ(e.what(), "type mismatch: expected HaldunTest::Expected, got HaldunTest::Actual");
-    EXPECT_EQ(e.GetExpected(), "HaldunTest::Expected");
-    EXPECT_EQ(e.GetActual(), "HaldunTest::Actual");
-    EXPECT_THAT(e.Where(), HasSubstr("haldun_test.cc:"));
-    return;
-  }
-  FAIL() << "nothing thrown";
+  const auto e = PelkTest::Thrown<TypeMismatchException>(
+      [] { ThrowTypeMismatchException(typeid(HaldunTest::Expected), typeid(HaldunTest::Actual)); });
+  ASSERT_TRUE(e);
+  EXPECT_STREQ(e->what(), "type mismatch: expected HaldunTest::Expected, got HaldunTest::Actual");
+  EXPECT_EQ(e->GetExpected(), "HaldunTest::Expected");
+  EXPECT_EQ(e->GetActual(), "HaldunTest::Actual");
+  EXPECT_THAT(e->Where(), HasSubstr("haldun_test.cc:"));
 }
 
 TEST(ExceptionTest, Demangle) {
@@ -327,11 +320,8 @@ TEST(DateTimeTest, RejectsMalformed) {
       "2026-01-01T0a:00:00Z",
   };
   for (const char* text : cases) {
-    try {
-      DateTime::ParseIso8601(text);
-      ADD_FAILURE() << "accepted: " << text;
-    } catch (const InvalidArgumentException& e) {
-      EXPECT_THAT(e.what(), HasSubstr(std::string("\"") + text + "\"")) << text;
+    if (auto e = PelkTest::Thrown<InvalidArgumentException>([&] { DateTime::ParseIso8601(text); }, text)) {
+      EXPECT_THAT(e->what(), HasSubstr(std::string("\"") + text + "\"")) << text;
     }
   }
 }

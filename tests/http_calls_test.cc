@@ -28,35 +28,12 @@ using Zamli::Wire::Encoding;
 
 class HttpCalls : public ::testing::TestWithParam<Encoding> {};
 
-std::string EncodingName(const ::testing::TestParamInfo<Encoding>& info) { return WireTest::NameOf(info.param); }
-
-template <class I, class R, class... P>
-void CheckMemberOf(Zamli::LocalAdapter& objects, HttpAdapter& http, R (I::*operation)(P...), int index,
-                   const char* name) {
-  PelkTest::Record record;
-  const std::string id = std::string("object-") + name;
-  const Zamli::ManagedObjectType* type = Zamli::GetMoType<I>();
-  objects.Register(new PelkTest::RecordingServer<typename PelkTest::Fixture<I>::Server>(id, type, &record,
-                                                                                        &WireTest::FilledShallow));
-  Ref<typename PelkTest::Fixture<I>::Stub> stub(
-      new typename PelkTest::Fixture<I>::Stub(new Zamli::MoRef(type->GetName(), id), &http, nullptr));
-  try {
-    I& asInterface = *stub;
-    PelkTest::CheckMember(asInterface, operation, index, record, name, &WireTest::FilledShallow);
-  } catch (const Zamli::MethodFault::Exception& e) {
-    // A property reader is no remote method: it may be refused with a fault.
-    if (!type->GetMember(index)->IsPropertyReader()) ADD_FAILURE() << name << ": " << WireTest::Explain(e);
-  } catch (const std::exception& e) {
-    ADD_FAILURE() << name << ": not a fault: " << WireTest::Explain(e);
-  }
-  objects.Unregister(id);
-}
-
 TEST_P(HttpCalls, EveryMemberOfEveryManagedType) {
   Served served;
   HttpAdapter http(served.Client(GetParam()));
-#define ZAMLI_TEST_MEMBER(I, Operation, Index) \
-  CheckMemberOf<I>(served.objects, http, &I::Operation, Index, #I "::" #Operation);
+#define ZAMLI_TEST_MEMBER(I, Operation, Index)                                                     \
+  PelkTest::ServeAndCheckMember<I>(served.objects, http, &I::Operation, Index, #I "::" #Operation, \
+                                   &WireTest::FilledShallow, true);
 #include <pelk/type_list.inc>
 }
 
@@ -85,7 +62,7 @@ TEST_P(HttpCalls, TypedAsynchronousCalls) {
   EXPECT_EQ(array->GetLength(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, HttpCalls, ::testing::Values(Encoding::kXml, Encoding::kJson), EncodingName);
+INSTANTIATE_TEST_SUITE_P(Encodings, HttpCalls, WireTest::BothEncodings(), WireTest::EncodingName);
 
 TEST(HttpVersions, OlderClientsUnknownVersionsAndNegotiation) {
   Served served;
@@ -125,10 +102,14 @@ class Passwords : public Zamli::Security::Authenticator {
   std::atomic<int> calls{0};
 };
 
-TEST(HttpAuthentication, CredentialsSessionsAndTheRequestContext) {
+// Servers whose options authenticate with Passwords.
+struct HttpAuthentication : ::testing::Test {
+  HttpAuthentication() { options.authenticator = &passwords; }
   Passwords passwords;
   Zamli::Http::ServerOptions options;
-  options.authenticator = &passwords;
+};
+
+TEST_F(HttpAuthentication, CredentialsSessionsAndTheRequestContext) {
   std::mutex seenMutex;
   std::vector<std::string> seen;  // principal and method, from the server's hooks
   options.hooks.after = [&](const Zamli::Http::CallEvent& e, int status, std::chrono::microseconds) {
@@ -185,10 +166,7 @@ std::string SessionCookieOf(const std::string& answer) {
   return start == std::string::npos ? "" : answer.substr(start + 13, answer.find(';', start) - start - 13);
 }
 
-TEST(HttpAuthentication, SignedSessionsServeEveryInstanceSharingTheKey) {
-  Passwords passwords;
-  Zamli::Http::ServerOptions options;
-  options.authenticator = &passwords;
+TEST_F(HttpAuthentication, SignedSessionsServeEveryInstanceSharingTheKey) {
   options.sessionKey = std::string(Zamli::Http::SignedSessions::kMinKeyBytes, 'k');
   Served first(options), second(options);
   Zamli::Http::SignedSessions tokens(options.sessionKey, options.sessionIdleExpiry);
@@ -221,42 +199,30 @@ TEST(HttpAuthentication, SignedSessionsServeEveryInstanceSharingTheKey) {
   EXPECT_EQ(passwords.calls, 1) << "only the first call proved itself with credentials";
 }
 
-TEST(HttpAuthentication, PrivilegesOfTheRecordsAreCheckedBeforeDispatch) {
-  Passwords passwords;
+// Which privileges a call needs is authorization_test's; here each refusal
+// travels as its own fault, naming the privilege and the object: the method's
+// own on the target, and a parameter's on the object that parameter names.
+TEST_F(HttpAuthentication, PrivilegesOfTheRecordsAreCheckedBeforeDispatch) {
   Zamli::Security::RoleAuthorizer roles;
   roles.Grant("user", "System.Read", "health-1");
-  Zamli::Http::ServerOptions options;
-  options.authenticator = &passwords;
   Served served(options, {}, &roles);
   ClientOptions client = served.Client(Encoding::kJson);
   client.credentials = {Zamli::Security::Credentials::Scheme::kBasic, "user", "secret"};
   HttpAdapter http(client);
   Ref<HealthStub> stub = served.Health(http);
-  Ref<Zamli::MoRef> cluster(new Zamli::MoRef("qor.ClusterComputeResource", "domain-c8"));
-  struct Case {
-    const char* name;
+  Ref<Zamli::MoRef> cluster(new Zamli::MoRef("qor.ClusterComputeResource", "domain-c8")), task;
+  const struct {
     std::function<void()> call;
-    const char* privilege;
-    const char* object;
-  };
-  for (const Case& c : std::vector<Case>{
-           {"the method's own privilege on the target", [&] { stub->UploadHclDb("ok"); }, "Global.Settings",
-            "health-1"},
-           {"a parameter's privilege on the object it names",
-            [&] {
-              Ref<Zamli::MoRef> task;
-              stub->QueryClusterHealthSummaryTask(cluster.Get(), nullptr, {}, {}, task);
-            },
-            "System.Read", "domain-c8"},
-       }) {
-    try {
-      c.call();
-      ADD_FAILURE() << c.name << ": not refused";
-    } catch (const Zamli::Fault::NoPermission::Exception& e) {
-      EXPECT_EQ(e.GetFault()->privilegeId, c.privilege) << c.name;
-      ASSERT_TRUE(e.GetFault()->object) << c.name;
-      EXPECT_EQ(e.GetFault()->object->GetId(), c.object) << c.name;
-    }
+    const char *privilege, *object;
+  } cases[] = {{[&] { stub->UploadHclDb("ok"); }, "Global.Settings", "health-1"},
+               {[&] { stub->QueryClusterHealthSummaryTask(cluster.Get(), nullptr, {}, {}, task); }, "System.Read",
+                "domain-c8"}};
+  for (const auto& c : cases) {
+    auto refused = WireTest::Raised<Zamli::Fault::NoPermission>(c.call, c.object);
+    ASSERT_NE(refused, nullptr) << c.object;
+    EXPECT_EQ(refused->privilegeId, c.privilege);
+    ASSERT_NE(refused->object, nullptr);
+    EXPECT_EQ(refused->object->GetId(), c.object);
   }
   EXPECT_EQ(stub->GetClusterStatus(nullptr, std::string("context")), "user|no context");  // needs no privilege
 }

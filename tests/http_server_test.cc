@@ -5,6 +5,7 @@
 #include <http_support.h>
 #include <pelk/all.h>
 #include <qor/all.h>
+#include <zamli/transport/http/async.h>
 
 #include <thread>
 
@@ -13,6 +14,7 @@ namespace {
 using Haldun::Ref;
 using HttpTest::RawSocket;
 using HttpTest::Served;
+using Health = Qor::Cluster::PelkZovClusterHealthSystem;
 using Zamli::Http::HttpAdapter;
 using Zamli::Wire::Encoding;
 
@@ -47,6 +49,8 @@ TEST(HttpTls, TrustedCaOrPinnedThumbprintOnly) {
       std::string large(300'000, 'x');
       large[150'000] = 'y';
       EXPECT_EQ(served.Health(http)->GetClusterStatus(nullptr, large), "none/" + large) << c.name << ", a large answer";
+      auto onIoThreads = Zamli::Http::Async(*served.Health(http), &Health::GetClusterStatus, nullptr, large);
+      EXPECT_EQ(onIoThreads.get(), "none/" + large) << c.name << ", a large answer read by the I/O threads";
     } else {
       EXPECT_THROW(served.Health(http)->UploadHclDb("ok"), Zamli::Http::UntrustedServerException) << c.name;
     }
@@ -125,9 +129,7 @@ TEST(HttpDeadlines, ConnectingToNothingIsAClearError) {
   options.endpoint = "http://127.0.0.1:" + std::to_string(port) + "/pelk";
   options.version = WireTest::PelkVersion(25);
   HttpAdapter http(options);
-  Qor::Cluster::PelkZovClusterHealthSystemStub stub(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "h"),
-                                                    &http, nullptr);
-  EXPECT_THROW(stub.UploadHclDb("ok"), Zamli::Http::TransportException);
+  EXPECT_THROW(PelkTest::HealthStubOn(http)->UploadHclDb("ok"), Zamli::Http::TransportException);
 }
 
 TEST(HttpConnections, PooledConnectionsSurviveAServerRestart) {

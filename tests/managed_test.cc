@@ -7,6 +7,7 @@
 #include <member_calls.h>
 #include <pelk/all.h>
 #include <qor/all.h>
+#include <thrown.h>
 #include <zamli/calls/call.h>
 #include <zamli/calls/local_adapter.h>
 #include <zamli/types/primitive_records.h>
@@ -19,26 +20,11 @@ using Haldun::Ref;
 using Zamli::Any;
 using Zamli::Call::Args;
 
-using PelkTest::Fixture;
-using PelkTest::Record;
-using PelkTest::RecordingServer;
-
-// Serves a recording server object of I and calls member `index` through a stub.
-template <class I, class Operation>
-void CheckMemberOf(Zamli::LocalAdapter& adapter, Operation operation, int index, const char* name) {
-  Record record;
-  const std::string id = std::string("object-") + name;
-  adapter.Register(
-      new RecordingServer<typename Fixture<I>::Server>(id, Zamli::GetMoType<I>(), &record, &PelkTest::FilledShallow));
-  Ref<typename Fixture<I>::Stub> stub(
-      new typename Fixture<I>::Stub(new Zamli::MoRef(Zamli::GetMoType<I>()->GetName(), id), &adapter, nullptr));
-  PelkTest::CheckMember<I>(*stub, operation, index, record, name, &PelkTest::FilledShallow);
-  adapter.Unregister(id);
-}
-
 TEST(Managed, EveryMemberOfEveryTypeRoundTrips) {
   Zamli::LocalAdapter adapter(1);
-#define ZAMLI_TEST_MEMBER(I, Operation, Index) CheckMemberOf<I>(adapter, &I::Operation, Index, #I "::" #Operation);
+#define ZAMLI_TEST_MEMBER(I, Operation, Index)                                                 \
+  PelkTest::ServeAndCheckMember<I>(adapter, adapter, &I::Operation, Index, #I "::" #Operation, \
+                                   &PelkTest::FilledShallow);
 #include <pelk/type_list.inc>
 }
 
@@ -50,8 +36,7 @@ struct HealthFixture : ::testing::Test {
   Ref<Qor::Cluster::PelkZovClusterHealthSystemStub> stub;
   void SetUp() override {
     adapter.Register(server.Get());
-    stub = Ref<Qor::Cluster::PelkZovClusterHealthSystemStub>(new Qor::Cluster::PelkZovClusterHealthSystemStub(
-        new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &adapter, nullptr));
+    stub = PelkTest::HealthStubOn(adapter);
   }
 };
 
@@ -89,13 +74,11 @@ TEST(Stubs, BoxingOfArgumentsAndResultsOfTheWrongClass) {
   Ref<Qor::Cluster::PelkClusterFileServiceHealthSummary> previous(
       new Qor::Cluster::PelkClusterFileServiceHealthSummary());
   Ref<Qor::Cluster::PelkClusterFileServiceHealthSummary> out = previous;
-  try {
-    stub.QueryFileServiceHealthSummary(nullptr, Haldun::Optional<bool>(), false, out);
-    FAIL() << "no type mismatch";
-  } catch (const Haldun::TypeMismatchException& e) {
-    EXPECT_EQ(e.GetExpected(), "Qor::Cluster::PelkClusterFileServiceHealthSummary");
-    EXPECT_EQ(e.GetActual(), "Zamli::MoRef");
-  }
+  const auto e = PelkTest::Thrown<Haldun::TypeMismatchException>(
+      [&] { stub.QueryFileServiceHealthSummary(nullptr, Haldun::Optional<bool>(), false, out); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->GetExpected(), "Qor::Cluster::PelkClusterFileServiceHealthSummary");
+  EXPECT_EQ(e->GetActual(), "Zamli::MoRef");
   EXPECT_EQ(out, previous) << "the out-parameter keeps its value";
   ASSERT_EQ(adapter.lastArgs.size(), 3u);
   EXPECT_EQ(adapter.lastArgs[0], nullptr);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <qor-services/wait_for_task.h>
 #include <simulator.h>
+#include <thrown.h>
 #include <zamli/calls/server_call_scope.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
@@ -172,17 +173,18 @@ TEST(Simulator, ScriptsStageResultsFaultsAndDelaysAndTheLogSaysSo) {
       << log[0];
   EXPECT_NE(log[3].find("kettar.fault.ManagedObjectNotFound"), std::string::npos) << log[3];
 
-  for (const auto& [script, problem] : std::vector<std::pair<const char*, const char*>>{
-           {R"([{"method": "qor.HostSystem.enterMaint"}])", "did you mean enterMaintenanceMode"},
-           {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "result": 5}])", "script entry 1: kettar.fault"},
-           {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "color": 1}])", "unexpected member \"color\""},
-           {R"({"method": 1})", "not a JSON array"},
-       }) {
-    try {
-      Pelksim::Script::Parse(script);
-      ADD_FAILURE() << script;
-    } catch (const std::invalid_argument& e) {
-      EXPECT_NE(std::string(e.what()).find(problem), std::string::npos) << e.what();
+  const struct {
+    const char* script;
+    const char* problem;
+  } badScripts[] = {
+      {R"([{"method": "qor.HostSystem.enterMaint"}])", "did you mean enterMaintenanceMode"},
+      {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "result": 5}])", "script entry 1: kettar.fault"},
+      {R"([{"method": "qor.HostSystem.enterMaintenanceMode", "color": 1}])", "unexpected member \"color\""},
+      {R"({"method": 1})", "not a JSON array"},
+  };
+  for (const auto& c : badScripts) {
+    if (auto e = PelkTest::Thrown<std::invalid_argument>([&] { Pelksim::Script::Parse(c.script); }, c.script)) {
+      EXPECT_NE(std::string(e->what()).find(c.problem), std::string::npos) << e->what();
     }
   }
 }

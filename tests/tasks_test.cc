@@ -14,6 +14,7 @@
 #include <qor/kettar/query/PropertyCollectorStub.h>
 #include <qor/qor/TaskStub.h>
 #include <qor/qor/fault/InvalidState.h>
+#include <thrown.h>
 #include <zamli/values/array.h>
 #include <zamli/values/localizable_message.h>
 #include <zamli/values/primitive.h>
@@ -133,12 +134,10 @@ TEST_F(Tasks, ATaskThatSucceedsReportsItsProgressAndAnswersItsResult) {
 
 TEST_F(Tasks, ATaskThatFailsRaisesItsFaultAsItsOwnClass) {
   Ref<MoRef> task = Drain("busy");
-  try {
-    Qor::Services::WaitForTask(wire, *task, Quick());
-    ADD_FAILURE() << "the task's fault was not raised";
-  } catch (const Pelktest::BusyFault::Exception& e) {
-    EXPECT_EQ(e.GetFault()->retryAfter.ValueOr(0), 7);
-  }
+  const auto e =
+      PelkTest::Thrown<Pelktest::BusyFault::Exception>([&] { Qor::Services::WaitForTask(wire, *task, Quick()); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->GetFault()->retryAfter.ValueOr(0), 7);
 }
 
 TEST_F(Tasks, FollowingATaskThatDoesNotEndTimesOut) {

@@ -129,27 +129,13 @@ Ref<Dp::Ruv::Fault::WexdServiceDown> ServiceDown() {
   return fault;
 }
 
-const Zamli::ManagedMethod& Method(const char* type, const char* name) {
-  auto* managed = dynamic_cast<const Zamli::ManagedObjectType*>(&WireTest::TypeNamed(type));
-  if (managed == nullptr) throw Haldun::NotFoundException(type);
-  const Zamli::ManagedMethod* method = managed->FindMethod(name);
-  if (method == nullptr) throw Haldun::NotFoundException(name);
-  return *method;
-}
+using WireTest::HealthSystem;
+using WireTest::Reboot;
+using WireTest::RebootArgs;
+using WireTest::UpdateOptions;
 
-const Zamli::ManagedMethod& Reboot() {
-  return Method("qor.cluster.PelkZovClusterHealthSystem", "prepareClusterRebootWithNAMM");
-}
 const Zamli::ManagedMethod& DiskQuery() {
-  return Method("qor.cluster.PelkZovClusterHealthSystem", "queryPhysicalDiskHealthSummary");
-}
-const Zamli::ManagedMethod& UpdateOptions() { return Method("dp.ruv.ProtectionService", "updateOptions"); }
-
-std::vector<Ref<Any>> RebootArgs() {
-  return {Ref<Any>(new Zamli::MoRef("qor.ClusterComputeResource", "domain-c8")), Zamli::Box(300)};
-}
-Ref<Zamli::MoRef> HealthSystem() {
-  return Ref<Zamli::MoRef>(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"));
+  return WireTest::MethodOf("qor.cluster.PelkZovClusterHealthSystem", "queryPhysicalDiskHealthSummary");
 }
 Ref<Zamli::MoRef> Protection() { return Ref<Zamli::MoRef>(new Zamli::MoRef("dp.ruv.ProtectionService", "dps")); }
 

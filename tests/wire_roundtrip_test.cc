@@ -38,11 +38,7 @@ using Zamli::Wire::Encoding;
 
 class WireRoundTrip : public ::testing::TestWithParam<Encoding> {};
 
-const Zamli::ManagedMethod& Upload() {
-  return *Zamli::GetMoType<Qor::Cluster::PelkZovClusterHealthSystem>()->FindMethod("uploadHclDb");
-}
-
-std::string EncodingName(const ::testing::TestParamInfo<Encoding>& info) { return WireTest::NameOf(info.param); }
+using WireTest::Upload;
 
 // What the value round trips wrote, to see that they wrote something.
 size_t gEncodedBytes = 0;
@@ -115,15 +111,13 @@ std::vector<const Zamli::Version*> PelkVersions() {
   return v;
 }
 
-const Zamli::Version* OldestIncluding(const Zamli::Type& type) {
+// The oldest version that includes the type and, when given, a version an
+// element of it names.
+const Zamli::Version* OldestIncluding(const Zamli::Type& type, const char* element = nullptr) {
   for (const Zamli::Version* v : PelkVersions()) {
-    if (Includes(*v, type)) return v;
+    if (Includes(*v, type) && (element == nullptr || Includes(*v, element))) return v;
   }
   return nullptr;
-}
-
-bool IsValueKind(const Zamli::PropertyInfo& p) {
-  return !(p.flags & Zamli::kArrayFlag) && Zamli::IsPrimitive(Zamli::ValueKindOf(p.type));
 }
 
 std::vector<const Zamli::ManagedObjectType*> ManagedTypes() {
@@ -306,13 +300,7 @@ LaterParameter FirstLaterParameter() {
   for (const Zamli::ManagedObjectType* type : ManagedTypes()) {
     for (int m = 0; m < type->GetMethodCount(); ++m) {
       const Zamli::MethodInfo& info = *type->GetMember(m)->GetMethodInfo();
-      const Zamli::Version* version = nullptr;
-      for (const Zamli::Version* v : PelkVersions()) {
-        if (Includes(*v, *type) && Includes(*v, info.version)) {
-          version = v;
-          break;
-        }
-      }
+      const Zamli::Version* version = OldestIncluding(*type, info.version);
       if (version == nullptr) continue;
       for (int p = 0; info.params[p].type != nullptr; ++p) {
         if (!Includes(*version, info.params[p].version)) return {type, type->GetMember(m), p, version};
@@ -344,7 +332,7 @@ TEST_P(WireRoundTrip, AParameterTheVersionDoesNotIncludeIsLeftOutAndRefusedWhenR
       const Zamli::PropertyInfo& p = info.params[a];
       if (!Includes(*later.version, p.version)) {
         EXPECT_EQ(request.args[a], nullptr) << what << ": " << p.name << " travelled";
-      } else if (IsValueKind(p)) {
+      } else if (PelkTest::IsValueKind(p)) {
         EXPECT_TRUE(Zamli::AreEqual(args[a].Get(), request.args[a].Get())) << what << ": " << p.name;
       } else {
         EXPECT_NE(request.args[a], nullptr) << what << ": " << p.name;
@@ -412,10 +400,13 @@ TEST_P(WireRoundTrip, AValueOfANewerClassTravelsAsItsNearestIncludedBase) {
   // base that goes instead, and nothing at the newest. (What it lists of
   // properties and parameters, and how it says so, is pelkctl --strict's.)
   const std::vector<Zamli::Wire::LeftOut> listed = Zamli::Wire::LeftOutOfValue(old, value.Get(), base);
-  EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const Zamli::Wire::LeftOut& item) {
-    return item.path.empty() && item.element == type.GetName() + " (goes as " + base.GetName() + ")" &&
-           item.introducedIn == type.GetVersionName();
-  })) << what << ": " << listed.size() << " listed";
+  EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
+                          [&](const Zamli::Wire::LeftOut& item) {
+                            return item.path.empty() &&
+                                   item.element == type.GetName() + " (goes as " + base.GetName() + ")" &&
+                                   item.introducedIn == type.GetVersionName();
+                          }))
+      << what << ": " << listed.size() << " listed";
   EXPECT_TRUE(Zamli::Wire::LeftOutOfValue(newest, value.Get(), base).empty()) << what;
 }
 
@@ -644,8 +635,7 @@ struct LoopbackFixture : ::testing::TestWithParam<Encoding> {
   Ref<Qor::Cluster::PelkZovClusterHealthSystemStub> stub;
   void SetUp() override {
     objects.Register(new PelkTest::HealthServer("health-1"));
-    stub = Ref<Qor::Cluster::PelkZovClusterHealthSystemStub>(new Qor::Cluster::PelkZovClusterHealthSystemStub(
-        new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &wire, nullptr));
+    stub = PelkTest::HealthStubOn(wire);
   }
 };
 
@@ -665,9 +655,8 @@ TEST_P(LoopbackFixture, AnswersFaultsAndUnimplementedMembers) {
       EXPECT_EQ(e.GetFault()->reason, reason) << db;
     }
   }
-  Qor::Cluster::PelkZovClusterHealthSystemStub nobody(
-      new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "nobody"), &wire, nullptr);
-  EXPECT_THROW(nobody.UploadHclDb("ok"), Zamli::MethodFault::Exception) << "an unknown object";
+  EXPECT_THROW(PelkTest::HealthStubOn(wire, "nobody")->UploadHclDb("ok"), Zamli::MethodFault::Exception)
+      << "an unknown object";
 }
 
 TEST_P(LoopbackFixture, SynchronousAndAsynchronousCalls) { PelkTest::CheckCallsFromThreads(*stub, 2, 2); }
@@ -758,11 +747,9 @@ TEST(WireFormats, FoundByNameAndAThirdIsOneRegistration) {
   Zamli::LocalAdapter objects(1);
   Zamli::Wire::LoopbackAdapter wire(codec, objects);
   objects.Register(new PelkTest::HealthServer("health-1"));
-  Qor::Cluster::PelkZovClusterHealthSystemStub stub(
-      new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &wire, nullptr);
-  EXPECT_TRUE(stub.UploadHclDb("ok"));
+  EXPECT_TRUE(PelkTest::HealthStubOn(wire)->UploadHclDb("ok"));
   EXPECT_EQ(wire.LastResponse(), "{\"returnval\":true}");
-  EXPECT_THROW(stub.UploadHclDb("fault"), Dp::Ruv::Fault::WexdServiceDown::Exception);
+  EXPECT_THROW(PelkTest::HealthStubOn(wire)->UploadHclDb("fault"), Dp::Ruv::Fault::WexdServiceDown::Exception);
 }
 
 // ---------------------------------------------------------------------------
@@ -870,7 +857,7 @@ TEST_P(WireRoundTrip, ValuesOnTheStackAreOnlyBorrowed) {
   EXPECT_EQ(request.method, &upload);
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, WireRoundTrip, ::testing::Values(Encoding::kXml, Encoding::kJson), EncodingName);
-INSTANTIATE_TEST_SUITE_P(Encodings, LoopbackFixture, ::testing::Values(Encoding::kXml, Encoding::kJson), EncodingName);
+INSTANTIATE_TEST_SUITE_P(Encodings, WireRoundTrip, WireTest::BothEncodings(), WireTest::EncodingName);
+INSTANTIATE_TEST_SUITE_P(Encodings, LoopbackFixture, WireTest::BothEncodings(), WireTest::EncodingName);
 
 }  // namespace

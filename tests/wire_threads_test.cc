@@ -27,12 +27,11 @@ TEST(WireThreads, OneCodecAndOneAdapterServeManyThreads) {
     std::atomic<int> failures{0};
     for (int t = 0; t < 4; ++t) {
       threads.emplace_back([&, t] {
-        Qor::Cluster::PelkZovClusterHealthSystemStub stub(
-            new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &wire, nullptr);
+        Haldun::Ref<Qor::Cluster::PelkZovClusterHealthSystemStub> stub = PelkTest::HealthStubOn(wire);
         for (int i = 0; i < 5; ++i) {
           Haldun::Ref<Zamli::Any> back = codec.DecodeValue(expected, root);
           if (codec.EncodeValue(back.Get(), root) != expected) ++failures;
-          if (stub.UploadHclDb((t + i) % 2 ? "other" : "ok") != ((t + i) % 2 == 0)) ++failures;
+          if (stub->UploadHclDb((t + i) % 2 ? "other" : "ok") != ((t + i) % 2 == 0)) ++failures;
         }
       });
     }

@@ -29,29 +29,35 @@ struct FreeBlock {
   FreeBlock* next;
 };
 
-enum class CacheState : unsigned char { kUnused, kActive, kEnded };
-
-// Trivially destructible, so that it stays readable after the thread's
-// destructors have run: blocks freed then go straight to the allocator.
+// A thread's kept blocks, made on the first block it keeps.
 struct Cache {
-  FreeBlock* heads[kClasses];
-  std::size_t keptBytes;
-  CacheState state;
+  FreeBlock* heads[kClasses] = {};
+  std::size_t keptBytes = 0;
 };
 
-thread_local Cache tCache{};
+// Where a thread's pointer stands once the thread has ended: it holds no
+// block, and blocks freed then, by destructors that run later, go straight
+// to the allocator.
+Cache endedCache;
+Cache* const kEnded = &endedCache;
 
-// Registered on the first block a thread keeps; its destructor gives the
-// kept blocks back when the thread ends.
+// Initial-exec: the cache is read at a fixed offset from the thread pointer
+// rather than through a call on every block. Only the pointer is thread-local,
+// so the library takes eight bytes of the static space a program keeps for
+// libraries it opens later, and may be opened late itself.
+[[gnu::tls_model("initial-exec")]] thread_local Cache* tCache = nullptr;
+
+// Armed with the thread's first kept block; its destructor gives the kept
+// blocks back when the thread ends.
 struct CacheReleaser {
   bool armed = false;
   ~CacheReleaser() {
-    Cache& cache = tCache;
-    cache.state = CacheState::kEnded;
-    for (FreeBlock*& head : cache.heads) {
+    Cache* cache = std::exchange(tCache, kEnded);
+    if (cache == nullptr || cache == kEnded) return;
+    for (FreeBlock*& head : cache->heads) {
       while (head != nullptr) ::operator delete(std::exchange(head, head->next));
     }
-    cache.keptBytes = 0;
+    delete cache;
   }
 };
 
@@ -69,11 +75,13 @@ std::size_t BlockSize(std::size_t c) { return c * kGranule + 8; }
 void* AllocateSmallBlock(std::size_t size) {
   std::size_t c = ClassOf(size);
   if (!kKeepBlocks || size == 0 || c >= kClasses) return ::operator new(size);
-  Cache& cache = tCache;
-  if (FreeBlock* block = cache.heads[c]) {
-    cache.heads[c] = block->next;
-    cache.keptBytes -= BlockSize(c);
-    return block;
+  Cache* cache = tCache;
+  if (cache != nullptr) {
+    if (FreeBlock* block = cache->heads[c]) {
+      cache->heads[c] = block->next;
+      cache->keptBytes -= BlockSize(c);
+      return block;
+    }
   }
   // Every block of a class has the class's full size, so that any of them
   // can serve any size of the class.
@@ -84,15 +92,17 @@ void FreeSmallBlock(void* block, std::size_t size) noexcept {
   if (block == nullptr) return;
   std::size_t c = ClassOf(size);
   if (!kKeepBlocks || size == 0 || c >= kClasses) return ::operator delete(block);
-  Cache& cache = tCache;
-  std::size_t bytes = BlockSize(c);
-  if (cache.state == CacheState::kEnded || cache.keptBytes + bytes > kMaxKeptBytes) return ::operator delete(block);
-  if (cache.state == CacheState::kUnused) {
+  Cache* cache = tCache;
+  if (cache == nullptr) {
+    cache = new (std::nothrow) Cache;
+    if (cache == nullptr) return ::operator delete(block);
     tReleaser.armed = true;  // constructs it, so that its destructor runs
-    cache.state = CacheState::kActive;
+    tCache = cache;
   }
-  cache.heads[c] = new (block) FreeBlock{cache.heads[c]};
-  cache.keptBytes += bytes;
+  std::size_t bytes = BlockSize(c);
+  if (cache == kEnded || cache->keptBytes + bytes > kMaxKeptBytes) return ::operator delete(block);
+  cache->heads[c] = new (block) FreeBlock{cache->heads[c]};
+  cache->keptBytes += bytes;
 }
 
 }  // namespace Haldun

@@ -5,14 +5,15 @@
 // before asking the allocator; what a thread holds is bounded, and given back
 // when the thread ends. A block may be freed on another thread than the one
 // that took it: it then joins that thread's cache.
-#include <haldun/export.h>
 
 #include <cstddef>
 
 namespace Haldun {
 
 // `size` is the object's: the same value must be given to FreeSmallBlock.
-HALDUN_EXPORT void* AllocateSmallBlock(std::size_t size);
-HALDUN_EXPORT void FreeSmallBlock(void* block, std::size_t size) noexcept;
+// Not exported: the values' own operator new and delete, in the same
+// library, are the callers, and reach them without an indirection.
+void* AllocateSmallBlock(std::size_t size);
+void FreeSmallBlock(void* block, std::size_t size) noexcept;
 
 }  // namespace Haldun

@@ -2,8 +2,20 @@
 // Filled data objects for the suites: every property of every type (foreign
 // ones too), `maxDepth` levels down, two elements per array.
 #include <value_filler.h>
+#include <zamli/types/registry.h>
+
+#include <vector>
 
 namespace PelkTest {
+
+// The data and fault types of a namespace's type list, in slot order.
+inline std::vector<const Zamli::DataObjectType*> DataTypesOf(const char* ns) {
+  std::vector<const Zamli::DataObjectType*> out;
+  for (const Zamli::Type* t : Zamli::TypeRegistry::Instance().FindNamespace(ns)->GetTypes()) {
+    if (auto* d = dynamic_cast<const Zamli::DataObjectType*>(t)) out.push_back(d);
+  }
+  return out;
+}
 
 inline FillOptions EveryProperty(int maxDepth = 2) {
   FillOptions options;

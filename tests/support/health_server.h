@@ -4,6 +4,7 @@
 #include <haldun/exception.h>
 #include <pelk/dp/ruv/fault/WexdServiceDown.h>
 #include <pelk/qor/cluster/PelkZovClusterHealthSystemServer.h>
+#include <pelk/qor/cluster/PelkZovClusterHealthSystemStub.h>
 #include <zamli/values/localizable_message.h>
 
 #include <atomic>
@@ -46,5 +47,12 @@ class HealthServer : public Qor::Cluster::PelkZovClusterHealthSystemServer {
       Zamli::MoRef*, Haldun::Ref<Zamli::DataArray<Qor::Host::PelkPhysicalDiskHealthSummary>>&) override {}
   std::atomic<int> uploads{0};
 };
+
+// A stub of the health system object `id`, calling through `adapter`.
+inline Haldun::Ref<Qor::Cluster::PelkZovClusterHealthSystemStub> HealthStubOn(Zamli::StubAdapter& adapter,
+                                                                              const std::string& id = "health-1") {
+  return Haldun::Ref<Qor::Cluster::PelkZovClusterHealthSystemStub>(new Qor::Cluster::PelkZovClusterHealthSystemStub(
+      new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", id), &adapter, nullptr));
+}
 
 }  // namespace PelkTest

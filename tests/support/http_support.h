@@ -125,8 +125,7 @@ struct Served {
     return client;
   }
   Haldun::Ref<Qor::Cluster::PelkZovClusterHealthSystemStub> Health(Zamli::StubAdapter& adapter) const {
-    return Haldun::Ref<Qor::Cluster::PelkZovClusterHealthSystemStub>(new Qor::Cluster::PelkZovClusterHealthSystemStub(
-        new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"), &adapter, nullptr));
+    return PelkTest::HealthStubOn(adapter);
   }
 
   Zamli::LocalAdapter objects{1};

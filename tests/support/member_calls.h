@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <pelk/all.h>
 #include <zamli/calls/call.h>
+#include <zamli/calls/local_adapter.h>
 #include <zamli/types/primitive_records.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
@@ -192,5 +193,31 @@ struct Fixture;
     using Server = ServerClass;                       \
   };
 #include <pelk/type_list.inc>
+
+// Serves a recording server object of I among `objects` and calls member
+// `index` through a stub on `calls`, which carries the call there (it may be
+// `objects` itself). With `readersMayFault`, a property reader, which is no
+// remote method, may be refused with a fault; any other error is a failure.
+template <class I, class R, class... P>
+void ServeAndCheckMember(Zamli::LocalAdapter& objects, Zamli::StubAdapter& calls, R (I::*operation)(P...), int index,
+                         const std::string& name, ObjectMaker make, bool readersMayFault = false) {
+  Record record;
+  const std::string id = "object-" + name;
+  const Zamli::ManagedObjectType* type = Zamli::GetMoType<I>();
+  objects.Register(new RecordingServer<typename Fixture<I>::Server>(id, type, &record, make));
+  Haldun::Ref<typename Fixture<I>::Stub> stub(
+      new typename Fixture<I>::Stub(new Zamli::MoRef(type->GetName(), id), &calls, nullptr));
+  try {
+    I& asInterface = *stub;
+    CheckMember(asInterface, operation, index, record, name, make);
+  } catch (const Zamli::MethodFault::Exception& e) {
+    if (!readersMayFault || !type->GetMember(index)->IsPropertyReader()) {
+      ADD_FAILURE() << name << ": " << (e.GetFault() ? e.GetFault()->ToString() : std::string(e.what()));
+    }
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << name << ": not a fault: " << e.what();
+  }
+  objects.Unregister(id);
+}
 
 }  // namespace PelkTest

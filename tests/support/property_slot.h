@@ -12,6 +12,11 @@
 
 namespace PelkTest {
 
+// True for a property of one plain value (no array, no object).
+inline bool IsValueKind(const Zamli::PropertyInfo& p) {
+  return !(p.flags & Zamli::kArrayFlag) && Zamli::IsPrimitive(Zamli::ValueKindOf(p.type));
+}
+
 // Storage for any property's value.
 struct Slot {
   std::string s;

@@ -26,6 +26,10 @@ using Zamli::Wire::Encoding;
 
 inline const char* NameOf(Encoding e) { return e == Encoding::kXml ? "Xml" : "Json"; }
 
+// For suites over both encodings: INSTANTIATE_TEST_SUITE_P(Encodings, Suite, BothEncodings(), EncodingName).
+inline auto BothEncodings() { return ::testing::Values(Encoding::kXml, Encoding::kJson); }
+inline std::string EncodingName(const ::testing::TestParamInfo<Encoding>& info) { return NameOf(info.param); }
+
 inline std::string PelkVersion(int n) { return "pelk.version.version" + std::to_string(n); }
 
 inline const Zamli::Version& Newest() { return Zamli::Wire::FindVersion(PelkVersion(25)); }
@@ -41,14 +45,7 @@ inline bool Includes(const Zamli::Version& version, const Zamli::Type& type) {
   return type.GetVersion() != nullptr && version.Includes(*type.GetVersion());
 }
 
-// The data and fault types of a namespace's type list, in slot order.
-inline std::vector<const Zamli::DataObjectType*> DataTypesOf(const char* ns) {
-  std::vector<const Zamli::DataObjectType*> out;
-  for (const Zamli::Type* t : Zamli::TypeRegistry::Instance().FindNamespace(ns)->GetTypes()) {
-    if (auto* d = dynamic_cast<const Zamli::DataObjectType*>(t)) out.push_back(d);
-  }
-  return out;
-}
+using PelkTest::DataTypesOf;
 
 inline const Zamli::Type& TypeOf(const Zamli::TypeInfo* info) {
   const Zamli::Type* t = Zamli::TypeRegistry::Instance().FindByTypeInfo(info);
@@ -60,6 +57,30 @@ inline const Zamli::Type& TypeNamed(const char* name) {
   const Zamli::Type* t = Zamli::TypeRegistry::Instance().FindByName(name);
   if (t == nullptr) throw Haldun::NotFoundException(std::string("no type ") + name);
   return *t;
+}
+
+// A method of a managed type, by their names.
+inline const Zamli::ManagedMethod& MethodOf(const char* type, const char* name) {
+  auto* managed = dynamic_cast<const Zamli::ManagedObjectType*>(&TypeNamed(type));
+  const Zamli::ManagedMethod* method = managed == nullptr ? nullptr : managed->FindMethod(name);
+  if (method == nullptr) throw Haldun::NotFoundException(std::string("no method ") + type + "." + name);
+  return *method;
+}
+
+// The call the wire suites send most: a reboot of a cluster, asked of the
+// health system, and the methods next to it.
+inline const Zamli::ManagedMethod& Reboot() {
+  return MethodOf("qor.cluster.PelkZovClusterHealthSystem", "prepareClusterRebootWithNAMM");
+}
+inline const Zamli::ManagedMethod& Upload() {
+  return MethodOf("qor.cluster.PelkZovClusterHealthSystem", "uploadHclDb");
+}
+inline const Zamli::ManagedMethod& UpdateOptions() { return MethodOf("dp.ruv.ProtectionService", "updateOptions"); }
+inline Ref<Zamli::MoRef> HealthSystem() {
+  return Ref<Zamli::MoRef>(new Zamli::MoRef("qor.cluster.PelkZovClusterHealthSystem", "health-1"));
+}
+inline std::vector<Ref<Zamli::Any>> RebootArgs() {
+  return {Ref<Zamli::Any>(new Zamli::MoRef("qor.ClusterComputeResource", "domain-c8")), Zamli::Box(300)};
 }
 
 // A filled value (see PelkTest::Filled) whose references can travel.

@@ -23,7 +23,9 @@ struct DataObjectOps {
   using Traits = DataTraits<T>;
   using Base = typename Traits::Base;
 
-  static void CopyFields(T& to, const T& from) { Zamli::CopyFields(Traits::kTable, &to, &from); }
+  static void CopyFields(T& to, const T& from) {
+    Zamli::CopyFields(Traits::kTable.fields, Traits::kTable.count, &to, &from);
+  }
 
   // Base-class properties first; the first mismatch decides.
   static bool IsEqual(const T& a, const Any* other, bool flag) {

@@ -8,6 +8,7 @@
 #include <zamli/values/compare.h>
 
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 namespace Zamli {
@@ -117,8 +118,9 @@ const void* RefAddr(const void* f) { return Load(f); }
 void RefSet(void* f, const void* in, const FieldEntry& e) {
   Any* value = *static_cast<Any* const*>(in);
   // A value of the field's very class passes without a search of the class tree.
-  if (value != nullptr && &typeid(*value) != e.cls->expected && !e.cls->accepts(value)) {
-    Haldun::ThrowTypeMismatchException(*e.cls->expected, typeid(*value));
+  const FieldReference& r = *e.reference;
+  if (value != nullptr && &typeid(*value) != r.expected && !r.accepts(value)) {
+    Haldun::ThrowTypeMismatchException(*r.expected, typeid(*value));
   }
   Store(f, value);
 }
@@ -131,7 +133,7 @@ void RefUnset(void* f) { Store(f, nullptr); }
 Any* LazyArrayOf(void* f, const FieldEntry& e) {
   std::atomic_ref<Any*> slot(Slot(f));
   if (Any* existing = slot.load(std::memory_order_acquire)) return existing;
-  Any* created = e.cls->createArray();
+  Any* created = e.reference->createArray();
   created->IncRef();
   Any* expected = nullptr;
   if (slot.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) return created;
@@ -169,10 +171,22 @@ char* At(void* obj, const FieldEntry& e) { return static_cast<char*>(obj) + e.of
 const char* At(const void* obj, const FieldEntry& e) { return static_cast<const char*>(obj) + e.offset; }
 }  // namespace
 
-void CopyFields(const FieldTable& table, void* to, const void* from) {
-  for (int i = 0; i < table.count; ++i) {
-    const FieldEntry& e = table.fields[i];
-    e.ops->copy(At(to, e), At(from, e));
+// A data class's members are its table's fields, in order, so what lies
+// between two neighbouring plain fields is padding, shorter than the widest
+// alignment of a field: a run of them is copied as one block of bytes.
+void CopyFields(const FieldEntry* fields, int count, void* to, const void* from) {
+  for (int i = 0; i < count;) {
+    const FieldEntry& e = fields[i++];
+    if (e.plainBytes == 0) {
+      e.ops->copy(At(to, e), At(from, e));
+      continue;
+    }
+    uint32_t end = e.offset + e.plainBytes;
+    while (i < count && fields[i].plainBytes != 0 && fields[i].offset - end < alignof(long)) {
+      end = fields[i].offset + fields[i].plainBytes;
+      ++i;
+    }
+    std::memcpy(At(to, e), At(from, e), end - e.offset);
   }
 }
 

@@ -97,21 +97,27 @@ struct FieldOpsRef {
   operator const FieldOps*() const { return &kFieldOps[index]; }
 };
 
-// The class of a reference or array field: the class a stored value must
-// have (for the mismatch error) and the run-time test for it; for arrays, a
-// new empty array of the field's class. One per class, shared by its fields.
-struct FieldClass {
+// What a field holding a reference or an array needs beyond its kind: the
+// class a stored value must have (for the mismatch error), the run-time test
+// for it, and for an array field a new empty array of the field's class.
+struct FieldReference {
   const std::type_info* expected;
   bool (*accepts)(const Any* value);
   Any* (*createArray)();
 };
 
+// Small, so that the tables of the classes a copy or comparison walks stay
+// in the nearest cache.
 struct FieldEntry {
   uint32_t offset;
   ValueKind kind;  // of the values, or of an array's items
   bool array;
+  // The size of a field whose value is its bytes (numbers, flags, date-times
+  // and their optionals), which a copy moves with its neighbours in one go;
+  // 0 for a field that owns memory.
+  uint8_t plainBytes;
   FieldOpsRef ops;
-  const FieldClass* cls;  // references and arrays; null for values in place
+  const FieldReference* reference;  // null for a value held in place
 };
 
 namespace Detail {
@@ -123,14 +129,6 @@ template <class A>
 Any* NewArray() {
   return new A();
 }
-template <class X>
-struct ReferenceClass {
-  static constexpr FieldClass kClass{&typeid(X), &Accepts<X>, nullptr};
-};
-template <class A>
-struct ArrayClass {
-  static constexpr FieldClass kClass{&typeid(A), &Accepts<A>, &NewArray<A>};
-};
 // The kind of a value stored in place as C++ type V.
 template <class V>
 struct InPlaceKind;
@@ -185,6 +183,17 @@ template <class T>
 struct ArrayItems<DataArray<T>> : std::true_type {
   static constexpr ValueKind kKind = KindOfClass<T>();
 };
+template <class X>
+constexpr FieldReference ReferenceOf() {
+  if constexpr (ArrayItems<X>::value) {
+    return FieldReference{&typeid(X), &Accepts<X>, &NewArray<X>};
+  } else {
+    return FieldReference{&typeid(X), &Accepts<X>, nullptr};
+  }
+}
+// One per class, shared by every field that holds it.
+template <class X>
+inline constexpr FieldReference kReferenceOf = ReferenceOf<X>();
 }  // namespace Detail
 
 // The table entry of a field of C++ type F at `offset`.
@@ -192,7 +201,9 @@ template <class F>
 constexpr FieldEntry MakeField(size_t offset) {
   using V = typename Detail::IsOptional<F>::Value;
   constexpr ValueKind kind = Detail::InPlaceKind<V>::kKind;
-  return FieldEntry{static_cast<uint32_t>(offset), kind, false,
+  constexpr bool plain = std::is_trivially_copyable_v<F>;
+  static_assert(sizeof(F) < 256);
+  return FieldEntry{static_cast<uint32_t>(offset), kind, false, plain ? uint8_t{sizeof(F)} : uint8_t{0},
                     FieldOpsRef{FieldOpsIndex(kind, Detail::IsOptional<F>::value, false)}, nullptr};
 }
 
@@ -202,12 +213,12 @@ constexpr FieldEntry MakeField(size_t offset) {
   using X = typename F::element_type;
   if constexpr (Detail::ArrayItems<X>::value) {
     constexpr ValueKind kind = Detail::ArrayItems<X>::kKind;
-    return FieldEntry{static_cast<uint32_t>(offset), kind, true, FieldOpsRef{FieldOpsIndex(kind, false, true)},
-                      &Detail::ArrayClass<X>::kClass};
+    return FieldEntry{static_cast<uint32_t>(offset), kind, true, 0, FieldOpsRef{FieldOpsIndex(kind, false, true)},
+                      &Detail::kReferenceOf<X>};
   } else {
     constexpr ValueKind kind = Detail::KindOfClass<X>();
-    return FieldEntry{static_cast<uint32_t>(offset), kind, false, FieldOpsRef{FieldOpsIndex(kind, false, false)},
-                      &Detail::ReferenceClass<X>::kClass};
+    return FieldEntry{static_cast<uint32_t>(offset), kind, false, 0, FieldOpsRef{FieldOpsIndex(kind, false, false)},
+                      &Detail::kReferenceOf<X>};
   }
 }
 
@@ -219,7 +230,10 @@ struct FieldTable {
 };
 
 // The generic operations, on objects given as their first byte.
-ZAMLI_EXPORT void CopyFields(const FieldTable& table, void* to, const void* from);
+// The copy takes a table's entries as constants of the class's code rather
+// than through its table, which a tree's copy would otherwise load from
+// memory once more for every object.
+ZAMLI_EXPORT void CopyFields(const FieldEntry* fields, int count, void* to, const void* from);
 ZAMLI_EXPORT bool EqualFields(const FieldTable& table, const void* a, const void* b, bool flag);
 
 // The record functions, for property `index` of the table.

@@ -12,11 +12,17 @@ std::unique_ptr<DecodePlan> DecodePlan::Make(const DataObjectType& type, const V
   auto plan = std::make_unique<DecodePlan>();
   const std::vector<PropertyRef>& all = type.GetAllProperties();
   plan->properties.reserve(all.size());
+  plan->requiredBits.assign((all.size() + 63) / 64, 0);
   for (const PropertyRef& p : all) {
     const bool included = versions.Includes(p.info->version);
-    if (included && IsRequiredValue(*p.info)) plan->required.push_back(plan->properties.size());
-    plan->properties.push_back(DecodedProperty{p.info->name, &p, included});
+    const size_t at = plan->properties.size();
+    if (included && IsRequiredValue(*p.info)) {
+      plan->required.push_back(at);
+      plan->requiredBits[at / 64] |= uint64_t{1} << (at % 64);
+    }
+    plan->properties.push_back(DecodedProperty{p.info->name, NameHead(p.info->name), p, included});
   }
+  plan->included = versions.Includes(type);
   return plan;
 }
 

@@ -31,6 +31,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -63,36 +64,38 @@ class Decoder {
   // A data object whose class is `declared` or named by the node.
   Haldun::Ref<Any> Object(const N& node, const DataObjectType* declared) {
     Enter();
-    const DataObjectType* type = DataTypeOf(node, declared);
+    const DataObjectType* type = NamedType(node, declared);
+    const DecodePlan& plan = plans_.For(*type);
+    if (!plan.included) NotInVersion(type->GetName());
     DynamicData* created =
         type->GetDataTypeInfo()->createInstance != nullptr ? type->GetDataTypeInfo()->createInstance() : nullptr;
     if (created == nullptr) path_.Fail(Problem::kInvalidType, type->GetName() + " has no instances");
     Haldun::Ref<Any> result(created);
-    const DecodePlan& plan = plans_.For(*type);
     const size_t count = plan.properties.size();
     Charge(kObjectBytes + count * kPropertyBytes);
-    // Which properties were given: a frame on a stack all objects share.
+    // Which properties were given, a bit each: a frame on a stack all
+    // objects share.
+    const size_t words = plan.requiredBits.size();
     const size_t seen = seen_.size();
-    seen_.resize(seen + count, 0);
+    seen_.resize(seen + words, 0);
     size_t hint = 0;
     node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
       size_t at = plan.Find(name, hint);
       path_.Push(name);
       if (at == count) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
-      if (seen_[seen + at]) path_.Fail(Problem::kInvalidArgument, "given more than once");
-      seen_[seen + at] = 1;
+      const uint64_t bit = uint64_t{1} << (at % 64);
+      uint64_t& given = seen_[seen + at / 64];
+      if (given & bit) path_.Fail(Problem::kInvalidArgument, "given more than once");
+      given |= bit;
       hint = at + 1;
       const DecodedProperty& p = plan.properties[at];
       if (!p.included) NotInVersion("the property");
-      Secret secret(*this, p.property->info->flags);
-      SetProperty(*created, *p.property, group);
+      Secret secret(*this, p.property.secret);
+      SetProperty(*created, p.property, group);
       path_.Pop();
     });
-    for (size_t i : plan.required) {
-      if (!seen_[seen + i]) {
-        path_.Push(plan.properties[i].name);
-        path_.Fail(Problem::kInvalidArgument, "required, but missing");
-      }
+    for (size_t w = 0; w < words; ++w) {
+      if ((seen_[seen + w] & plan.requiredBits[w]) != plan.requiredBits[w]) MissingRequired(plan, seen);
     }
     seen_.resize(seen);
     Leave();
@@ -102,7 +105,7 @@ class Decoder {
   // While it lives, the value being read is a secret's: never quoted.
   class Secret {
    public:
-    Secret(Decoder& d, uint32_t flags) : d_(d), was_(d.secret_) { d.secret_ = was_ || (flags & kSecretFlag) != 0; }
+    Secret(Decoder& d, bool secret) : d_(d), was_(d.secret_) { d.secret_ = was_ || secret; }
     ~Secret() { d_.secret_ = was_; }
 
    private:
@@ -114,7 +117,10 @@ class Decoder {
     path_.Fail(Problem::kNotSupported, what + " is not in " + versions_.GetVersion().GetName());
   }
 
-  const DataObjectType* DataTypeOf(const N& node, const DataObjectType* declared) {
+ private:
+  // The class the node names, or `declared`; whether the version includes
+  // it is the plan's to say.
+  const DataObjectType* NamedType(const N& node, const DataObjectType* declared) {
     std::string_view name = node.TypeName();
     const DataObjectType* type = declared;
     if (!name.empty()) {
@@ -126,11 +132,20 @@ class Decoder {
     } else if (type == nullptr) {
       path_.Fail(Problem::kInvalidType, "the value does not name its type");
     }
-    if (!versions_.Includes(*type)) NotInVersion(type->GetName());
     return type;
   }
 
- private:
+  // The first required property the frame at `seen` does not have.
+  [[noreturn]] void MissingRequired(const DecodePlan& plan, size_t seen) {
+    for (size_t i : plan.required) {
+      if (!(seen_[seen + i / 64] >> (i % 64) & 1)) {
+        path_.Push(plan.properties[i].name);
+        path_.Fail(Problem::kInvalidArgument, "required, but missing");
+      }
+    }
+    path_.Fail(Problem::kSystemError, "a required property went missing");
+  }
+
   void Enter() {
     if (++depth_ > limits_.maxDepth) {
       path_.Fail(Problem::kInvalidArgument,
@@ -149,13 +164,23 @@ class Decoder {
   }
 
   void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
-    const PropertyInfo& info = *p.info;
-    const DataTypeInfo& functions = *p.owner->GetDataTypeInfo();
     if (!p.IsInline()) {
       Haldun::Ref<Any> value = Member(group, DeclaredOf(p));
+      if (p.offset >= 0 && FitsField(p, value.Get())) {
+        // The field is its one pointer (as the field table has it): the
+        // value's count moves there, and whatever was there goes with
+        // `value`.
+        static_assert(sizeof(Haldun::Ref<Any>) == sizeof(Any*));
+        char* field = reinterpret_cast<char*>(&object) + p.offset;
+        char held[sizeof(Any*)];
+        std::memcpy(held, field, sizeof held);
+        std::memcpy(field, static_cast<void*>(&value), sizeof held);
+        std::memcpy(static_cast<void*>(&value), held, sizeof held);
+        return;
+      }
       Any* raw = value.Get();
       try {
-        functions.setProperty(&object, p.index, &raw);
+        p.owner->GetDataTypeInfo()->setProperty(&object, p.index, &raw);
       } catch (const Haldun::TypeMismatchException& e) {
         path_.Fail(Problem::kInvalidType, e.what());
       }
@@ -164,7 +189,7 @@ class Decoder {
     if (group.Count() != 1) path_.Fail(Problem::kInvalidArgument, "given more than once");
     const N node = group.First();
     if (node.IsNull()) {
-      if (!(info.flags & kOptionalFlag)) path_.Fail(Problem::kInvalidArgument, "required, but null");
+      if (!p.optional) path_.Fail(Problem::kInvalidArgument, "required, but null");
       return;
     }
     // Where the class gives its field's place, the value is written there
@@ -176,9 +201,13 @@ class Decoder {
         if (field == nullptr) {
           // Read into a string kept for the next: the setter copies it.
           text_.assign(ReadString(node));
-          functions.setProperty(&object, p.index, &text_);
+          p.owner->GetDataTypeInfo()->setProperty(&object, p.index, &text_);
         } else if (p.optional) {
-          *reinterpret_cast<Haldun::Optional<std::string>*>(field) = std::string(ReadString(node));
+          // Into the stored string, then marked set by a copy onto itself
+          // (which copies nothing): no string between document and field.
+          auto& optional = *reinterpret_cast<Haldun::Optional<std::string>*>(field);
+          optional.StoredValue().assign(ReadString(node));
+          optional = optional.StoredValue();
         } else {
           reinterpret_cast<std::string*>(field)->assign(ReadString(node));
         }
@@ -203,6 +232,35 @@ class Decoder {
         break;
       default:
         break;
+    }
+  }
+
+  // Whether `value` is of the very class a field of the property holds, as
+  // this decoder makes them: an object of the declared type, and arrays of
+  // the declared items, made as the field's own class is. Others go through
+  // the setter, which checks.
+  static bool FitsField(const PropertyRef& p, Any* value) {
+    if (value == nullptr) return true;
+    if (p.array) {
+      switch (p.kind) {
+        case ValueKind::kData:
+        case ValueKind::kString:
+        case ValueKind::kInt:
+        case ValueKind::kLong:
+        case ValueKind::kMoRef:
+          return true;
+        default:
+          return false;
+      }
+    }
+    switch (p.kind) {
+      case ValueKind::kAny:
+      case ValueKind::kMoRef:
+        return true;
+      case ValueKind::kData:
+        return static_cast<DynamicData*>(value)->_GetDataType() == p.type;
+      default:
+        return false;
     }
   }
 
@@ -408,12 +466,20 @@ class Decoder {
       } else if (strings_ != nullptr) {
         std::string_view text = decoder_.ReadString(node);
         if (item_.kind == ValueKind::kEnum) decoder_.TagValue(static_cast<const EnumType*>(item_.type), text);
-        strings_->Append(std::string(text));
+        Room(strings_->GetValues()).emplace_back(text);
       } else if (ints_ != nullptr) {
-        ints_->Append(static_cast<int>(decoder_.ReadInteger(node, INT_MIN, INT_MAX, "an int")));
+        Room(ints_->GetValues()).push_back(static_cast<int>(decoder_.ReadInteger(node, INT_MIN, INT_MAX, "an int")));
       } else {
-        longs_->Append(decoder_.ReadInteger(node, LONG_MIN, LONG_MAX, "a long"));
+        Room(longs_->GetValues()).push_back(decoder_.ReadInteger(node, LONG_MIN, LONG_MAX, "a long"));
       }
+    }
+
+    // Arrays are mostly short: room for a few at the first item saves the
+    // first regrowths, as object arrays have it.
+    template <class V>
+    static V& Room(V& values) {
+      if (values.capacity() == 0) values.reserve(4);
+      return values;
     }
 
     Haldun::Ref<Any> Finish() {
@@ -501,7 +567,7 @@ class Decoder {
   DecodePlans plans_;
   std::string scratch_;
   std::string text_;
-  std::vector<char> seen_;
+  std::vector<uint64_t> seen_;
 };
 
 }  // namespace Zamli::Wire
@@ -552,7 +618,7 @@ void DecodeArguments(Decoder<N>& d, const N& call, const MethodInfo& method, std
     seen[at] = 1;
     const PropertyInfo& p = *params[at];
     if (!d.GetVersions().Includes(p.version)) d.NotInVersion("the parameter");
-    typename Decoder<N>::Secret secret(d, p.flags);
+    typename Decoder<N>::Secret secret(d, (p.flags & kSecretFlag) != 0);
     args[at] = d.Member(group, DeclaredOf(p.type, p.flags & kArrayFlag));
     path.Pop();
   });

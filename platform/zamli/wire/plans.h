@@ -5,6 +5,7 @@
 // VersionFilter&)`.
 #include <zamli/wire/value_model.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,28 +30,51 @@ class Plans {
 
   const Plan& For(const DataObjectType& type) {
     if (&type == lastType_) return *lastPlan_;
-    auto it = seen_.find(&type);
-    const Plan* plan = it != seen_.end() ? it->second : Find(type);
+    const Plan* plan = shared_ ? Shared(type) : Own(type);
     lastType_ = &type;
     lastPlan_ = plan;
     return *plan;
   }
 
  private:
-  const Plan* Find(const DataObjectType& type) {
-    const Plan* plan;
-    if (shared_) {
-      static auto* shared = new std::map<std::pair<const Version*, const DataObjectType*>, std::unique_ptr<Plan>>();
-      std::lock_guard<std::mutex> lock(SharedPlansMutex());
-      std::unique_ptr<Plan>& slot = (*shared)[{&versions_.GetVersion(), &type}];
-      if (!slot) slot = Plan::Make(type, versions_);
-      plan = slot.get();
-    } else {
-      own_.push_back(Plan::Make(type, versions_));
-      plan = own_.back().get();
-    }
-    seen_.emplace(&type, plan);
-    return plan;
+  // Shared plans are found through a small cache the thread keeps from one
+  // encode or decode to the next, so that most finds take neither the lock
+  // nor a map's search.
+  struct Cached {
+    const Version* version = nullptr;
+    const DataObjectType* type = nullptr;
+    const Plan* plan = nullptr;
+  };
+  static constexpr size_t kCachedPlans = 256;
+
+  // The thread's cache, found once per encode or decode. Made on the
+  // thread's first use, so that only a pointer is kept for every thread.
+  static Cached* ThreadCache() {
+    static thread_local std::unique_ptr<Cached[]> cache;
+    if (!cache) cache = std::make_unique<Cached[]>(kCachedPlans);
+    return cache.get();
+  }
+
+  const Plan* Shared(const DataObjectType& type) {
+    if (cache_ == nullptr) cache_ = ThreadCache();
+    const Version* version = &versions_.GetVersion();
+    const auto bits = reinterpret_cast<uintptr_t>(&type);
+    Cached& slot = cache_[((bits >> 4) ^ (bits >> 13) ^ reinterpret_cast<uintptr_t>(version) >> 4) % kCachedPlans];
+    if (slot.type == &type && slot.version == version) return slot.plan;
+    static auto* shared = new std::map<std::pair<const Version*, const DataObjectType*>, std::unique_ptr<Plan>>();
+    std::lock_guard<std::mutex> lock(SharedPlansMutex());
+    std::unique_ptr<Plan>& made = (*shared)[{version, &type}];
+    if (!made) made = Plan::Make(type, versions_);
+    slot = Cached{version, &type, made.get()};
+    return made.get();
+  }
+
+  const Plan* Own(const DataObjectType& type) {
+    auto it = seen_.find(&type);
+    if (it != seen_.end()) return it->second;
+    own_.push_back(Plan::Make(type, versions_));
+    seen_.emplace(&type, own_.back().get());
+    return own_.back().get();
   }
 
   const VersionFilter& versions_;
@@ -59,6 +83,7 @@ class Plans {
   std::vector<std::unique_ptr<Plan>> own_;
   const DataObjectType* lastType_ = nullptr;
   const Plan* lastPlan_ = nullptr;
+  Cached* cache_ = nullptr;
 };
 
 }  // namespace Zamli::Wire

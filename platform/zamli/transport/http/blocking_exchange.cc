@@ -14,11 +14,11 @@ namespace {
 template <class Stream>
 void SendGathered(Stream&, beast::error_code&) {}
 void SendGathered(ClientConnection::SecureStream& stream, beast::error_code& error) {
-  stream.next_layer().SendGathered(error);
+  stream.SendGathered(error);
 }
 template <class Stream>
 void ReserveFor(Stream&, size_t) {}
-void ReserveFor(ClientConnection::SecureStream& stream, size_t bytes) { stream.next_layer().ReserveFor(bytes); }
+void ReserveFor(ClientConnection::SecureStream& stream, size_t bytes) { stream.ReserveFor(bytes); }
 
 // Reads the answer; a body of known length goes straight into its string,
 // reserved by the parser from the length, rather than through the
@@ -71,7 +71,7 @@ BlockingEnd ExchangeOnCallingThread(ClientConnection& connection, http::request<
                                     std::optional<Clock::time_point> deadline, beast::error_code& error) {
   if (ClientConnection::SecureStream* secure = connection.Secure()) {
     // The TLS session's records go out gathered, through the same polled socket.
-    secure->next_layer().SetCallingThread(connection.NativeHandle(), deadline);
+    secure->SetCallingThread(connection.NativeHandle(), deadline);
     return Exchange(*secure, connection, request, parser, error);
   }
   PolledSocket socket(connection.NativeHandle(), deadline);

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <atomic>
 #include <boost/asio/post.hpp>
+#include <boost/asio/ssl/host_name_verification.hpp>
+#include <boost/asio/ssl/verify_context.hpp>
 #include <boost/beast/http.hpp>
 #include <condition_variable>
 #include <future>
@@ -265,12 +267,11 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
     beast::error_code notAnAddress;
     asio::ip::make_address(host, notAnAddress);
     if (notAnAddress) SSL_set_tlsext_host_name(stream.native_handle(), host.c_str());  // a name: tell it (SNI)
-    stream.set_verify_mode(asio::ssl::verify_peer);
     ClientConnection* connection = &Connection();
     bool pinned = !client_.pin.empty();
-    stream.set_verify_callback([connection, pinned, host](bool preverified, asio::ssl::verify_context& context) {
+    stream.Verify([connection, pinned, host](bool preverified, X509_STORE_CTX* store) {
       if (pinned) return true;  // the thumbprint is checked once the handshake is done
-      X509_STORE_CTX* store = context.native_handle();
+      asio::ssl::verify_context context(store);
       if (!preverified) {
         connection->refusal = X509_verify_cert_error_string(X509_STORE_CTX_get_error(store));
         return false;

@@ -18,7 +18,7 @@ ClientConnection::ClientConnection(boost::asio::io_context& io, boost::asio::ssl
 }
 
 bool ClientConnection::LooksReusable() {
-  if (buffer_.size() > 0 || NativeHandle() < 0) return false;
+  if (buffer_.size() > 0 || NativeHandle() < 0 || (secure_ && secure_->HasUnread())) return false;
   // The server sends nothing unasked: anything readable is its close.
   pollfd fd{NativeHandle(), POLLIN, 0};
   return ::poll(&fd, 1, 0) == 0;
@@ -33,7 +33,7 @@ void ClientConnection::LeaveReactor() {
 }
 
 bool ClientConnection::JoinReactor() {
-  if (secure_) secure_->next_layer().SetCallingThread(-1, std::nullopt);
+  if (secure_) secure_->SetCallingThread(-1, std::nullopt);
   if (detached_ < 0) return true;
   boost::system::error_code ec;
   Tcp().socket().assign(protocol_, detached_, ec);
@@ -50,6 +50,8 @@ void ClientConnection::Close() {
   if (detached_ >= 0) {
     ::close(detached_);
     detached_ = -1;
+    // Its number may soon be another socket's.
+    if (secure_) secure_->SetCallingThread(-1, std::nullopt);
   }
   Tcp().close();
 }

@@ -1,12 +1,10 @@
 #pragma once
 // One keep-alive connection of the client, plain or TLS, on its own strand.
-#include <zamli/transport/http/tls_underlay.h>
+#include <zamli/transport/http/tls_stream.h>
 
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/ssl.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/beast/core.hpp>
-#include <boost/beast/ssl.hpp>
 #include <optional>
 #include <string>
 
@@ -20,9 +18,9 @@ class ClientConnection {
   ~ClientConnection() { Close(); }
 
   const Strand& GetStrand() const { return strand_; }
-  using SecureStream = boost::beast::ssl_stream<TlsUnderlay>;
+  using SecureStream = TlsStream;
 
-  boost::beast::tcp_stream& Tcp() { return secure_ ? secure_->next_layer().Tcp() : *plain_; }
+  boost::beast::tcp_stream& Tcp() { return secure_ ? secure_->Tcp() : *plain_; }
   SecureStream* Secure() { return secure_ ? &*secure_ : nullptr; }
   boost::beast::flat_buffer& Buffer() { return buffer_; }
   // Runs `f` on the stream, whichever kind it is.

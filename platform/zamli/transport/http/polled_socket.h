@@ -16,7 +16,32 @@
 
 namespace Zamli::Http {
 
-class PolledSocket {
+// The throwing overloads Beast's synchronous streams must also have, over a
+// stream's own that set an error code.
+template <class Stream>
+class ThrowingOverloads {
+ public:
+  template <class Buffers>
+  size_t write_some(const Buffers& buffers) {
+    return OrThrow([&](boost::beast::error_code& ec) { return Self().write_some(buffers, ec); });
+  }
+  template <class Buffers>
+  size_t read_some(const Buffers& buffers) {
+    return OrThrow([&](boost::beast::error_code& ec) { return Self().read_some(buffers, ec); });
+  }
+
+ private:
+  Stream& Self() { return static_cast<Stream&>(*this); }
+  template <class F>
+  static size_t OrThrow(F&& f) {
+    boost::beast::error_code ec;
+    size_t n = f(ec);
+    if (ec) throw boost::beast::system_error(ec);
+    return n;
+  }
+};
+
+class PolledSocket : public ThrowingOverloads<PolledSocket> {
  public:
   using Clock = std::chrono::steady_clock;
 
@@ -34,25 +59,34 @@ class PolledSocket {
     if (!ec && n == 0 && boost::asio::buffer_size(buffers) > 0) ec = boost::asio::error::eof;
     return n;
   }
-  template <class Buffers>
-  size_t write_some(const Buffers& buffers) {
-    return OrThrow([&](boost::beast::error_code& ec) { return write_some(buffers, ec); });
-  }
-  template <class Buffers>
-  size_t read_some(const Buffers& buffers) {
-    return OrThrow([&](boost::beast::error_code& ec) { return read_some(buffers, ec); });
+  using ThrowingOverloads::read_some;
+  using ThrowingOverloads::write_some;
+
+  // Waits until the socket is ready for `event` (POLLIN, POLLOUT), within
+  // the deadline; false with `ec` set when it is not.
+  bool Wait(short event, boost::beast::error_code& ec) {
+    for (;;) {
+      int timeout = -1;
+      if (deadline_) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - Clock::now());
+        if (left.count() <= 0) {
+          ec = boost::beast::error::timeout;
+          return false;
+        }
+        timeout = static_cast<int>(std::min<long long>(left.count(), 1 << 30));
+      }
+      pollfd fd{fd_, event, 0};
+      int ready = ::poll(&fd, 1, timeout);
+      if (ready > 0) return true;
+      if (ready < 0 && errno != EINTR) {
+        ec.assign(errno, boost::beast::system_category());
+        return false;
+      }
+    }
   }
 
  private:
   static constexpr size_t kMostBuffers = 16;
-
-  template <class F>
-  static size_t OrThrow(F&& f) {
-    boost::beast::error_code ec;
-    size_t n = f(ec);
-    if (ec) throw boost::beast::system_error(ec);
-    return n;
-  }
 
   template <class Buffers, class Call>
   size_t Transfer(const Buffers& buffers, short event, boost::beast::error_code& ec, Call&& call) {
@@ -78,27 +112,6 @@ class PolledSocket {
         return 0;
       }
       if (!Wait(event, ec)) return 0;
-    }
-  }
-
-  bool Wait(short event, boost::beast::error_code& ec) {
-    for (;;) {
-      int timeout = -1;
-      if (deadline_) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - Clock::now());
-        if (left.count() <= 0) {
-          ec = boost::beast::error::timeout;
-          return false;
-        }
-        timeout = static_cast<int>(std::min<long long>(left.count(), 1 << 30));
-      }
-      pollfd fd{fd_, event, 0};
-      int ready = ::poll(&fd, 1, timeout);
-      if (ready > 0) return true;
-      if (ready < 0 && errno != EINTR) {
-        ec.assign(errno, boost::beast::system_category());
-        return false;
-      }
     }
   }
 

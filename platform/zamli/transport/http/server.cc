@@ -6,19 +6,18 @@
 #include <zamli/transport/http/io_threads.h>
 #include <zamli/transport/http/protocol.h>
 #include <zamli/transport/http/server.h>
-#include <zamli/transport/http/tls_underlay.h>
+#include <zamli/transport/http/tls_stream.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/ssl.hpp>
+#include <boost/asio/ssl/context.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
-#include <boost/beast/ssl.hpp>
 #include <condition_variable>
 #include <mutex>
 
@@ -104,7 +103,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
 
   beast::tcp_stream& Tcp() {
     if constexpr (kTls) {
-      return stream_.next_layer().Tcp();
+      return stream_.Tcp();
     } else {
       return stream_;
     }
@@ -252,7 +251,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       // The answer is encrypted whole, what the socket takes goes now, and
       // the rest in one asynchronous write rather than one per record.
       beast::error_code ec;
-      TlsUnderlay& below = stream_.next_layer();
+      TlsStream& below = stream_;
       below.ReserveFor(response_->body().size());
       http::write(stream_, *serializer_, ec);
       if (ec) return Written(ec, call, false);
@@ -359,7 +358,7 @@ void HttpServer::Impl::Accept(tcp::acceptor& acceptor) {
       socket.set_option(tcp::no_delay(true), ec);
       bool overLimit = connections >= options.maxConnections;
       if (tls) {
-        std::make_shared<Connection<beast::ssl_stream<TlsUnderlay>>>(*this, std::move(socket), *tls)->Start(overLimit);
+        std::make_shared<Connection<TlsStream>>(*this, std::move(socket), *tls)->Start(overLimit);
       } else {
         std::make_shared<Connection<beast::tcp_stream>>(*this, std::move(socket))->Start(overLimit);
       }

@@ -87,9 +87,9 @@ struct FastSlot {
     end = Take(object.end());
     state = State::kObject;
     if (next != end) {
-      current = Take(*next);
-      if (current.key() == "_typeName") {
-        typeName = Take(current.value().get_string());
+      Load();
+      if (key == "_typeName") {
+        typeName = Take(current.get_string());
         named = true;
         ++next;
       } else {
@@ -103,7 +103,7 @@ struct FastSlot {
   bool NextMember(std::string_view& name) {
     if (!hasCurrent) {
       if (!(next != end)) return false;
-      current = Take(*next);
+      Load();
     }
     hasCurrent = false;
     name = NameAsWritten();
@@ -117,8 +117,8 @@ struct FastSlot {
   // escape never equals one the decoder looks for, so the decoder refuses
   // it and the checking decoder, which unescapes, decides.
   std::string_view NameAsWritten() {
-    const char* start = current.key().raw();
-    const char* end = current.value().raw_json_token().data();
+    const char* start = key.raw();
+    const char* end = current.raw_json_token().data();
     do --end;
     while (end > start && IsBlank(*end));
     if (*end != ':') Miss();
@@ -126,6 +126,15 @@ struct FastSlot {
     while (end > start && IsBlank(*end));
     if (end < start || *end != '"') Miss();
     return std::string_view(start, static_cast<size_t>(end - start));
+  }
+
+  // The member at `next`: its name's start and its value, taken apart
+  // here rather than copied whole.
+  void Load() {
+    simdjson::simdjson_result<od::field> member = *next;
+    if (member.error() != simdjson::SUCCESS) Miss();
+    key = member.value_unsafe().key();
+    current = std::move(member.value_unsafe()).value();
   }
 
   // After a box's value: nothing may follow it.
@@ -142,7 +151,8 @@ struct FastSlot {
   State state = State::kFresh;
   od::object object;
   od::object_iterator next, end;
-  od::field current;
+  od::raw_json_string key;  // the current member's name
+  od::value current;
   bool hasCurrent = false;
   bool named = false;
   bool done = false;
@@ -208,7 +218,7 @@ class FastNode : public NodeTraits {
     bool haveType = false, haveId = false;
     std::string_view name;
     while (s.NextMember(name)) {
-      od::value& v = s.current.value();
+      od::value& v = s.current;
       if (name == "type" && !haveType && Text(v, type)) {
         haveType = true;
       } else if (name == "value" && !haveId && Text(v, id)) {
@@ -229,7 +239,7 @@ class FastNode : public NodeTraits {
     FastSlot& s = *slot_;
     std::string_view name;
     if (!s.Open() || s.done || !s.NextMember(name) || name != "_value") Miss();
-    s.boxed = std::make_unique<FastSlot>(s.current.value());
+    s.boxed = std::make_unique<FastSlot>(s.current);
     return FastNode(s.boxed.get());
   }
 
@@ -239,7 +249,7 @@ class FastNode : public NodeTraits {
     if (!s.Open() || s.done) Miss();
     std::string_view name;
     while (s.NextMember(name)) {
-      FastSlot member(s.current.value());
+      FastSlot member(s.current);
       f(name, Group(&member));
       member.Finish();
       ++s.next;
