@@ -87,6 +87,12 @@ TEST(Enumerations, ArraysOfDifferentEnumerationsWithTheSameIndexes) {
   EXPECT_TRUE(Zamli::AreEqual(&c, &a));
   c.Append(1);
   EXPECT_FALSE(Zamli::AreEqual(&a, &c));
+  // Equal, but not an array of the one enumeration for the other's tags.
+  const Zamli::EnumType* type = Zamli::GetEnumType<Dp::Ruv::MigrationType>();
+  Ref<Zamli::Array<std::string>> tags;
+  EXPECT_THROW(type->GetFuncs().ArrayToTags(&b, type, tags), Haldun::TypeMismatchException);
+  type->GetFuncs().ArrayToTags(&a, type, tags);
+  EXPECT_EQ(tags->GetLength(), 2u);
 }
 
 // The copies of a fault's exception share the fault, and release it.

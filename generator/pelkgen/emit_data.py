@@ -75,7 +75,9 @@ def definitions(t, lib):
         out.append(render("  static constexpr FieldTable kTable{kFields, $n, $table};", n=len(t.properties), table=table))
     else:
         out.append(render("  static constexpr FieldTable kTable{nullptr, 0, $table};", table=table))
-    out += ["};", render("ZAMLI_DEFINE_DATA_CLASS($cls, $leaf)", cls=t.cls, leaf=t.leaf)]
+    out += ["};", render("const Zamli::FieldTable* const $ns::$fields = &Zamli::DataTraits<$cls>::kTable;",
+                         ns=lib.tables_ns, fields=t.field_table, cls=t.cls),
+            render("ZAMLI_DEFINE_DATA_CLASS($cls, $leaf)", cls=t.cls, leaf=t.leaf)]
     if not _inline_lifetime(t):
         out.append(render("ZAMLI_DEFINE_DATA_LIFETIME($cls, $leaf)", cls=t.cls, leaf=t.leaf))
     if t.kind == "fault":

@@ -44,7 +44,7 @@ Zamli::Type* typeList[$total];
 
 Zamli::Type* const* CreateTypes(int& count) {
   for (int i = 0; i < $nd; ++i)
-    typeList[i] = $cpp::registeredDataTypes[i] = Zamli::CreateDataObjectType(&kDataTypes[i], kFieldTables[i]());
+    typeList[i] = $cpp::registeredDataTypes[i] = Zamli::CreateDataObjectType(&kDataTypes[i], *kFieldTables[i]);
   for (int j = 0; j < $ne; ++j) typeList[$nd + j] = $cpp::registeredEnumTypes[j] = kEnumFactories[j](&kEnumTypes[j]);
   for (int j = 0; j < $nm; ++j) {
     typeList[$nde + j] = $cpp::registeredManagedTypes[j] = Zamli::CreateManagedObjectType(&kManagedTypes[$last - j]);
@@ -133,8 +133,8 @@ def registration_cc(lib):
     out += [render("    Zamli::MakeDataTypeInfo<$cls>(&$s, &$base, $props, $shape),", cls=t.cls, s=t.symbol,
                    base=t.base.symbol, props=t.properties_table, shape=t.data_shape) for t in lib.data_order]
     out += ["};", "// Each class's field table, which lets generic code read a value at its place.",
-            render("const Zamli::FieldTable* (*const kFieldTables[$n])() = {", n=max(nd, 1))]
-    out += [render("    &Zamli::DataFunctions<$cls>::GetFieldTable,", cls=t.cls) for t in lib.data_order]
+            render("const Zamli::FieldTable* const* const kFieldTables[$n] = {", n=max(nd, 1))]
+    out += [render("    &$ns::$fields,", ns=lib.tables_ns, fields=t.field_table) for t in lib.data_order]
     out += ["};", render("const Zamli::EnumTypeInfo kEnumTypes[$n] = {", n=max(ne, 1))]
     out += [render("    {&$s, $tags},", s=t.symbol, tags=t.tags_table) for t in lib.enum_order]
     out += ["};", "// Each makes the enumeration's type from its record and its five functions.",

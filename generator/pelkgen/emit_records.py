@@ -60,9 +60,11 @@ def type_infos_h(lib):
 
 def tables_h(lib):
     out = [_schema(lib), "#pragma once", render("#include <$ns/type_infos.h>", ns=lib.namespace), "",
+           "namespace Zamli {", "struct FieldTable;", "}  // namespace Zamli", "",
            render("namespace $ns {", ns=lib.tables_ns)]
     out += [render("extern const Zamli::PropertyInfo $props[];", props=t.properties_table)
             for t in lib.data_order + lib.managed_order]
+    out += [render("extern const Zamli::FieldTable* const $fields;", fields=t.field_table) for t in lib.data_order]
     out += [render(MANAGED_TABLES, methods=t.methods_table, dispatch=t.dispatch, create=t.create_stub)
             for t in lib.managed_order]
     out += [render("extern const char* const $tags[];", tags=t.tags_table) for t in lib.enum_order]

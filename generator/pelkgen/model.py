@@ -173,6 +173,7 @@ class Type:
         self.server_header = self.header[:-2] + "Server.h"
         self.method_objects = f"g{self.ident}MethodObjects"
         self.properties_table, self.methods_table = f"k{self.ident}Properties", f"k{self.ident}Methods"
+        self.field_table = f"k{self.ident}FieldTable"
         self.tags_table = f"k{self.ident}Tags"
         self.dispatch, self.create_stub = f"Dispatch{self.ident}", f"CreateStub{self.ident}"
         self.type_accessor, self.type_class = {

@@ -4,9 +4,31 @@
 #include <zamli/values/localizable_message.h>
 #include <zamli/values/method_fault.h>
 
+#include <iterator>
 #include <string>
 
 namespace Zamli::Call {
+namespace {
+Args TakeArgs(Haldun::Ref<Any>* args, size_t count) {
+  return Args(std::make_move_iterator(args), std::make_move_iterator(args + count));
+}
+}  // namespace
+
+void InvokeBoxed(StubImpl& stub, ManagedMethod* method, Haldun::Ref<Any>* args, size_t count, Haldun::Ref<Any>& slot) {
+  Args list = TakeArgs(args, count);
+  stub._Invoke_Task(method, list, slot);
+}
+
+void InvokeBoxed(StubImpl& stub, ManagedMethod* method, Haldun::Ref<Any>* args, size_t count) {
+  Args list = TakeArgs(args, count);
+  stub._Invoke_Task(method, list);
+}
+
+void StartBoxed(StubImpl& stub, ManagedMethod* method, Haldun::Ref<Any>* args, size_t count,
+                const CompletionCallback& callback, Haldun::Ref<Haldun::System::ScheduledItem>& item) {
+  stub._StartInvoke_Task(method, TakeArgs(args, count), callback, item);
+}
+
 void MissingValue(const std::type_info& expected) {
   throw Haldun::InvalidArgumentException("a required value of " + Haldun::Demangle(expected) + " is missing");
 }

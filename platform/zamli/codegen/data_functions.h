@@ -6,8 +6,6 @@
 
 namespace Zamli {
 
-struct FieldTable;
-
 template <class T>
 struct DataFunctions {
   static void GetProperty(DynamicData* obj, int index, void* out);
@@ -19,8 +17,6 @@ struct DataFunctions {
   static void UnsetProperty(DynamicData* obj, int index);
   static DynamicData* CreateInstance();
   static DataArrayBase* CreateArray();
-  // The class's field table, for the type object (CreateDataObjectType).
-  static const FieldTable* GetFieldTable();
 };
 
 enum class DataShape {

@@ -73,10 +73,6 @@ template <class T>
 DataArrayBase* DataFunctions<T>::CreateArray() {
   return new DataArray<T>();
 }
-template <class T>
-const FieldTable* DataFunctions<T>::GetFieldTable() {
-  return &DataTraits<T>::kTable;
-}
 
 }  // namespace Zamli
 

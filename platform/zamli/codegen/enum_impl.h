@@ -18,29 +18,6 @@ Any* EnumFunctions<E>::BoxValue(int index) {
 }
 
 template <Enumeration E>
-void EnumFunctions<E>::ArrayToTags(const Any* array, const EnumType* type, Haldun::Ref<Array<std::string>>& tags) {
-  if (array == nullptr) throw Haldun::InvalidArgumentException("no enumeration array to convert to tags");
-  // Exactly an array of E: an int array or another enumeration's is a mismatch.
-  if (typeid(*array) != typeid(Array<E>)) Haldun::ThrowTypeMismatchException(typeid(Array<E>), typeid(*array));
-  const std::vector<int>& values = static_cast<const Array<E>*>(array)->GetPresentation()->GetValues();
-  Haldun::Ref<Array<std::string>> result(new Array<std::string>(std::vector<std::string>(values.size())));
-  tags = result;
-  for (size_t i = 0; i < values.size(); ++i) result->GetValues()[i] = type->GetTag(values[i]);
-}
-
-template <Enumeration E>
-Any* EnumFunctions<E>::ArrayFromTags(const Array<std::string>* tags, const EnumType* type) {
-  // Held while filling: an unknown tag frees the new array on its way out.
-  Haldun::Ref<Array<E>> result(new Array<E>());
-  const size_t n = tags ? tags->GetLength() : 0;
-  std::vector<int>& values = result->GetPresentation()->GetValues();
-  values.reserve(n);
-  values.assign(n, 0);
-  for (size_t i = 0; i < n; ++i) values[i] = type->GetValue((*tags)[i]);
-  return result.Detach();
-}
-
-template <Enumeration E>
 Any* EnumFunctions<E>::CreateArray() {
   return new Array<E>();
 }

@@ -147,22 +147,24 @@ bool ArrayIsSet(const void* f) { return Length(Load(f)) > 0; }
 
 }  // namespace
 
-const FieldOps kStringField = Plain<std::string>::kOps;
-const FieldOps kBoolField = Plain<bool>::kOps;
-const FieldOps kIntField = Plain<int>::kOps;
-const FieldOps kLongField = Plain<long>::kOps;
-const FieldOps kFloatField = Plain<float>::kOps;
-const FieldOps kDateTimeField = Plain<DateTime>::kOps;
-const FieldOps kBinaryField = Plain<Binary>::kOps;
-const FieldOps kOptionalStringField = Opt<std::string>::kOps;
-const FieldOps kOptionalBoolField = Opt<bool>::kOps;
-const FieldOps kOptionalIntField = Opt<int>::kOps;
-const FieldOps kOptionalLongField = Opt<long>::kOps;
-const FieldOps kOptionalFloatField = Opt<float>::kOps;
-const FieldOps kOptionalDateTimeField = Opt<DateTime>::kOps;
-const FieldOps kOptionalBinaryField = Opt<Binary>::kOps;
-const FieldOps kReferenceField{&RefCopy, &RefEqual, &RefGet, &RefAddr, &RefSet, &RefSwap, &RefIsSet, &RefUnset};
-const FieldOps kArrayField{&RefCopy, &RefEqual, &ArrayGet, &ArrayAddr, &RefSet, &RefSwap, &ArrayIsSet, &RefUnset};
+const FieldOps kFieldOps[16] = {
+    Plain<std::string>::kOps,
+    Plain<bool>::kOps,
+    Plain<int>::kOps,
+    Plain<long>::kOps,
+    Plain<float>::kOps,
+    Plain<DateTime>::kOps,
+    Plain<Binary>::kOps,
+    Opt<std::string>::kOps,
+    Opt<bool>::kOps,
+    Opt<int>::kOps,
+    Opt<long>::kOps,
+    Opt<float>::kOps,
+    Opt<DateTime>::kOps,
+    Opt<Binary>::kOps,
+    {&RefCopy, &RefEqual, &RefGet, &RefAddr, &RefSet, &RefSwap, &RefIsSet, &RefUnset},
+    {&RefCopy, &RefEqual, &ArrayGet, &ArrayAddr, &RefSet, &RefSwap, &ArrayIsSet, &RefUnset},
+};
 
 namespace {
 char* At(void* obj, const FieldEntry& e) { return static_cast<char*>(obj) + e.offset; }

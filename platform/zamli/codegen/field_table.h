@@ -46,6 +46,57 @@ struct FieldOps {
   void (*unset)(void* field);
 };
 
+// The operations of every kind, in the order FieldOpsIndex numbers them: the
+// values stored in place (string, bool, int, long, float, date-time,
+// binary), the same optional, then references and arrays.
+ZAMLI_EXPORT extern const FieldOps kFieldOps[16];
+
+// Where the operations of a field of `kind` are in kFieldOps: in place
+// (optional or not), a reference to a value, or an array.
+constexpr uint8_t FieldOpsIndex(ValueKind kind, bool optional, bool array) {
+  constexpr uint8_t kOptional = 7, kReference = 14, kArray = 15;
+  if (array) return kArray;
+  uint8_t plain = 0;
+  switch (kind) {
+    case ValueKind::kString:
+      plain = 0;
+      break;
+    case ValueKind::kBool:
+      plain = 1;
+      break;
+    case ValueKind::kInt:
+      plain = 2;
+      break;
+    case ValueKind::kLong:
+      plain = 3;
+      break;
+    case ValueKind::kFloat:
+      plain = 4;
+      break;
+    case ValueKind::kDateTime:
+      plain = 5;
+      break;
+    case ValueKind::kBinary:
+      plain = 6;
+      break;
+    default:
+      return kReference;
+  }
+  return optional ? static_cast<uint8_t>(plain + kOptional) : plain;
+}
+
+inline const FieldOps* FieldOpsOf(ValueKind kind, bool optional, bool array) {
+  return &kFieldOps[FieldOpsIndex(kind, optional, array)];
+}
+
+// A field's operations, kept as their place in kFieldOps: a table entry then
+// needs no pointer into the runtime, which the loader would resolve by name.
+struct FieldOpsRef {
+  uint8_t index;
+  const FieldOps* operator->() const { return &kFieldOps[index]; }
+  operator const FieldOps*() const { return &kFieldOps[index]; }
+};
+
 // What a field holding a reference or an array needs beyond its kind: the
 // class a stored value must have (for the mismatch error), the run-time test
 // for it, and for an array field a new empty array of the field's class.
@@ -65,37 +116,9 @@ struct FieldEntry {
   // and their optionals), which a copy moves with its neighbours in one go;
   // 0 for a field that owns memory.
   uint8_t plainBytes;
-  const FieldOps* ops;
+  FieldOpsRef ops;
   const FieldReference* reference;  // null for a value held in place
 };
-
-ZAMLI_EXPORT extern const FieldOps kStringField, kBoolField, kIntField, kLongField, kFloatField, kDateTimeField,
-    kBinaryField, kOptionalStringField, kOptionalBoolField, kOptionalIntField, kOptionalLongField, kOptionalFloatField,
-    kOptionalDateTimeField, kOptionalBinaryField, kReferenceField, kArrayField;
-
-// The operations of a field of `kind`: in place (optional or not), a
-// reference to a value, or an array.
-constexpr const FieldOps* FieldOpsOf(ValueKind kind, bool optional, bool array) {
-  if (array) return &kArrayField;
-  switch (kind) {
-    case ValueKind::kString:
-      return optional ? &kOptionalStringField : &kStringField;
-    case ValueKind::kBool:
-      return optional ? &kOptionalBoolField : &kBoolField;
-    case ValueKind::kInt:
-      return optional ? &kOptionalIntField : &kIntField;
-    case ValueKind::kLong:
-      return optional ? &kOptionalLongField : &kLongField;
-    case ValueKind::kFloat:
-      return optional ? &kOptionalFloatField : &kFloatField;
-    case ValueKind::kDateTime:
-      return optional ? &kOptionalDateTimeField : &kDateTimeField;
-    case ValueKind::kBinary:
-      return optional ? &kOptionalBinaryField : &kBinaryField;
-    default:
-      return &kReferenceField;
-  }
-}
 
 namespace Detail {
 template <class X>
@@ -181,7 +204,7 @@ constexpr FieldEntry MakeField(size_t offset) {
   constexpr bool plain = std::is_trivially_copyable_v<F>;
   static_assert(sizeof(F) < 256);
   return FieldEntry{static_cast<uint32_t>(offset), kind, false, plain ? uint8_t{sizeof(F)} : uint8_t{0},
-                    FieldOpsOf(kind, Detail::IsOptional<F>::value, false), nullptr};
+                    FieldOpsRef{FieldOpsIndex(kind, Detail::IsOptional<F>::value, false)}, nullptr};
 }
 
 template <class F>
@@ -189,10 +212,12 @@ requires requires { typename F::element_type; }
 constexpr FieldEntry MakeField(size_t offset) {
   using X = typename F::element_type;
   if constexpr (Detail::ArrayItems<X>::value) {
-    return FieldEntry{static_cast<uint32_t>(offset), Detail::ArrayItems<X>::kKind, true, 0, &kArrayField,
+    constexpr ValueKind kind = Detail::ArrayItems<X>::kKind;
+    return FieldEntry{static_cast<uint32_t>(offset), kind, true, 0, FieldOpsRef{FieldOpsIndex(kind, false, true)},
                       &Detail::kReferenceOf<X>};
   } else {
-    return FieldEntry{static_cast<uint32_t>(offset), Detail::KindOfClass<X>(), false, 0, &kReferenceField,
+    constexpr ValueKind kind = Detail::KindOfClass<X>();
+    return FieldEntry{static_cast<uint32_t>(offset), kind, false, 0, FieldOpsRef{FieldOpsIndex(kind, false, false)},
                       &Detail::kReferenceOf<X>};
   }
 }

@@ -145,6 +145,10 @@ EnumType::EnumType(const EnumTypeInfo* info, const EnumFuncs& funcs)
       enumInfo_(info),
       funcs_(funcs) {
   for (const char* const* tag = info->tags; tag != nullptr && *tag != nullptr; ++tag) tags_.emplace_back(*tag);
+  if (funcs.CreateArray != nullptr) {
+    Haldun::Ref<Any> probe(funcs.CreateArray());
+    arrayClass_ = &typeid(*probe);
+  }
   TypeRegistry::Instance().AddType(this);
 }
 

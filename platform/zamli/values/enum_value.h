@@ -23,6 +23,9 @@ concept Enumeration = std::is_enum_v<E>;
 // A value's tag, or its index when it names no tag.
 ZAMLI_EXPORT void PrintEnumValue(Printer& out, const EnumType* type, int value);
 
+// An array of an enumeration's value indexes, each as its tag.
+ZAMLI_EXPORT void PrintEnumArray(Printer& out, const EnumType* type, const std::vector<int>& values);
+
 // One boxed value of E.
 template <Enumeration E>
 class Primitive<E> : public Any {
@@ -73,34 +76,30 @@ class Array<E> : public Array<int> {
   Type* _GetType() const override { return GetEnumType<E>()->GetArrayType(); }
   Any* _Clone() const override { return new Array(*this); }
   bool _IsEqual(const Any* other, bool flag) const override { return presentation_->Array<int>::_IsEqual(other, flag); }
-  void _Print(Printer& out) const override {
-    out.Open(_GetType()->GetName(), '[');
-    for (int v : presentation_->GetValues()) {
-      out.Element();
-      PrintEnumValue(out, GetEnumType<E>(), v);
-      out.EndMember();
-    }
-    out.Close(']');
-  }
+  void _Print(Printer& out) const override { PrintEnumArray(out, GetEnumType<E>(), presentation_->GetValues()); }
 
  private:
   Array<int>* const presentation_ = this;
 };
 
-// The five functions of E's record functions set.
+// The functions of E's set that depend on E alone.
 template <Enumeration E>
 struct EnumFunctions {
   static int UnboxValue(const Any* value);
   static Any* BoxValue(int index);
-  static void ArrayToTags(const Any* array, const EnumType* type, Haldun::Ref<Array<std::string>>& tags);
-  static Any* ArrayFromTags(const Array<std::string>* tags, const EnumType* type);
   static Any* CreateArray();
 };
+
+// The conversions between an array of E and its tags, the same for every E:
+// they are handed E's type object, which knows E's array class and makes its
+// arrays.
+ZAMLI_EXPORT void EnumArrayToTags(const Any* array, const EnumType* type, Haldun::Ref<Array<std::string>>& tags);
+ZAMLI_EXPORT Any* EnumArrayFromTags(const Array<std::string>* tags, const EnumType* type);
 
 template <Enumeration E>
 constexpr EnumFuncs MakeEnumFuncs() {
   using F = EnumFunctions<E>;
-  return EnumFuncs{&F::UnboxValue, &F::BoxValue, &F::ArrayToTags, &F::ArrayFromTags, &F::CreateArray};
+  return EnumFuncs{&F::UnboxValue, &F::BoxValue, &EnumArrayToTags, &EnumArrayFromTags, &F::CreateArray};
 }
 
 // E's type object, made from its record and its functions.

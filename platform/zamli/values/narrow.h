@@ -2,9 +2,14 @@
 #include <haldun/exception.h>
 #include <zamli/values/any.h>
 
+#include <type_traits>
 #include <typeinfo>
 
 namespace Zamli {
+
+// The part of `value` that is of class `cls`, searched for in its class
+// tree; a value of no such class is the runtime's type-mismatch error.
+ZAMLI_EXPORT void* FindClassIn(Any* value, const std::type_info& cls);
 
 // The value as a T, if it is one (or derives from one); null stays null; any
 // other class is the runtime's type-mismatch error, naming both classes.
@@ -13,8 +18,12 @@ T* NarrowTo(Any* value) {
   if (value == nullptr) return nullptr;
   // A value of T's very class needs no search of the class tree.
   if (&typeid(*value) == &typeid(T)) return static_cast<T*>(value);
-  if (auto* typed = dynamic_cast<T*>(value)) return typed;
-  Haldun::ThrowTypeMismatchException(typeid(T), typeid(*value));
+  if constexpr (std::is_same_v<T, Any>) {
+    return value;
+  } else {
+    // The search is the same for every T: once, out of line.
+    return static_cast<T*>(FindClassIn(value, typeid(T)));
+  }
 }
 
 template <class T>

@@ -45,6 +45,16 @@ void PrintEnumValue(Printer& out, const EnumType* type, int value) {
   }
 }
 
+void PrintEnumArray(Printer& out, const EnumType* type, const std::vector<int>& values) {
+  out.Open(type->GetArrayType()->GetName(), '[');
+  for (int v : values) {
+    out.Element();
+    PrintEnumValue(out, type, v);
+    out.EndMember();
+  }
+  out.Close(']');
+}
+
 const EnumType& RequireEnumType(const EnumType* type, const std::type_info& cls) {
   if (type == nullptr) {
     throw Haldun::InvalidStateException(Haldun::Demangle(cls) + " is not registered: its type library is not loaded");
