@@ -147,7 +147,8 @@ EnumType::EnumType(const EnumTypeInfo* info, const EnumFuncs& funcs)
   for (const char* const* tag = info->tags; tag != nullptr && *tag != nullptr; ++tag) tags_.emplace_back(*tag);
   if (funcs.CreateArray != nullptr) {
     Haldun::Ref<Any> probe(funcs.CreateArray());
-    arrayClass_ = &typeid(*probe);
+    const Any* made = probe.Get();
+    arrayClass_ = &typeid(*made);
   }
   TypeRegistry::Instance().AddType(this);
 }
