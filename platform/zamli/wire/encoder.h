@@ -17,6 +17,7 @@
 #include <zamli/wire/writer.h>
 
 #include <string>
+#include <typeinfo>
 
 namespace Zamli::Wire {
 
@@ -99,8 +100,20 @@ class Encoder {
 
   // The value as a data object, where the declaration may hold one: cast
   // once for both Travels and Object.
-  static const DynamicData* AsData(const Any& value, const Declared& d) {
-    return MayLackClass(d) ? dynamic_cast<const DynamicData*>(&value) : nullptr;
+  const DynamicData* AsData(const Any& value, const Declared& d) {
+    return MayLackClass(d) ? DataCast(value) : nullptr;
+  }
+
+  // dynamic_cast to DynamicData, made once for a run of values of one
+  // class (the items of an array mostly are): a value of the class last
+  // found to be data is data. Classes told apart by address, which can
+  // only miss.
+  const DynamicData* DataCast(const Any& value) {
+    const std::type_info& type = typeid(value);
+    if (&type == last_data_class_) return static_cast<const DynamicData*>(&value);
+    auto* object = dynamic_cast<const DynamicData*>(&value);
+    if (object != nullptr) last_data_class_ = &type;
+    return object;
   }
 
   // False for a value the version has no class for: a data object whose
@@ -144,7 +157,7 @@ class Encoder {
   }
 
   void Object(WireName name, const Any& value, const DataObjectType* declared, bool named = false) {
-    Object(name, value, dynamic_cast<const DynamicData*>(&value), declared, named);
+    Object(name, value, DataCast(value), declared, named);
   }
 
   // `object` is `value` as a data object, or null when it is none.
@@ -393,7 +406,11 @@ class Encoder {
 
   void String(WireName name, std::string_view value, TypeTag tag) {
     // Plain ASCII that needs no escapes is valid text: one scan checks both.
-    if (Bytes::NoneFlagged(value, [](uint64_t word) { return Bytes::AnyHigh(word) | W::NeedsEscape(word); })) {
+    auto plain = [](uint64_t word) { return Bytes::AnyHigh(word) | W::NeedsEscape(word); };
+    if constexpr (requires { out_.PlainString(name, value, tag, plain); }) {
+      // The writer checks as it copies.
+      if (out_.PlainString(name, value, tag, plain)) return;
+    } else if (Bytes::NoneFlagged(value, plain)) {
       out_.PlainString(name, value, tag);
       return;
     }
@@ -437,6 +454,7 @@ class Encoder {
   Path path_;
   EncodePlans plans_;
   std::string text_;
+  const std::type_info* last_data_class_ = nullptr;
 };
 
 // The result of a call, as "returnval".

@@ -29,16 +29,25 @@ class JsonWriter {
   static std::string Member(std::string_view name);
 
   void String(WireName name, std::string_view value, TypeTag tag);
-  // A string known to need no escapes. This and the other short writes are
-  // inline: the encoder makes one per property.
-  void PlainString(WireName name, std::string_view value, TypeTag tag) {
+  // A string none of whose words `plain` flags, checked as it is copied.
+  // False, with nothing written, for one that needs more care. This and
+  // the other short writes are inline: the encoder makes one per property.
+  template <class Test>
+  bool PlainString(WireName name, std::string_view value, TypeTag tag, Test plain) {
+    const size_t before = out_.Size();
+    const bool first = first_;
     Key(name);
     if (!tag.empty()) OpenBox(tag);
     char* p = Extend(value.size() + 2 + !tag.empty());
+    if (!Bytes::CopyNoneFlagged(p + 1, value, plain)) {
+      out_.Unwrite(out_.Size() - before);
+      first_ = first;
+      return false;
+    }
     *p = '"';
-    CopyText(p + 1, value.data(), value.size());
     p[value.size() + 1] = '"';
     if (!tag.empty()) p[value.size() + 2] = '}';
+    return true;
   }
   void Bool(WireName name, bool value, TypeTag tag) {
     Key(name);
