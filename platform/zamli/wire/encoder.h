@@ -17,6 +17,7 @@
 #include <zamli/wire/writer.h>
 
 #include <string>
+#include <tuple>
 #include <typeinfo>
 
 namespace Zamli::Wire {
@@ -101,20 +102,27 @@ class Encoder {
   // The value as a data object, where the declaration may hold one: cast
   // once for both Travels and Object.
   const DynamicData* AsData(const Any& value, const Declared& d) {
-    return MayLackClass(d) ? DataCast(value) : nullptr;
+    return MayLackClass(d) ? Cast<DynamicData>(value) : nullptr;
   }
 
-  // dynamic_cast to DynamicData, made once for a run of values of one
-  // class (the items of an array mostly are): a value of the class last
-  // found to be data is data. Classes told apart by address, which can
+  // dynamic_cast, made once for a run of values of one class (the items of
+  // an array mostly are, and arrays of a kind): a value of the class last
+  // found to be a T is one. Classes are told apart by address, which can
   // only miss.
-  const DynamicData* DataCast(const Any& value) {
+  template <class T>
+  const T* Cast(const Any& value) {
+    const std::type_info*& known = std::get<KnownClass<T>>(known_classes_).type;
     const std::type_info& type = typeid(value);
-    if (&type == last_data_class_) return static_cast<const DynamicData*>(&value);
-    auto* object = dynamic_cast<const DynamicData*>(&value);
-    if (object != nullptr) last_data_class_ = &type;
-    return object;
+    if (&type == known) return static_cast<const T*>(&value);
+    auto* cast = dynamic_cast<const T*>(&value);
+    if (cast != nullptr) known = &type;
+    return cast;
   }
+
+  template <class T>
+  struct KnownClass {
+    const std::type_info* type = nullptr;
+  };
 
   // False for a value the version has no class for: a data object whose
   // class and bases up to the declared one are all newer, or an enumeration
@@ -157,7 +165,7 @@ class Encoder {
   }
 
   void Object(const WireName& name, const Any& value, const DataObjectType* declared, bool named = false) {
-    Object(name, value, DataCast(value), declared, named);
+    Object(name, value, Cast<DynamicData>(value), declared, named);
   }
 
   // `object` is `value` as a data object, or null when it is none.
@@ -399,7 +407,7 @@ class Encoder {
 
   template <class A>
   const A& Typed(const Any& value) {
-    auto* array = dynamic_cast<const A*>(&value);
+    auto* array = Cast<A>(value);
     if (array == nullptr) Mismatch(Haldun::Demangle(typeid(A)), value);
     return *array;
   }
@@ -454,7 +462,9 @@ class Encoder {
   Path path_;
   EncodePlans plans_;
   std::string text_;
-  const std::type_info* last_data_class_ = nullptr;
+  std::tuple<KnownClass<DynamicData>, KnownClass<DataArrayBase>, KnownClass<Zamli::Array<std::string>>,
+             KnownClass<Zamli::Array<int>>, KnownClass<Zamli::Array<long>>>
+      known_classes_;
 };
 
 // The result of a call, as "returnval".
