@@ -93,6 +93,13 @@ TEST_P(WireRoundTrip, EveryDataAndFaultTypeAtTheNewestVersion) {
     elements->AppendAny(value.Get());
     elements->AppendAny(WireTest::Filled(*type, 1).Get());
     CheckValueRoundTrip(codec, array.Get(), *type->GetArrayType(), type->GetName() + "[]");
+    // Among values of other classes, inside anyType.
+    Ref<Zamli::DynamicArray> mixed(new Zamli::DynamicArray());
+    mixed->AppendAny(value.Get());
+    mixed->AppendAny(Zamli::Box(7).Get());
+    mixed->AppendAny(array.Get());
+    mixed->AppendAny(WireTest::Filled(*type, 1).Get());
+    CheckValueRoundTrip(codec, mixed.Get(), anyType, type->GetName() + " among others");
   }
   EXPECT_GT(types.size(), WireTest::DataTypesOf("pelk").size() + 3) << "no type of the base interface";
   RecordProperty("bytes", std::to_string(gEncodedBytes));

@@ -48,4 +48,29 @@ inline bool NoneFlagged(std::string_view text, Test test) {
   return i == text.size() || (i > text.size() - 8 && !test(Load(text.data() + text.size() - 8)));
 }
 
+// NoneFlagged that copies `text` to `to` as it checks it, so that plain
+// text is read once. False at the first flagged word, with part of the
+// text copied.
+template <class Test>
+inline bool CopyNoneFlagged(char* to, std::string_view text, Test test) {
+  const size_t n = text.size();
+  if (n < 8) {
+    if (!NoneFlagged(text, test)) return false;
+    for (size_t i = 0; i < n; ++i) to[i] = text[i];
+    return true;
+  }
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const uint64_t word = Load(text.data() + i);
+    if (test(word)) return false;
+    std::memcpy(to + i, &word, sizeof word);
+  }
+  if (i < n) {
+    const uint64_t word = Load(text.data() + n - 8);
+    if (test(word)) return false;
+    std::memcpy(to + n - 8, &word, sizeof word);
+  }
+  return true;
+}
+
 }  // namespace Zamli::Wire::Bytes

@@ -17,6 +17,8 @@
 #include <zamli/wire/writer.h>
 
 #include <string>
+#include <tuple>
+#include <typeinfo>
 
 namespace Zamli::Wire {
 
@@ -30,7 +32,7 @@ class Encoder {
   // `value` under `name`, as `declared` says; null is left out, except as
   // an item of an array, where it is written as null. A value the version
   // has no class for is left out too, or refused when `required`.
-  void Value(WireName name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
+  void Value(const WireName& name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
     path_.Push(name);
     Root(name, value, declared, style, required);
     path_.Pop();
@@ -38,7 +40,7 @@ class Encoder {
 
   // The same, for the value a document is made of: its name is no part of
   // the paths of its contents.
-  void Root(WireName name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
+  void Root(const WireName& name, const Any* value, const Declared& declared, ArrayStyle style, bool required) {
     if (declared.array) {
       Array(name, value, declared, style, TypeTag{});
     } else if (value != nullptr) {
@@ -55,7 +57,7 @@ class Encoder {
   }
 
   // A data object that names its class, whatever the declaration implies.
-  void NamedObject(WireName name, const Any& value, const DataObjectType& declared) {
+  void NamedObject(const WireName& name, const Any& value, const DataObjectType& declared) {
     path_.Push(name);
     Object(name, value, &declared, true);
     path_.Pop();
@@ -99,9 +101,28 @@ class Encoder {
 
   // The value as a data object, where the declaration may hold one: cast
   // once for both Travels and Object.
-  static const DynamicData* AsData(const Any& value, const Declared& d) {
-    return MayLackClass(d) ? dynamic_cast<const DynamicData*>(&value) : nullptr;
+  const DynamicData* AsData(const Any& value, const Declared& d) {
+    return MayLackClass(d) ? Cast<DynamicData>(value) : nullptr;
   }
+
+  // dynamic_cast, made once for a run of values of one class (the items of
+  // an array mostly are, and arrays of a kind): a value of the class last
+  // found to be a T is one. Classes are told apart by address, which can
+  // only miss.
+  template <class T>
+  const T* Cast(const Any& value) {
+    const std::type_info*& known = std::get<KnownClass<T>>(known_classes_).type;
+    const std::type_info& type = typeid(value);
+    if (&type == known) return static_cast<const T*>(&value);
+    auto* cast = dynamic_cast<const T*>(&value);
+    if (cast != nullptr) known = &type;
+    return cast;
+  }
+
+  template <class T>
+  struct KnownClass {
+    const std::type_info* type = nullptr;
+  };
 
   // False for a value the version has no class for: a data object whose
   // class and bases up to the declared one are all newer, or an enumeration
@@ -119,7 +140,7 @@ class Encoder {
     return type->GetKind() != kEnumKind || versions_.Includes(*type);
   }
 
-  void Single(WireName name, const Any& value, const Declared& d, const DynamicData* object) {
+  void Single(const WireName& name, const Any& value, const Declared& d, const DynamicData* object) {
     switch (d.kind) {
       case ValueKind::kData:
         Object(name, value, object, static_cast<const DataObjectType*>(d.type));
@@ -143,12 +164,12 @@ class Encoder {
     }
   }
 
-  void Object(WireName name, const Any& value, const DataObjectType* declared, bool named = false) {
-    Object(name, value, dynamic_cast<const DynamicData*>(&value), declared, named);
+  void Object(const WireName& name, const Any& value, const DataObjectType* declared, bool named = false) {
+    Object(name, value, Cast<DynamicData>(value), declared, named);
   }
 
   // `object` is `value` as a data object, or null when it is none.
-  void Object(WireName name, const Any& value, const DynamicData* object, const DataObjectType* declared,
+  void Object(const WireName& name, const Any& value, const DynamicData* object, const DataObjectType* declared,
               bool named = false) {
     if (object == nullptr) Mismatch(declared ? declared->GetName() : "a data object", value);
     const DataObjectType* type = object->_GetDataType();
@@ -200,7 +221,7 @@ class Encoder {
   }
 
   // A property stored in place, at the address its record function gave.
-  void Inline(WireName name, const PropertyRef& p, const void* addr) {
+  void Inline(const WireName& name, const PropertyRef& p, const void* addr) {
     VisitValue(p, addr, [&](const auto& v) {
       using V = std::remove_cvref_t<decltype(v)>;
       if constexpr (std::is_same_v<V, std::string>) {
@@ -220,7 +241,7 @@ class Encoder {
   }
 
   // A boxed primitive of the declared kind.
-  void Boxed(WireName name, const Any& value, ValueKind kind, TypeTag tag) {
+  void Boxed(const WireName& name, const Any& value, ValueKind kind, const TypeTag& tag) {
     switch (kind) {
       case ValueKind::kString:
         String(name, Unbox<std::string>(value), tag);
@@ -262,7 +283,7 @@ class Encoder {
   }
 
   // A value of anyType: it names its class.
-  void AnyValue(WireName name, const Any& value) {
+  void AnyValue(const WireName& name, const Any& value) {
     const Type* type = value._GetType();
     if (auto* arrayType = dynamic_cast<const ArrayType*>(type)) {
       Declared items = DeclaredOf(*arrayType->GetItemType());
@@ -308,7 +329,7 @@ class Encoder {
     }
   }
 
-  void Reference(WireName name, const Any& value, bool typed) {
+  void Reference(const WireName& name, const Any& value, bool typed) {
     auto* ref = dynamic_cast<const MoRef*>(&value);
     if (ref == nullptr) Mismatch("a managed object reference", value);
     CheckText(ref->GetTypeName());
@@ -317,7 +338,7 @@ class Encoder {
   }
 
   // An array value: property arrays repeat, anyType and documents wrap.
-  void Array(WireName name, const Any* value, const Declared& d, ArrayStyle style, TypeTag tag) {
+  void Array(const WireName& name, const Any* value, const Declared& d, ArrayStyle style, const TypeTag& tag) {
     if (value == nullptr) return;
     // Repeated items go under the array's own name; wrapped ones are named
     // by their type.
@@ -327,7 +348,7 @@ class Encoder {
     out_.EndArray(name, style, tag);
   }
 
-  void Items(WireName itemName, const Any& value, const Declared& d) {
+  void Items(const WireName& itemName, const Any& value, const Declared& d) {
     Declared item = d;
     item.array = false;
     if (d.kind == ValueKind::kEnum) {
@@ -375,7 +396,7 @@ class Encoder {
     }
   }
 
-  void StringItems(WireName itemName, const std::vector<std::string>& values) {
+  void StringItems(const WireName& itemName, const std::vector<std::string>& values) {
     int index = 0;
     for (const std::string& v : values) {
       path_.PushIndex(index++);
@@ -386,14 +407,18 @@ class Encoder {
 
   template <class A>
   const A& Typed(const Any& value) {
-    auto* array = dynamic_cast<const A*>(&value);
+    auto* array = Cast<A>(value);
     if (array == nullptr) Mismatch(Haldun::Demangle(typeid(A)), value);
     return *array;
   }
 
-  void String(WireName name, std::string_view value, TypeTag tag) {
+  void String(const WireName& name, std::string_view value, const TypeTag& tag) {
     // Plain ASCII that needs no escapes is valid text: one scan checks both.
-    if (Bytes::NoneFlagged(value, [](uint64_t word) { return Bytes::AnyHigh(word) | W::NeedsEscape(word); })) {
+    auto plain = [](uint64_t word) { return Bytes::AnyHigh(word) | W::NeedsEscape(word); };
+    if constexpr (requires { out_.PlainString(name, value, tag, plain); }) {
+      // The writer checks as it copies.
+      if (out_.PlainString(name, value, tag, plain)) return;
+    } else if (Bytes::NoneFlagged(value, plain)) {
       out_.PlainString(name, value, tag);
       return;
     }
@@ -412,7 +437,7 @@ class Encoder {
     }
   }
 
-  void DateTime(WireName name, const Haldun::System::DateTime& value, TypeTag tag) {
+  void DateTime(const WireName& name, const Haldun::System::DateTime& value, const TypeTag& tag) {
     text_.clear();
     if (!FormatDateTime(value, text_)) {
       path_.Fail(Problem::kInvalidArgument, "the instant is outside the years 0001 to 9999");
@@ -420,7 +445,7 @@ class Encoder {
     out_.Text(name, text_, tag);
   }
 
-  void Binary(WireName name, const std::vector<unsigned char>& value, TypeTag tag) {
+  void Binary(const WireName& name, const std::vector<unsigned char>& value, const TypeTag& tag) {
     text_.clear();
     AppendBase64(text_, value);
     out_.Text(name, text_, tag);
@@ -437,6 +462,9 @@ class Encoder {
   Path path_;
   EncodePlans plans_;
   std::string text_;
+  std::tuple<KnownClass<DynamicData>, KnownClass<DataArrayBase>, KnownClass<Zamli::Array<std::string>>,
+             KnownClass<Zamli::Array<int>>, KnownClass<Zamli::Array<long>>>
+      known_classes_;
 };
 
 // The result of a call, as "returnval".

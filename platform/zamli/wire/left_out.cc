@@ -18,18 +18,18 @@ class LeftOutList {
   }
 
   static uint64_t NeedsEscape(uint64_t) { return 0; }
-  void String(std::string_view, std::string_view, TypeTag) {}
-  void PlainString(std::string_view, std::string_view, TypeTag) {}
-  void Bool(std::string_view, bool, TypeTag) {}
-  void Integer(std::string_view, int64_t, TypeTag) {}
-  void Float(std::string_view, float, TypeTag) {}
-  void Text(std::string_view, std::string_view, TypeTag) {}
+  void String(std::string_view, std::string_view, const TypeTag&) {}
+  void PlainString(std::string_view, std::string_view, const TypeTag&) {}
+  void Bool(std::string_view, bool, const TypeTag&) {}
+  void Integer(std::string_view, int64_t, const TypeTag&) {}
+  void Float(std::string_view, float, const TypeTag&) {}
+  void Text(std::string_view, std::string_view, const TypeTag&) {}
   void Reference(std::string_view, std::string_view, std::string_view, bool) {}
   void Null(std::string_view) {}
-  void BeginObject(std::string_view, TypeTag) {}
+  void BeginObject(std::string_view, const TypeTag&) {}
   void EndObject(std::string_view) {}
-  void BeginArray(std::string_view, ArrayStyle, TypeTag) {}
-  void EndArray(std::string_view, ArrayStyle, TypeTag) {}
+  void BeginArray(std::string_view, ArrayStyle, const TypeTag&) {}
+  void EndArray(std::string_view, ArrayStyle, const TypeTag&) {}
 
   std::vector<Wire::LeftOut> items;
 };

@@ -51,6 +51,8 @@ class Output {
     end_ += bytes;
     return at;
   }
+  // The bytes written so far.
+  size_t Size() const { return static_cast<size_t>(end_ - begin_); }
   // Gives back what an Extend took but did not fill.
   void Unwrite(size_t bytes) { end_ -= bytes; }
 

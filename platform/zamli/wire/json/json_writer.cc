@@ -37,7 +37,7 @@ void JsonWriter::UnplannedKey(std::string_view name) {
   out_.Put(':');
 }
 
-void JsonWriter::OpenBox(TypeTag tag) {
+void JsonWriter::OpenBox(const TypeTag& tag) {
   out_.Put("{\"_typeName\":");
   Quoted(tag.name);
   out_.Put(",\"_value\":");
@@ -86,14 +86,14 @@ void JsonWriter::Quoted(std::string_view text) {
   out_.Put('"');
 }
 
-void JsonWriter::String(WireName name, std::string_view value, TypeTag tag) {
+void JsonWriter::String(const WireName& name, std::string_view value, const TypeTag& tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
   Quoted(value);
   if (!tag.empty()) out_.Put('}');
 }
 
-void JsonWriter::Float(WireName name, float value, TypeTag tag) {
+void JsonWriter::Float(const WireName& name, float value, const TypeTag& tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
   // JSON has no literal for these: they travel as the XML spellings.
@@ -108,7 +108,7 @@ void JsonWriter::Float(WireName name, float value, TypeTag tag) {
   if (!tag.empty()) out_.Put('}');
 }
 
-void JsonWriter::Reference(WireName name, std::string_view type, std::string_view id, bool) {
+void JsonWriter::Reference(const WireName& name, std::string_view type, std::string_view id, bool) {
   Key(name);
   out_.Put("{\"_typeName\":\"ManagedObjectReference\",\"type\":");
   Quoted(type);
@@ -117,12 +117,12 @@ void JsonWriter::Reference(WireName name, std::string_view type, std::string_vie
   out_.Put('}');
 }
 
-void JsonWriter::Null(WireName name) {
+void JsonWriter::Null(const WireName& name) {
   Key(name);
   out_.Put("null");
 }
 
-void JsonWriter::BeginObject(WireName name, TypeTag tag) {
+void JsonWriter::BeginObject(const WireName& name, const TypeTag& tag) {
   Key(name);
   out_.Put('{');
   bool first = true;
@@ -134,7 +134,7 @@ void JsonWriter::BeginObject(WireName name, TypeTag tag) {
   Open(Context::kObject, first);
 }
 
-void JsonWriter::BeginArray(WireName name, ArrayStyle, TypeTag tag) {
+void JsonWriter::BeginArray(const WireName& name, ArrayStyle, const TypeTag& tag) {
   Key(name);
   if (!tag.empty()) OpenBox(tag);
   out_.Put('[');

@@ -28,42 +28,51 @@ class JsonWriter {
   // The member `,"name":` for a name, escaped as strings are.
   static std::string Member(std::string_view name);
 
-  void String(WireName name, std::string_view value, TypeTag tag);
-  // A string known to need no escapes. This and the other short writes are
-  // inline: the encoder makes one per property.
-  void PlainString(WireName name, std::string_view value, TypeTag tag) {
+  void String(const WireName& name, std::string_view value, const TypeTag& tag);
+  // A string none of whose words `plain` flags, checked as it is copied.
+  // False, with nothing written, for one that needs more care. This and
+  // the other short writes are inline: the encoder makes one per property.
+  template <class Test>
+  bool PlainString(const WireName& name, std::string_view value, const TypeTag& tag, Test plain) {
+    const size_t before = out_.Size();
+    const bool first = first_;
     Key(name);
     if (!tag.empty()) OpenBox(tag);
     char* p = Extend(value.size() + 2 + !tag.empty());
+    if (!Bytes::CopyNoneFlagged(p + 1, value, plain)) {
+      out_.Unwrite(out_.Size() - before);
+      first_ = first;
+      return false;
+    }
     *p = '"';
-    CopyText(p + 1, value.data(), value.size());
     p[value.size() + 1] = '"';
     if (!tag.empty()) p[value.size() + 2] = '}';
+    return true;
   }
-  void Bool(WireName name, bool value, TypeTag tag) {
+  void Bool(const WireName& name, bool value, const TypeTag& tag) {
     Key(name);
     if (!tag.empty()) OpenBox(tag);
     out_.Put(value ? "true" : "false");
     if (!tag.empty()) out_.Put('}');
   }
-  void Integer(WireName name, int64_t value, TypeTag tag) {
+  void Integer(const WireName& name, int64_t value, const TypeTag& tag) {
     Key(name);
     if (!tag.empty()) OpenBox(tag);
     char* p = Extend(24);
     out_.Unwrite(24 - (std::to_chars(p, p + 24, value).ptr - p));
     if (!tag.empty()) out_.Put('}');
   }
-  void Float(WireName name, float value, TypeTag tag);
-  void Text(WireName name, std::string_view value, TypeTag tag) { String(name, value, tag); }
-  void Reference(WireName name, std::string_view type, std::string_view id, bool typed);
-  void Null(WireName name);
-  void BeginObject(WireName name, TypeTag tag);
-  void EndObject(WireName) {
+  void Float(const WireName& name, float value, const TypeTag& tag);
+  void Text(const WireName& name, std::string_view value, const TypeTag& tag) { String(name, value, tag); }
+  void Reference(const WireName& name, std::string_view type, std::string_view id, bool typed);
+  void Null(const WireName& name);
+  void BeginObject(const WireName& name, const TypeTag& tag);
+  void EndObject(const WireName&) {
     Close();
     out_.Put('}');
   }
-  void BeginArray(WireName name, ArrayStyle style, TypeTag tag);
-  void EndArray(WireName, ArrayStyle, TypeTag tag) {
+  void BeginArray(const WireName& name, ArrayStyle style, const TypeTag& tag);
+  void EndArray(const WireName&, ArrayStyle, const TypeTag& tag) {
     Close();
     out_.Put(']');
     if (!tag.empty()) out_.Put('}');
@@ -72,7 +81,7 @@ class JsonWriter {
  private:
   enum class Context : uint8_t { kTop, kObject, kArray };
   // The member name (inside an object) and the separator before a value.
-  void Key(WireName name) {
+  void Key(const WireName& name) {
     if (context_ == Context::kObject && !name.jsonMember.empty()) {
       // The planned member, without its comma before the first.
       const size_t skip = first_;
@@ -102,7 +111,7 @@ class JsonWriter {
     first_ = false;
   }
   // Opens the {"_typeName":T,"_value": box of a tagged non-object.
-  void OpenBox(TypeTag tag);
+  void OpenBox(const TypeTag& tag);
   void Quoted(std::string_view text);
   // `bytes` more at the end of the output, for the caller to fill.
   char* Extend(size_t bytes) { return out_.Extend(bytes); }

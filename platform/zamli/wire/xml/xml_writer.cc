@@ -7,7 +7,7 @@
 
 namespace Zamli::Wire {
 
-void XmlWriter::Start(std::string_view name, TypeTag tag) {
+void XmlWriter::Start(std::string_view name, const TypeTag& tag) {
   out_.Put('<');
   out_.Put(name);
   if (!nextAttributes_.empty()) {
@@ -71,7 +71,7 @@ void XmlWriter::Escaped(std::string_view text, bool attribute) {
   out_.Put(text.substr(plain));
 }
 
-void XmlWriter::String(std::string_view name, std::string_view value, TypeTag tag) {
+void XmlWriter::String(std::string_view name, std::string_view value, const TypeTag& tag) {
   if (tag.empty() && nextAttributes_.empty() && Bytes::NoneFlagged(value, NeedsEscape)) {
     Element(name, value);
     return;
@@ -96,9 +96,9 @@ void XmlWriter::Element(std::string_view name, std::string_view text) {
   p[name.size()] = '>';
 }
 
-void XmlWriter::Bool(std::string_view name, bool value, TypeTag tag) { Text(name, value ? "true" : "false", tag); }
+void XmlWriter::Bool(std::string_view name, bool value, const TypeTag& tag) { Text(name, value ? "true" : "false", tag); }
 
-void XmlWriter::Integer(std::string_view name, int64_t value, TypeTag tag) {
+void XmlWriter::Integer(std::string_view name, int64_t value, const TypeTag& tag) {
   if (tag.empty() && nextAttributes_.empty()) {
     char digits[24];
     Element(name, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
@@ -110,13 +110,13 @@ void XmlWriter::Integer(std::string_view name, int64_t value, TypeTag tag) {
   Close(name);
 }
 
-void XmlWriter::Float(std::string_view name, float value, TypeTag tag) {
+void XmlWriter::Float(std::string_view name, float value, const TypeTag& tag) {
   Open(name, tag);
   out_.Unwrite(kFloatChars - FormatFloat(value, out_.Extend(kFloatChars)));
   Close(name);
 }
 
-void XmlWriter::Text(std::string_view name, std::string_view value, TypeTag tag) {
+void XmlWriter::Text(std::string_view name, std::string_view value, const TypeTag& tag) {
   if (tag.empty() && nextAttributes_.empty()) {
     Element(name, value);
     return;

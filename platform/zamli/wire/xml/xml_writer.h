@@ -27,22 +27,22 @@ class XmlWriter {
            Bytes::AnyEqual(word, '>');
   }
 
-  void String(std::string_view name, std::string_view value, TypeTag tag);
+  void String(std::string_view name, std::string_view value, const TypeTag& tag);
   // A string known to need no escapes.
-  void PlainString(std::string_view name, std::string_view value, TypeTag tag) { Text(name, value, tag); }
-  void Bool(std::string_view name, bool value, TypeTag tag);
-  void Integer(std::string_view name, int64_t value, TypeTag tag);
-  void Float(std::string_view name, float value, TypeTag tag);
+  void PlainString(std::string_view name, std::string_view value, const TypeTag& tag) { Text(name, value, tag); }
+  void Bool(std::string_view name, bool value, const TypeTag& tag);
+  void Integer(std::string_view name, int64_t value, const TypeTag& tag);
+  void Float(std::string_view name, float value, const TypeTag& tag);
   // Text that needs no escaping: date-times and base64.
-  void Text(std::string_view name, std::string_view value, TypeTag tag);
+  void Text(std::string_view name, std::string_view value, const TypeTag& tag);
   void Reference(std::string_view name, std::string_view type, std::string_view id, bool typed);
   void Null(std::string_view name);
-  void BeginObject(std::string_view name, TypeTag tag) { Open(name, tag); }
+  void BeginObject(std::string_view name, const TypeTag& tag) { Open(name, tag); }
   void EndObject(std::string_view name) { Close(name); }
-  void BeginArray(std::string_view name, ArrayStyle style, TypeTag tag) {
+  void BeginArray(std::string_view name, ArrayStyle style, const TypeTag& tag) {
     if (style == ArrayStyle::kWrapped) Open(name, tag);
   }
-  void EndArray(std::string_view name, ArrayStyle style, TypeTag) {
+  void EndArray(std::string_view name, ArrayStyle style, const TypeTag&) {
     if (style == ArrayStyle::kWrapped) Close(name);
   }
 
@@ -50,10 +50,10 @@ class XmlWriter {
   void Escaped(std::string_view text, bool attribute);
 
  private:
-  void Start(std::string_view name, TypeTag tag);
+  void Start(std::string_view name, const TypeTag& tag);
   // An element of no attributes holding text that needs no escapes.
   void Element(std::string_view name, std::string_view text);
-  void Open(std::string_view name, TypeTag tag) {
+  void Open(std::string_view name, const TypeTag& tag) {
     Start(name, tag);
     out_.Put('>');
   }
