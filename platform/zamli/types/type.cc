@@ -145,11 +145,6 @@ EnumType::EnumType(const EnumTypeInfo* info, const EnumFuncs& funcs)
       enumInfo_(info),
       funcs_(funcs) {
   for (const char* const* tag = info->tags; tag != nullptr && *tag != nullptr; ++tag) tags_.emplace_back(*tag);
-  if (funcs.CreateArray != nullptr) {
-    Haldun::Ref<Any> probe(funcs.CreateArray());
-    const Any* made = probe.Get();
-    arrayClass_ = &typeid(*made);
-  }
   TypeRegistry::Instance().AddType(this);
 }
 

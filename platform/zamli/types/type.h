@@ -7,7 +7,6 @@
 #include <atomic>
 #include <string>
 #include <string_view>
-#include <typeinfo>
 #include <vector>
 
 namespace Zamli {
@@ -129,9 +128,6 @@ class ZAMLI_EXPORT EnumType : public Type {
   EnumType(const EnumTypeInfo* info, const EnumFuncs& funcs);
   const EnumTypeInfo* GetEnumTypeInfo() const { return enumInfo_; }
   const EnumFuncs& GetFuncs() const { return funcs_; }
-  // The class of the enumeration's arrays (what its CreateArray makes), or
-  // null without that function: the shared conversions test against it.
-  const std::type_info* GetArrayClass() const { return arrayClass_; }
   int GetTagCount() const { return static_cast<int>(tags_.size()); }
   // The tag of a value index; an index outside the list is an error
   // (Haldun::OutOfRangeException), never undefined behaviour.
@@ -145,7 +141,6 @@ class ZAMLI_EXPORT EnumType : public Type {
   const EnumTypeInfo* enumInfo_;
   EnumFuncs funcs_;
   std::vector<std::string> tags_;
-  const std::type_info* arrayClass_ = nullptr;
 };
 
 class ManagedObjectType;

@@ -1,14 +1,26 @@
 #include <zamli/values/enum_value.h>
 
 namespace Zamli {
+namespace {
+
+// The mismatch error names both classes: the expected one is made only for
+// its name, on this path alone.
+[[noreturn]] void ThrowNotArrayOf(const EnumType* type, const Any& array) {
+  if (type->GetFuncs().CreateArray == nullptr) {
+    throw Haldun::InvalidArgumentException("enumeration " + type->GetName() + " makes no arrays");
+  }
+  Haldun::Ref<Any> expected(type->GetFuncs().CreateArray());
+  const Any* made = expected.Get();
+  Haldun::ThrowTypeMismatchException(typeid(*made), typeid(array));
+}
+
+}  // namespace
 
 void EnumArrayToTags(const Any* array, const EnumType* type, Haldun::Ref<Array<std::string>>& tags) {
   if (array == nullptr) throw Haldun::InvalidArgumentException("no enumeration array to convert to tags");
-  const std::type_info* expected = type->GetArrayClass();
-  if (expected == nullptr) throw Haldun::InvalidArgumentException("enumeration " + type->GetName() + " makes no arrays");
   // Exactly the enumeration's array: an int array or another enumeration's
-  // is a mismatch.
-  if (typeid(*array) != *expected) Haldun::ThrowTypeMismatchException(*expected, typeid(*array));
+  // answers another type.
+  if (array->_GetType() != type->GetArrayType()) ThrowNotArrayOf(type, *array);
   // An enumeration array presents its own int storage.
   const std::vector<int>& values = static_cast<const Array<int>*>(array)->GetValues();
   Haldun::Ref<Array<std::string>> result(new Array<std::string>(std::vector<std::string>(values.size())));
