@@ -128,6 +128,30 @@ TEST(HttpDeadlines, ASlowCallTimesOutAndIsCancelledWhileOthersAreServed) {
   }
 }
 
+TEST(HttpDeadlines, ASlowCallHoldsUpNoOtherConnectionOfItsThread) {
+  // Three connections over the two I/O threads, so that one thread carries
+  // two; a slow call on each in turn, the others called meanwhile.
+  for (const Zamli::Http::ServerOptions& serverOptions : {Zamli::Http::ServerOptions{}, WithTls()}) {
+    for (size_t slow = 0; slow < 3; ++slow) {
+      Served served(serverOptions);
+      std::vector<std::unique_ptr<HttpAdapter>> clients;
+      for (int i = 0; i < 3; ++i) {
+        Zamli::Http::ClientOptions options = served.Client(Encoding::kJson);
+        options.callTimeout = std::chrono::seconds(3);
+        clients.push_back(std::make_unique<HttpAdapter>(options));
+        ASSERT_TRUE(served.Health(*clients.back())->UploadHclDb("ok"));
+      }
+      Ref<Haldun::System::ScheduledItem> item;
+      served.Health(*clients[slow])->UploadHclDb("slow", {}, item);
+      for (size_t other = 0; other < clients.size(); ++other) {
+        if (other != slow) EXPECT_TRUE(served.Health(*clients[other])->UploadHclDb("ok")) << slow << ", " << other;
+      }
+      served.health->Release();
+      EXPECT_TRUE(dynamic_cast<Zamli::Http::PendingCall&>(*item).WaitFor(std::chrono::seconds(10)));
+    }
+  }
+}
+
 TEST(HttpDeadlines, ConnectingToNothingIsAClearError) {
   unsigned short port;
   {
