@@ -110,12 +110,45 @@ TEST(HttpDeadlines, ASlowCallTimesOutAndIsCancelledWhileOthersAreServed) {
     ASSERT_NE(pending, nullptr);
     EXPECT_FALSE(pending->WaitFor(std::chrono::milliseconds(50))) << "the implementation holds it";
     EXPECT_TRUE(served.Health(http)->UploadHclDb("ok")) << "a slow call holds up no other";
+    // New connections, one after the other, whichever I/O thread is least
+    // busy: none goes where a slow call holds the thread.
+    std::vector<std::unique_ptr<HttpAdapter>> others;
+    for (int i = 0; i < 3; ++i) {
+      Zamli::Http::ClientOptions other = served.Client(Encoding::kJson);
+      other.callTimeout = std::chrono::seconds(3);
+      others.push_back(std::make_unique<HttpAdapter>(other));
+      EXPECT_TRUE(served.Health(*others.back())->UploadHclDb("ok")) << "on a new connection " << i;
+    }
     EXPECT_TRUE(pending->Cancel());
     EXPECT_TRUE(pending->WaitFor(std::chrono::seconds(10)));
     EXPECT_TRUE(cancelled);
     EXPECT_FALSE(pending->Cancel()) << "already done";
     served.health->Release();
     EXPECT_TRUE(served.Health(impatient)->UploadHclDb("ok"));
+  }
+}
+
+TEST(HttpDeadlines, ASlowCallHoldsUpNoOtherConnectionOfItsThread) {
+  // Three connections over the two I/O threads, so that one thread carries
+  // two; a slow call on each in turn, the others called meanwhile.
+  for (const Zamli::Http::ServerOptions& serverOptions : {Zamli::Http::ServerOptions{}, WithTls()}) {
+    for (size_t slow = 0; slow < 3; ++slow) {
+      Served served(serverOptions);
+      std::vector<std::unique_ptr<HttpAdapter>> clients;
+      for (int i = 0; i < 3; ++i) {
+        Zamli::Http::ClientOptions options = served.Client(Encoding::kJson);
+        options.callTimeout = std::chrono::seconds(3);
+        clients.push_back(std::make_unique<HttpAdapter>(options));
+        ASSERT_TRUE(served.Health(*clients.back())->UploadHclDb("ok"));
+      }
+      Ref<Haldun::System::ScheduledItem> item;
+      served.Health(*clients[slow])->UploadHclDb("slow", {}, item);
+      for (size_t other = 0; other < clients.size(); ++other) {
+        if (other != slow) EXPECT_TRUE(served.Health(*clients[other])->UploadHclDb("ok")) << slow << ", " << other;
+      }
+      served.health->Release();
+      EXPECT_TRUE(dynamic_cast<Zamli::Http::PendingCall&>(*item).WaitFor(std::chrono::seconds(10)));
+    }
   }
 }
 

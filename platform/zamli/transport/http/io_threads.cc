@@ -3,16 +3,23 @@
 
 namespace Zamli::Http {
 
-IoThreads::IoThreads(int threads) {
+IoThreads::IoThreads(int threads, Contexts contexts) {
   if (threads < 1) throw Haldun::InvalidArgumentException("at least one I/O thread is needed");
-  context_.emplace(threads);
-  work_.emplace(context_->get_executor());
+  // A context run by one thread is told so: it then wakes no other thread
+  // for work, and keeps what its own handlers post to itself.
+  if (contexts == Contexts::kShared) {
+    contexts_.push_back(std::make_unique<boost::asio::io_context>(threads));
+  } else {
+    for (int i = 0; i < threads; ++i) contexts_.push_back(std::make_unique<boost::asio::io_context>(1));
+  }
+  for (auto& context : contexts_) work_.emplace_back(context->get_executor());
   for (int i = 0; i < threads; ++i) {
-    threads_.emplace_back([this] {
+    boost::asio::io_context& context = *contexts_[static_cast<size_t>(i) % contexts_.size()];
+    threads_.emplace_back([&context] {
       // A handler that raises must not end the thread: the others' calls go on.
       for (;;) {
         try {
-          context_->run();
+          context.run();
           return;
         } catch (...) {
         }
@@ -24,16 +31,15 @@ IoThreads::IoThreads(int threads) {
 IoThreads::~IoThreads() { Shutdown(); }
 
 void IoThreads::StopThreads() {
-  if (!context_) return;
-  work_.reset();
-  context_->stop();
+  work_.clear();
+  for (auto& context : contexts_) context->stop();
   for (std::thread& t : threads_) t.join();
   threads_.clear();
 }
 
 void IoThreads::Shutdown() {
   StopThreads();
-  context_.reset();
+  contexts_.clear();
 }
 
 }  // namespace Zamli::Http

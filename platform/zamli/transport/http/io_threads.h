@@ -1,9 +1,11 @@
 #pragma once
-// A fixed number of threads running one io_context: all the I/O of an
-// adapter or a server, whatever the number of connections and calls.
+// A fixed number of threads running the I/O of an adapter or a server,
+// whatever the number of connections and calls: all of them on one
+// io_context, or each on its own (no thread then wakes another for work,
+// nor interrupts another's wait for events).
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
-#include <optional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -11,22 +13,28 @@ namespace Zamli::Http {
 
 class IoThreads {
  public:
-  explicit IoThreads(int threads);
+  enum class Contexts { kShared, kOnePerThread };
+
+  explicit IoThreads(int threads, Contexts contexts = Contexts::kShared);
   ~IoThreads();
   IoThreads(const IoThreads&) = delete;
   IoThreads& operator=(const IoThreads&) = delete;
 
-  boost::asio::io_context& Context() { return *context_; }
-  // Stops and joins the threads; the context and what is pending stay, so
-  // that objects holding its executors can be destroyed first. Idempotent.
+  // The i-th context: one in all when they are shared.
+  boost::asio::io_context& Context(size_t i = 0) { return *contexts_[i]; }
+  size_t ContextCount() const { return contexts_.size(); }
+  // Stops and joins the threads; the contexts and what is pending stay, so
+  // that objects holding their executors can be destroyed first. Idempotent.
   void StopThreads();
   // Stops the threads and destroys what was still pending (its handlers'
   // destructors run here, on the calling thread). Idempotent.
   void Shutdown();
 
  private:
-  std::optional<boost::asio::io_context> context_;
-  std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work_;
+  using WorkGuard = boost::asio::executor_work_guard<boost::asio::io_context::executor_type>;
+
+  std::vector<std::unique_ptr<boost::asio::io_context>> contexts_;
+  std::vector<WorkGuard> work_;
   std::vector<std::thread> threads_;
 };
 

@@ -1,7 +1,8 @@
 // The server's connections: accept, read a request within its limits,
-// answer HTTP-level problems at once, answer calls (on the I/O thread while
-// one stays free of calls, else on the dispatch pool) and write the answer.
-// Each connection runs on its own strand.
+// answer HTTP-level problems at once, answer calls (on the I/O thread when
+// nothing else waits on it, else on the dispatch pool) and write the answer.
+// Each I/O thread runs its own context, and each connection stays on one.
+#include <unistd.h>
 #include <zamli/transport/http/call_answerer.h>
 #include <zamli/transport/http/io_threads.h>
 #include <zamli/transport/http/protocol.h>
@@ -14,7 +15,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/ssl/context.hpp>
-#include <boost/asio/strand.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -28,9 +29,54 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
+namespace {
+
+// An I/O thread's share of the connections. A call may run on the thread
+// that read it only while its connection is the thread's one connection and
+// the thread listens for none: nothing else then waits on that thread, so a
+// slow implementation holds up only its own connection. New connections go
+// to threads not running a call.
+class IoLane {
+ public:
+  IoLane(asio::io_context& context, bool listens) : context_(context), listens_(listens) {}
+
+  asio::io_context& Context() { return context_; }
+  // What the lane carries, for choosing one; none while a call runs on it.
+  std::optional<unsigned> Load() const {
+    unsigned state = state_.load();
+    if ((state & kCallRuns) != 0) return std::nullopt;
+    return state / kConnection + (listens_ ? 1 : 0);
+  }
+  // Takes a new connection unless a call runs on the lane.
+  bool Join() {
+    unsigned state = state_.load();
+    while ((state & kCallRuns) == 0) {
+      if (state_.compare_exchange_weak(state, state + kConnection)) return true;
+    }
+    return false;
+  }
+  void Leave() { state_.fetch_sub(kConnection); }
+  bool TakeInlineTurn() {
+    unsigned alone = kConnection;
+    return !listens_ && state_.compare_exchange_strong(alone, kConnection | kCallRuns);
+  }
+  void EndInlineTurn() { state_.fetch_and(~kCallRuns); }
+
+ private:
+  static constexpr unsigned kCallRuns = 1;
+  static constexpr unsigned kConnection = 2;
+
+  asio::io_context& context_;
+  const bool listens_;  // the acceptors run here
+  std::atomic<unsigned> state_{0};  // connections * kConnection | kCallRuns
+};
+
+}  // namespace
+
 struct HttpServer::Impl {
   Impl(ObjectDirectory& objects, ServerOptions options);
   void Accept(tcp::acceptor& acceptor);
+  IoLane& LaneForNewConnection();
   void Stop();
 
   // Counts a request from when it has been read until its answer is written.
@@ -41,32 +87,19 @@ struct HttpServer::Impl {
       drained_.notify_all();
     }
   }
-  // A call may run on the I/O thread that read it while at least one I/O
-  // thread stays free of calls: that one carries every other connection's
-  // I/O, so a slow implementation still holds up only its own connection.
-  bool TakeInlineTurn() {
-    int running = inlineCalls_.load();
-    while (running < inlineBudget_) {
-      if (inlineCalls_.compare_exchange_weak(running, running + 1)) return true;
-    }
-    return false;
-  }
-  void EndInlineTurn() { --inlineCalls_; }
-
   ServerOptions options;
   CallAnswerer answerer;
   std::optional<asio::ssl::context> tls;
   std::atomic<bool> stopping{false};
   std::atomic<size_t> connections{0};
   IoThreads io;
+  std::vector<std::unique_ptr<IoLane>> lanes;
   asio::thread_pool dispatch;
   std::vector<std::unique_ptr<tcp::acceptor>> acceptors;
   std::vector<unsigned short> ports;
 
  private:
   std::atomic<int> inFlight_{0};
-  std::atomic<int> inlineCalls_{0};
-  int inlineBudget_;
   std::mutex drainMutex_;
   std::condition_variable drained_;
   std::mutex stopMutex_;
@@ -79,17 +112,21 @@ namespace {
 template <class Stream>
 class Connection : public std::enable_shared_from_this<Connection<Stream>> {
  public:
+  // `lane`: joined for this connection, which leaves it when it ends.
   template <class... StreamArgs>
-  Connection(HttpServer::Impl& server, StreamArgs&&... streamArgs)
-      : server_(server), stream_(std::forward<StreamArgs>(streamArgs)...) {
+  Connection(HttpServer::Impl& server, IoLane& lane, StreamArgs&&... streamArgs)
+      : server_(server), lane_(lane), stream_(std::forward<StreamArgs>(streamArgs)...), timer_(stream_.get_executor()) {
     ++server_.connections;
   }
-  ~Connection() { --server_.connections; }
+  ~Connection() {
+    --server_.connections;
+    lane_.Leave();
+  }
 
   void Start(bool overLimit) {
     if (overLimit) return Refuse(http::status::service_unavailable, "too many connections\n");
     if constexpr (kTls) {
-      Tcp().expires_after(server_.options.headerReadTimeout);
+      ExpiresAfter(server_.options.headerReadTimeout);
       stream_.async_handshake(asio::ssl::stream_base::server, [self = this->shared_from_this()](beast::error_code ec) {
         if (!ec) self->WaitForRequest(true);
       });
@@ -109,13 +146,40 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     }
   }
 
+  // The connection's deadline, watched by a timer set no later than it: a
+  // deadline later than the timer (each request's) moves no timer, and so
+  // costs no system call; the timer, when it comes early, is set again for
+  // the deadline. When the deadline passes, the socket closes, and what
+  // waits on it ends with an error.
+  void ExpiresAfter(std::chrono::milliseconds timeout) {
+    deadline_ = Clock::now() + timeout;
+    if (!timerSet_ || timer_.expiry() > deadline_) SetTimer();
+  }
+  void ExpiresNever() { deadline_ = Clock::time_point::max(); }
+  void SetTimer() {
+    timerSet_ = true;
+    timer_.expires_at(deadline_);
+    timer_.async_wait([weak = this->weak_from_this()](beast::error_code ec) {
+      std::shared_ptr<Connection> self = weak.lock();
+      if (self && !ec) self->OnTimer();
+    });
+  }
+  void OnTimer() {
+    Clock::time_point now = Clock::now();
+    if (timer_.expiry() > now) return;  // set again since it fired
+    timerSet_ = false;
+    if (deadline_ == Clock::time_point::max()) return;
+    if (now < deadline_) return SetTimer();
+    Tcp().close();
+  }
+
   // Waits for the first byte of a request: the idle timeout applies until
   // it comes, the header read timeout from then on.
   void WaitForRequest(bool first) {
     if (server_.stopping) return Close();
     if (buffer_.size() > 0) return ReadHeader();
     if (buffer_.capacity() >= kLargeRead) buffer_.shrink_to_fit();
-    Tcp().expires_after(first ? server_.options.headerReadTimeout : server_.options.idleTimeout);
+    ExpiresAfter(first ? server_.options.headerReadTimeout : server_.options.idleTimeout);
     stream_.async_read_some(buffer_.prepare(4096), [self = this->shared_from_this()](beast::error_code ec, size_t n) {
       if (ec) return self->Close();
       self->buffer_.commit(n);
@@ -128,7 +192,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     parser_->header_limit(static_cast<std::uint32_t>(server_.options.maxHeaderBytes));
     parser_->body_limit(server_.options.limits.maxDocumentBytes);
     if (ParseBuffered()) return;
-    Tcp().expires_after(server_.options.headerReadTimeout);
+    ExpiresAfter(server_.options.headerReadTimeout);
     http::async_read_header(stream_, buffer_, *parser_,
                             [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnHeader(ec); });
   }
@@ -181,7 +245,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     if (*parser_->content_length() > buffer_.capacity()) {
       buffer_.reserve(static_cast<size_t>(std::min<std::uint64_t>(*parser_->content_length(), kLargeRead)));
     }
-    Tcp().expires_after(server_.options.bodyReadTimeout);
+    ExpiresAfter(server_.options.bodyReadTimeout);
     http::async_read(stream_, buffer_, *parser_,
                      [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnBody(ec); });
   }
@@ -190,11 +254,11 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     if (ec == http::error::body_limit) return Refuse(http::status::payload_too_large, "request too large\n");
     if (ec == http::error::partial_message) return Refuse(http::status::bad_request, "truncated body\n");
     if (ec) return Close();
-    Tcp().expires_never();
+    ExpiresNever();
     server_.CallBegins();
-    if (server_.TakeInlineTurn()) {
+    if (lane_.TakeInlineTurn()) {
       CallAnswer answer = AnswerCall();
-      server_.EndInlineTurn();
+      lane_.EndInlineTurn();
       return ReplyToCall(std::move(answer));
     }
     // Off the I/O threads: the implementation may take its time.
@@ -257,11 +321,11 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       if (ec) return Written(ec, call, false);
       below.SendGathered(ec);  // times out at once when the socket is full
       if (ec != beast::error::timeout) return Written(ec, call, false);
-      Tcp().expires_after(server_.options.bodyReadTimeout);
+      ExpiresAfter(server_.options.bodyReadTimeout);
       return below.AsyncSendGathered(
           [self = this->shared_from_this(), call](beast::error_code ec) { self->Written(ec, call, true); });
     }
-    Tcp().expires_after(server_.options.bodyReadTimeout);
+    ExpiresAfter(server_.options.bodyReadTimeout);
     http::async_write(stream_, *serializer_, [self = this->shared_from_this(), call](beast::error_code ec, size_t) {
       self->Written(ec, call, true);
     });
@@ -285,7 +349,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
   void Linger() {
     beast::error_code ignored;
     Tcp().socket().shutdown(tcp::socket::shutdown_send, ignored);
-    Tcp().expires_after(kLinger);
+    ExpiresAfter(kLinger);
     Tcp().async_read_some(asio::buffer(scratch_), [self = this->shared_from_this()](beast::error_code ec, size_t) {
       if (ec) return self->Tcp().close();
       self->Tcp().async_read_some(asio::buffer(self->scratch_),
@@ -299,11 +363,16 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
     Tcp().close();
   }
 
+  using Clock = asio::steady_timer::clock_type;
   static constexpr std::chrono::milliseconds kLinger{250};
   static constexpr size_t kLargeRead = 64 * 1024;
 
   HttpServer::Impl& server_;
+  IoLane& lane_;
   Stream stream_;
+  asio::steady_timer timer_;
+  Clock::time_point deadline_ = Clock::time_point::max();
+  bool timerSet_ = false;
   std::array<char, 4096> scratch_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
@@ -316,9 +385,9 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
 HttpServer::Impl::Impl(ObjectDirectory& objects, ServerOptions serverOptions)
     : options(std::move(serverOptions)),
       answerer(objects, options),
-      io(options.ioThreads),
-      dispatch(static_cast<size_t>(std::max(1, options.dispatchThreads))),
-      inlineBudget_(options.ioThreads - 1) {
+      io(options.ioThreads, IoThreads::Contexts::kOnePerThread),
+      dispatch(static_cast<size_t>(std::max(1, options.dispatchThreads))) {
+  for (size_t i = 0; i < io.ContextCount(); ++i) lanes.push_back(std::make_unique<IoLane>(io.Context(i), i == 0));
   if (!options.plainHttp) {
     tls.emplace(asio::ssl::context::tls_server);
     tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
@@ -336,7 +405,7 @@ HttpServer::Impl::Impl(ObjectDirectory& objects, ServerOptions serverOptions)
   for (const ListenAddress& address : options.listen) {
     beast::error_code ec;
     tcp::endpoint endpoint(asio::ip::make_address(address.host, ec), address.port);
-    auto acceptor = std::make_unique<tcp::acceptor>(asio::make_strand(io.Context()));
+    auto acceptor = std::make_unique<tcp::acceptor>(lanes.front()->Context());
     if (!ec) acceptor->open(endpoint.protocol(), ec);
     if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
     if (!ec) acceptor->bind(endpoint, ec);
@@ -351,16 +420,47 @@ HttpServer::Impl::Impl(ObjectDirectory& objects, ServerOptions serverOptions)
   for (auto& acceptor : acceptors) Accept(*acceptor);
 }
 
+IoLane& HttpServer::Impl::LaneForNewConnection() {
+  // The least loaded lane running no call; one that listens never runs a
+  // call, so the first lane always remains.
+  for (;;) {
+    IoLane* least = nullptr;
+    unsigned leastLoad = 0;
+    for (auto& lane : lanes) {
+      std::optional<unsigned> load = lane->Load();
+      if (load && (least == nullptr || *load < leastLoad)) {
+        least = lane.get();
+        leastLoad = *load;
+      }
+    }
+    if (least != nullptr && least->Join()) return *least;
+  }
+}
+
 void HttpServer::Impl::Accept(tcp::acceptor& acceptor) {
-  acceptor.async_accept(asio::make_strand(io.Context()), [this, &acceptor](beast::error_code ec, tcp::socket socket) {
+  acceptor.async_accept([this, &acceptor](beast::error_code ec, tcp::socket accepted) {
     if (ec == asio::error::operation_aborted || stopping) return;
+    if (!ec) accepted.set_option(tcp::no_delay(true), ec);
+    // The connection moves to its lane's context, and starts there.
+    IoLane& lane = LaneForNewConnection();
+    tcp::socket socket(lane.Context());
+    tcp::socket::protocol_type protocol = tcp::v4();
+    if (!ec) protocol = accepted.local_endpoint(ec).protocol();
     if (!ec) {
-      socket.set_option(tcp::no_delay(true), ec);
+      tcp::socket::native_handle_type handle = accepted.release(ec);
+      if (!ec) socket.assign(protocol, handle, ec);
+      if (ec) ::close(handle);
+    }
+    if (ec) {
+      lane.Leave();
+    } else {
       bool overLimit = connections >= options.maxConnections;
       if (tls) {
-        std::make_shared<Connection<TlsStream>>(*this, std::move(socket), *tls)->Start(overLimit);
+        auto connection = std::make_shared<Connection<TlsStream>>(*this, lane, std::move(socket), *tls);
+        asio::post(lane.Context(), [connection, overLimit] { connection->Start(overLimit); });
       } else {
-        std::make_shared<Connection<beast::tcp_stream>>(*this, std::move(socket))->Start(overLimit);
+        auto connection = std::make_shared<Connection<beast::tcp_stream>>(*this, lane, std::move(socket));
+        asio::post(lane.Context(), [connection, overLimit] { connection->Start(overLimit); });
       }
     }
     Accept(acceptor);
