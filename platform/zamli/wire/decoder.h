@@ -81,7 +81,7 @@ class Decoder {
     size_t hint = 0;
     node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
       size_t at = plan.Find(name, hint);
-      path_.Push(name);
+      PushName(name);
       if (at == count) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
       const uint64_t bit = uint64_t{1} << (at % 64);
       uint64_t& given = seen_[seen + at / 64];
@@ -92,7 +92,7 @@ class Decoder {
       if (!p.included) NotInVersion("the property");
       Secret secret(*this, p.property.secret);
       SetProperty(*created, p.property, group);
-      path_.Pop();
+      PopPath();
     });
     for (size_t w = 0; w < words; ++w) {
       if ((seen_[seen + w] & plan.requiredBits[w]) != plan.requiredBits[w]) MissingRequired(plan, seen);
@@ -105,7 +105,9 @@ class Decoder {
   // While it lives, the value being read is a secret's: never quoted.
   class Secret {
    public:
-    Secret(Decoder& d, bool secret) : d_(d), was_(d.secret_) { d.secret_ = was_ || secret; }
+    Secret(Decoder& d, bool secret) : d_(d), was_(d.secret_) {
+      if constexpr (N::kReportsErrors) d.secret_ = was_ || secret;
+    }
     ~Secret() { d_.secret_ = was_; }
 
    private:
@@ -133,6 +135,13 @@ class Decoder {
       path_.Fail(Problem::kInvalidType, "the value does not name its type");
     }
     return type;
+  }
+
+  void PushName(std::string_view name) {
+    if constexpr (N::kReportsErrors) path_.Push(name);
+  }
+  void PopPath() {
+    if constexpr (N::kReportsErrors) path_.Pop();
   }
 
   // The first required property the frame at `seen` does not have.
@@ -411,9 +420,9 @@ class Decoder {
     int index = 0;
     forEach([&](const N& item) {
       Charge(kValueBytes);
-      path_.PushIndex(index++);
+      if constexpr (N::kReportsErrors) path_.PushIndex(index++);
       builder.Add(item);
-      path_.Pop();
+      PopPath();
     });
     Leave();
     return builder.Finish();
