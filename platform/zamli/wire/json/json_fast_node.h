@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -90,7 +91,8 @@ namespace od = simdjson::ondemand;
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // One value being read, shared by the copies of its node. An object is
-// opened once; `next` is at the member in `current` or the next unread one.
+// opened once; its `next` is at the member in `current` or the next unread
+// one.
 struct FastSlot {
   // The kind is read once here: the decoder asks for it more than once
   // (whether null, then whether of the kind it wants).
@@ -106,16 +108,15 @@ struct FastSlot {
       state = State::kOther;
       return false;
     }
-    object = Take(value.get_object());
-    next = Take(object.begin());
-    end = Take(object.end());
+    od::object object = Take(value.get_object());
+    members.emplace(Members{Take(object.begin()), Take(object.end()), {}, {}});
     state = State::kObject;
-    if (next != end) {
+    if (members->next != members->end) {
       Load();
-      if (key == "_typeName") {
-        typeName = Take(current.get_string());
+      if (members->key == "_typeName") {
+        typeName = Take(members->current.get_string());
         named = true;
-        ++next;
+        ++members->next;
       } else {
         hasCurrent = true;
       }
@@ -126,7 +127,7 @@ struct FastSlot {
   // The name of the next member, its value in `current`; false at the end.
   bool NextMember(std::string_view& name) {
     if (!hasCurrent) {
-      if (!(next != end)) return false;
+      if (!(members->next != members->end)) return false;
       Load();
     }
     hasCurrent = false;
@@ -141,8 +142,12 @@ struct FastSlot {
   // escape never equals one the decoder looks for, so the decoder refuses
   // it and the checking decoder, which unescapes, decides.
   std::string_view NameAsWritten() {
-    const char* start = key.raw();
-    const char* end = current.raw_json_token().data();
+    const char* start = members->key.raw();
+    const char* end = members->current.raw_json_token().data();
+    // Mostly written without blanks: "name":value.
+    if (end - 2 >= start && end[-1] == ':' && end[-2] == '"') {
+      return std::string_view(start, static_cast<size_t>(end - 2 - start));
+    }
     do --end;
     while (end > start && IsBlank(*end));
     if (*end != ':') Miss();
@@ -155,10 +160,10 @@ struct FastSlot {
   // The member at `next`: its name's start and its value, taken apart
   // here rather than copied whole.
   void Load() {
-    simdjson::simdjson_result<od::field> member = *next;
+    simdjson::simdjson_result<od::field> member = *members->next;
     if (member.error() != simdjson::SUCCESS) Miss();
-    key = member.value_unsafe().key();
-    current = std::move(member.value_unsafe()).value();
+    members->key = member.value_unsafe().key();
+    members->current = std::move(member.value_unsafe()).value();
   }
 
   // After a box's value: nothing may follow it.
@@ -166,18 +171,22 @@ struct FastSlot {
     if (state != State::kObject || done) return;
     if (boxed) boxed->Finish();
     if (hasCurrent) Miss();
-    ++next;
-    if (next != end) Miss();
+    ++members->next;
+    if (members->next != members->end) Miss();
     done = true;
   }
 
   od::value value;
   od::json_type kind;
   State state = State::kFresh;
-  od::object object;
-  od::object_iterator next, end;
-  od::raw_json_string key;  // the current member's name
-  od::value current;
+  // An object's members as they are read: made when the object is opened,
+  // so that the many slots of plain values make none of it.
+  struct Members {
+    od::object_iterator next, end;
+    od::raw_json_string key;  // the current member's name
+    od::value current;
+  };
+  std::optional<Members> members;
   bool hasCurrent = false;
   bool named = false;
   bool done = false;
@@ -245,7 +254,7 @@ class FastNode : public NodeTraits {
     bool haveType = false, haveId = false;
     std::string_view name;
     while (s.NextMember(name)) {
-      od::value& v = s.current;
+      od::value& v = s.members->current;
       if (name == "type" && !haveType && Text(v, type)) {
         haveType = true;
       } else if (name == "value" && !haveId && Text(v, id)) {
@@ -253,7 +262,7 @@ class FastNode : public NodeTraits {
       } else {
         return false;
       }
-      ++s.next;
+      ++s.members->next;
     }
     s.done = true;
     return haveType && haveId;
@@ -266,7 +275,7 @@ class FastNode : public NodeTraits {
     FastSlot& s = *slot_;
     std::string_view name;
     if (!s.Open() || s.done || !s.NextMember(name) || name != "_value") Miss();
-    s.boxed = std::make_unique<FastSlot>(s.current);
+    s.boxed = std::make_unique<FastSlot>(s.members->current);
     return FastNode(s.boxed.get());
   }
 
@@ -276,10 +285,10 @@ class FastNode : public NodeTraits {
     if (!s.Open() || s.done) Miss();
     std::string_view name;
     while (s.NextMember(name)) {
-      FastSlot member(s.current);
+      FastSlot member(s.members->current);
       f(name, Group(&member));
       member.Finish();
-      ++s.next;
+      ++s.members->next;
     }
     s.done = true;
   }
