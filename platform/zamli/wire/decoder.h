@@ -73,18 +73,20 @@ class Decoder {
     Haldun::Ref<Any> result(created);
     const size_t count = plan.properties.size();
     Charge(kObjectBytes + count * kPropertyBytes);
-    // Which properties were given, a bit each: a frame on a stack all
-    // objects share.
+    // Which properties were given, a bit each: one word here for most
+    // types; for more than 64 properties, a frame on a stack all objects
+    // share (found by its place, as nested objects may move the stack).
     const size_t words = plan.requiredBits.size();
     const size_t seen = seen_.size();
-    seen_.resize(seen + words, 0);
+    uint64_t few = 0;
+    if (words > 1) seen_.resize(seen + words, 0);
     size_t hint = 0;
     node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
       size_t at = plan.Find(name, hint);
       PushName(name);
       if (at == count) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
       const uint64_t bit = uint64_t{1} << (at % 64);
-      uint64_t& given = seen_[seen + at / 64];
+      uint64_t& given = words > 1 ? seen_[seen + at / 64] : few;
       if (given & bit) path_.Fail(Problem::kInvalidArgument, "given more than once");
       given |= bit;
       hint = at + 1;
@@ -94,10 +96,16 @@ class Decoder {
       SetProperty(*created, p.property, group);
       PopPath();
     });
-    for (size_t w = 0; w < words; ++w) {
-      if ((seen_[seen + w] & plan.requiredBits[w]) != plan.requiredBits[w]) MissingRequired(plan, seen);
+    if (words == 1 && (few & plan.requiredBits[0]) != plan.requiredBits[0]) {
+      seen_.push_back(few);
+      MissingRequired(plan, seen);
     }
-    seen_.resize(seen);
+    if (words > 1) {
+      for (size_t w = 0; w < words; ++w) {
+        if ((seen_[seen + w] & plan.requiredBits[w]) != plan.requiredBits[w]) MissingRequired(plan, seen);
+      }
+      seen_.resize(seen);
+    }
     Leave();
     return result;
   }
