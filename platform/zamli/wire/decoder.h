@@ -180,7 +180,7 @@ class Decoder {
     if (budget_ != nullptr && !budget_->Take(bytes)) budget_->Fail();
   }
 
-  void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
+  [[gnu::always_inline]] void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
     if (!p.IsInline()) {
       Haldun::Ref<Any> value = Member(group, DeclaredOf(p));
       if (p.offset >= 0 && FitsField(p, value.Get())) {
