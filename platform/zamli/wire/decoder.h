@@ -220,13 +220,9 @@ class Decoder {
           text_.assign(ReadString(node));
           p.owner->GetDataTypeInfo()->setProperty(&object, p.index, &text_);
         } else if (p.optional) {
-          // Into the stored string, then marked set by a copy onto itself
-          // (which copies nothing): no string between document and field.
-          auto& optional = *reinterpret_cast<Haldun::Optional<std::string>*>(field);
-          optional.StoredValue().assign(ReadString(node));
-          optional = optional.StoredValue();
+          *reinterpret_cast<Haldun::Optional<std::string>*>(field) = std::string(ReadString(node));
         } else {
-          reinterpret_cast<std::string*>(field)->assign(ReadString(node));
+          *reinterpret_cast<std::string*>(field) = std::string(ReadString(node));
         }
         break;
       case ValueKind::kBool:
