@@ -81,7 +81,9 @@ class Decoder {
     uint64_t few = 0;
     if (words > 1) seen_.resize(seen + words, 0);
     size_t hint = 0;
-    node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
+    // Inlined by force: the walk of an object's members is where decoding
+    // recurses, and the compiler would leave a call per member.
+    node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) __attribute__((always_inline)) {
       size_t at = plan.Find(name, hint);
       PushName(name);
       if (at == count) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
