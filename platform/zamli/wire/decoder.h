@@ -83,7 +83,7 @@ class Decoder {
     size_t hint = 0;
     // Inlined by force: the walk of an object's members is where decoding
     // recurses, and the compiler would leave a call per member.
-    node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) __attribute__((always_inline)) {
+    const auto member = [&](std::string_view name, const typename N::Group& group) __attribute__((always_inline)) {
       size_t at = plan.Find(name, hint);
       PushName(name);
       if (at == count) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
@@ -97,7 +97,8 @@ class Decoder {
       Secret secret(*this, p.property.secret);
       SetProperty(*created, p.property, group);
       PopPath();
-    });
+    };
+    node.ForEachMember(path_, member);
     if (words == 1 && (few & plan.requiredBits[0]) != plan.requiredBits[0]) {
       seen_.push_back(few);
       MissingRequired(plan, seen);

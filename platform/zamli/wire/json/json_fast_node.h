@@ -305,9 +305,7 @@ class FastNode : public NodeTraits {
   }
 
  private:
-  bool Is(od::json_type type) const {
-    return slot_->kind == type;
-  }
+  bool Is(od::json_type type) const { return slot_->kind == type; }
 
   static bool Text(od::value& v, std::string_view& text) {
     return Take(v.type()) == od::json_type::string && StringText(v, text);
