@@ -513,6 +513,9 @@ TEST_P(WireErrors, TheFastPathReadsWhatTheCheckingDecoderReadsTheSame) {
         {&option, "{\"key\":\"k\",\"value\":{\"_value\":5,\"_typeName\":\"int\"}}"},
         {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"float\",\"_value\":-1.5E+3}}"},
         {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"long\",\"_value\":-9223372036854775808}}"},
+        {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"long\",\"_value\":123456789012345678}}"},
+        {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"long\",\"_value\":-90817263}}"},
+        {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"int\",\"_value\":2147483647}}"},
         {&option, "{\"key\":\"k\",\"value\":{\"_typeName\":\"ArrayOfString\",\"_value\":[\"a\",\"\"]}}"},
         {&option,
          "{\"key\":\"k\",\"value\":{\"_typeName\":\"ArrayOfAnyType\",\"_value\":[{\"_typeName\":\"int\","

@@ -25,7 +25,10 @@ DecodeBudget::~DecodeBudget() { tCurrent = previous_; }
 
 DecodeBudget* DecodeBudget::Current() { return tCurrent; }
 
-void DecodeBudget::Give(size_t bytes) { used_ = bytes > used_ ? 0 : used_ - bytes; }
+void DecodeBudget::Give(size_t bytes) {
+  if (used_ > peak_) peak_ = used_;
+  used_ = bytes > used_ ? 0 : used_ - bytes;
+}
 
 void DecodeBudget::Fail() const {
   Wire::Fail(Problem::kInvalidArgument, "",

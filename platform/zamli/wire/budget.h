@@ -26,12 +26,13 @@ class DecodeBudget {
       return false;
     }
     used_ += bytes;
-    if (used_ > peak_) peak_ = used_;
     return true;
   }
   void Give(size_t bytes);
   bool Exceeded() const { return exceeded_; }
-  size_t Peak() const { return peak_; }
+  // The most in use at once: the peak is noted when bytes are given back,
+  // so that taking, which decoders do for every value, only adds.
+  size_t Peak() const { return used_ > peak_ ? used_ : peak_; }
 
   // Raises the fault for a decode that needed more than its budget.
   [[noreturn]] void Fail() const;

@@ -26,4 +26,15 @@ std::unique_ptr<DecodePlan> DecodePlan::Make(const DataObjectType& type, const V
   return plan;
 }
 
+size_t DecodePlan::Search(const NameHead& head, std::string_view name, size_t hint) const {
+  const size_t n = properties.size();
+  for (size_t i = hint + 1; i < n; ++i) {
+    if (Is(properties[i], head, name)) return i;
+  }
+  for (size_t i = 0; i < hint && i < n; ++i) {
+    if (Is(properties[i], head, name)) return i;
+  }
+  return n;
+}
+
 }  // namespace Zamli::Wire

@@ -5,6 +5,8 @@
 #include <zamli/wire/plans.h>
 #include <zamli/wire/value_model.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -20,12 +22,10 @@ bool IsRequiredValue(const PropertyInfo& info);
 // A name's length and first 16 bytes: most names are shorter, and two
 // heads that differ tell two names apart without a look at either.
 struct NameHead {
-  explicit NameHead(std::string_view name) : size(name.size()) {
-    const size_t n = name.size() < sizeof words ? name.size() : sizeof words;
-    char bytes[sizeof words] = {};
-    for (size_t i = 0; i < n; ++i) bytes[i] = name[i];
-    std::memcpy(words, bytes, sizeof words);
-  }
+  explicit NameHead(std::string_view name)
+      : size(name.size()),
+        words{Word(name.data(), std::min<size_t>(size, 8)),
+              size > 8 ? Word(name.data() + 8, std::min<size_t>(size - 8, 8)) : 0} {}
   bool operator==(const NameHead& other) const {
     return size == other.size && words[0] == other.words[0] && words[1] == other.words[1];
   }
@@ -36,6 +36,31 @@ struct NameHead {
 
   size_t size;
   uint64_t words[2];
+
+ private:
+  // The `n` (at most 8) bytes at `p`, byte i at bits 8i and zeros past
+  // them: a member's name is looked up once per member, so the bytes are
+  // read a word (or two overlapping halves) at a time where the order of
+  // bytes in a word allows.
+  static uint64_t Word(const char* p, size_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+      if (n == 8) return Load<uint64_t>(p);
+      if (n >= 4) return Load<uint32_t>(p) | uint64_t{Load<uint32_t>(p + n - 4)} >> (8 * (8 - n)) << 32;
+      if (n == 0) return 0;
+      const auto byte = [&](size_t i) { return uint64_t{static_cast<unsigned char>(p[i])} << (8 * i); };
+      return byte(0) | byte(n / 2) | byte(n - 1);
+    } else {
+      uint64_t word = 0;
+      for (size_t i = n; i-- > 0;) word = word << 8 | static_cast<unsigned char>(p[i]);
+      return word;
+    }
+  }
+  template <class T>
+  static T Load(const char* p) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+  }
 };
 
 // A property as the decoder reads it, copied out of the type so that the
@@ -56,20 +81,21 @@ struct DecodePlan {
 
   // The property named `name`, or properties.size(). Members mostly come in
   // record order, some left out: the search starts at `hint`, the one after
-  // the last found.
+  // the last found, which is most often the one.
   size_t Find(std::string_view name, size_t hint) const {
     const NameHead head(name);
-    const size_t n = properties.size();
-    for (size_t i = hint; i < n; ++i) {
-      if (properties[i].head == head && head.SameTail(properties[i].name, name)) return i;
-    }
-    for (size_t i = 0; i < hint && i < n; ++i) {
-      if (properties[i].head == head && head.SameTail(properties[i].name, name)) return i;
-    }
-    return n;
+    if (hint < properties.size() && Is(properties[hint], head, name)) return hint;
+    return Search(head, name, hint);
   }
 
   static std::unique_ptr<DecodePlan> Make(const DataObjectType& type, const VersionFilter& versions);
+
+ private:
+  static bool Is(const DecodedProperty& p, const NameHead& head, std::string_view name) {
+    return p.head == head && head.SameTail(p.name, name);
+  }
+  // Find past the hint: the properties after it, then those before.
+  size_t Search(const NameHead& head, std::string_view name, size_t hint) const;
 };
 
 using DecodePlans = Plans<DecodePlan>;

@@ -73,18 +73,22 @@ class Decoder {
     Haldun::Ref<Any> result(created);
     const size_t count = plan.properties.size();
     Charge(kObjectBytes + count * kPropertyBytes);
-    // Which properties were given, a bit each: a frame on a stack all
-    // objects share.
+    // Which properties were given, a bit each: one word here for most
+    // types; for more than 64 properties, a frame on a stack all objects
+    // share (found by its place, as nested objects may move the stack).
     const size_t words = plan.requiredBits.size();
     const size_t seen = seen_.size();
-    seen_.resize(seen + words, 0);
+    uint64_t few = 0;
+    if (words > 1) seen_.resize(seen + words, 0);
     size_t hint = 0;
-    node.ForEachMember(path_, [&](std::string_view name, const typename N::Group& group) {
+    // Inlined by force: the walk of an object's members is where decoding
+    // recurses, and the compiler would leave a call per member.
+    const auto member = [&](std::string_view name, const typename N::Group& group) __attribute__((always_inline)) {
       size_t at = plan.Find(name, hint);
-      path_.Push(name);
+      PushName(name);
       if (at == count) path_.Fail(Problem::kInvalidArgument, "not a property of " + type->GetName());
       const uint64_t bit = uint64_t{1} << (at % 64);
-      uint64_t& given = seen_[seen + at / 64];
+      uint64_t& given = words > 1 ? seen_[seen + at / 64] : few;
       if (given & bit) path_.Fail(Problem::kInvalidArgument, "given more than once");
       given |= bit;
       hint = at + 1;
@@ -92,12 +96,19 @@ class Decoder {
       if (!p.included) NotInVersion("the property");
       Secret secret(*this, p.property.secret);
       SetProperty(*created, p.property, group);
-      path_.Pop();
-    });
-    for (size_t w = 0; w < words; ++w) {
-      if ((seen_[seen + w] & plan.requiredBits[w]) != plan.requiredBits[w]) MissingRequired(plan, seen);
+      PopPath();
+    };
+    node.ForEachMember(path_, member);
+    if (words == 1 && (few & plan.requiredBits[0]) != plan.requiredBits[0]) {
+      seen_.push_back(few);
+      MissingRequired(plan, seen);
     }
-    seen_.resize(seen);
+    if (words > 1) {
+      for (size_t w = 0; w < words; ++w) {
+        if ((seen_[seen + w] & plan.requiredBits[w]) != plan.requiredBits[w]) MissingRequired(plan, seen);
+      }
+      seen_.resize(seen);
+    }
     Leave();
     return result;
   }
@@ -105,7 +116,9 @@ class Decoder {
   // While it lives, the value being read is a secret's: never quoted.
   class Secret {
    public:
-    Secret(Decoder& d, bool secret) : d_(d), was_(d.secret_) { d.secret_ = was_ || secret; }
+    Secret(Decoder& d, bool secret) : d_(d), was_(d.secret_) {
+      if constexpr (N::kReportsErrors) d.secret_ = was_ || secret;
+    }
     ~Secret() { d_.secret_ = was_; }
 
    private:
@@ -133,6 +146,13 @@ class Decoder {
       path_.Fail(Problem::kInvalidType, "the value does not name its type");
     }
     return type;
+  }
+
+  void PushName(std::string_view name) {
+    if constexpr (N::kReportsErrors) path_.Push(name);
+  }
+  void PopPath() {
+    if constexpr (N::kReportsErrors) path_.Pop();
   }
 
   // The first required property the frame at `seen` does not have.
@@ -163,7 +183,7 @@ class Decoder {
     if (budget_ != nullptr && !budget_->Take(bytes)) budget_->Fail();
   }
 
-  void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
+  [[gnu::always_inline]] void SetProperty(DynamicData& object, const PropertyRef& p, const typename N::Group& group) {
     if (!p.IsInline()) {
       Haldun::Ref<Any> value = Member(group, DeclaredOf(p));
       if (p.offset >= 0 && FitsField(p, value.Get())) {
@@ -203,13 +223,9 @@ class Decoder {
           text_.assign(ReadString(node));
           p.owner->GetDataTypeInfo()->setProperty(&object, p.index, &text_);
         } else if (p.optional) {
-          // Into the stored string, then marked set by a copy onto itself
-          // (which copies nothing): no string between document and field.
-          auto& optional = *reinterpret_cast<Haldun::Optional<std::string>*>(field);
-          optional.StoredValue().assign(ReadString(node));
-          optional = optional.StoredValue();
+          *reinterpret_cast<Haldun::Optional<std::string>*>(field) = std::string(ReadString(node));
         } else {
-          reinterpret_cast<std::string*>(field)->assign(ReadString(node));
+          *reinterpret_cast<std::string*>(field) = std::string(ReadString(node));
         }
         break;
       case ValueKind::kBool:
@@ -411,9 +427,9 @@ class Decoder {
     int index = 0;
     forEach([&](const N& item) {
       Charge(kValueBytes);
-      path_.PushIndex(index++);
+      if constexpr (N::kReportsErrors) path_.PushIndex(index++);
       builder.Add(item);
-      path_.Pop();
+      PopPath();
     });
     Leave();
     return builder.Finish();

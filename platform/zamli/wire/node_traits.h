@@ -16,6 +16,10 @@ struct NodeTraits {
   // Whether a call names its method in a member ("_method") rather than by
   // its own name.
   static constexpr bool kMethodMember = false;
+  // Whether the decoder's errors reach the caller. A reader whose every
+  // failure has the document decoded again by a checking reader says not,
+  // and the decoder keeps no path or secrecy for messages that no one reads.
+  static constexpr bool kReportsErrors = true;
 };
 
 }  // namespace Zamli::Wire

@@ -7,12 +7,16 @@
 // FastPathMiss; the caller then decodes the document with the checking
 // decoder, which accepts it or says what is wrong.
 #include <simdjson.h>
+#include <zamli/wire/byte_scan.h>
 #include <zamli/wire/errors.h>
 #include <zamli/wire/node_traits.h>
 #include <zamli/wire/scalars.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +61,25 @@ inline bool IsPlainNumber(std::string_view t) {
   return i == t.size();
 }
 
+// Whether the eight bytes at `p` are all digits, with their number in
+// `value`: most integers the workload carries are longer than a few digits.
+inline bool EightDigits(const char* p, uint64_t& value) {
+  if constexpr (std::endian::native != std::endian::little) {
+    return false;
+  } else {
+    uint64_t word = Bytes::Load(p);
+    const uint64_t highs = 0xF0F0F0F0F0F0F0F0ULL;
+    if (((word & highs) | (((word + 0x0606060606060606ULL) & highs) >> 4)) != 0x3333333333333333ULL) return false;
+    // Pairs, then fours, then the eight: the first digit is the lowest byte.
+    word -= 0x3030303030303030ULL;
+    word = word * 10 + (word >> 8);
+    value = (((word & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+             (((word >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+            32;
+    return true;
+  }
+}
+
 // Text the checking parser would take: an escape can make a lone surrogate
 // (encoded as 0xED), which is not valid UTF-8.
 inline bool GoodFastText(std::string_view text) {
@@ -68,9 +91,12 @@ namespace od = simdjson::ondemand;
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // One value being read, shared by the copies of its node. An object is
-// opened once; `next` is at the member in `current` or the next unread one.
+// opened once; its `next` is at the member in `current` or the next unread
+// one.
 struct FastSlot {
-  explicit FastSlot(od::value v) : value(v) {}
+  // The kind is read once here: the decoder asks for it more than once
+  // (whether null, then whether of the kind it wants).
+  explicit FastSlot(od::value v) : value(v), kind(Take(value.type())) {}
 
   enum class State { kFresh, kObject, kOther };
 
@@ -78,20 +104,19 @@ struct FastSlot {
   // a value that is not an object.
   bool Open() {
     if (state != State::kFresh) return state == State::kObject;
-    if (Take(value.type()) != od::json_type::object) {
+    if (kind != od::json_type::object) {
       state = State::kOther;
       return false;
     }
-    object = Take(value.get_object());
-    next = Take(object.begin());
-    end = Take(object.end());
+    od::object object = Take(value.get_object());
+    members.emplace(Members{Take(object.begin()), Take(object.end()), {}, {}});
     state = State::kObject;
-    if (next != end) {
+    if (members->next != members->end) {
       Load();
-      if (key == "_typeName") {
-        typeName = Take(current.get_string());
+      if (members->key == "_typeName") {
+        typeName = Take(members->current.get_string());
         named = true;
-        ++next;
+        ++members->next;
       } else {
         hasCurrent = true;
       }
@@ -102,7 +127,7 @@ struct FastSlot {
   // The name of the next member, its value in `current`; false at the end.
   bool NextMember(std::string_view& name) {
     if (!hasCurrent) {
-      if (!(next != end)) return false;
+      if (!(members->next != members->end)) return false;
       Load();
     }
     hasCurrent = false;
@@ -117,8 +142,12 @@ struct FastSlot {
   // escape never equals one the decoder looks for, so the decoder refuses
   // it and the checking decoder, which unescapes, decides.
   std::string_view NameAsWritten() {
-    const char* start = key.raw();
-    const char* end = current.raw_json_token().data();
+    const char* start = members->key.raw();
+    const char* end = members->current.raw_json_token().data();
+    // Mostly written without blanks: "name":value.
+    if (end - 2 >= start && end[-1] == ':' && end[-2] == '"') {
+      return std::string_view(start, static_cast<size_t>(end - 2 - start));
+    }
     do --end;
     while (end > start && IsBlank(*end));
     if (*end != ':') Miss();
@@ -131,10 +160,10 @@ struct FastSlot {
   // The member at `next`: its name's start and its value, taken apart
   // here rather than copied whole.
   void Load() {
-    simdjson::simdjson_result<od::field> member = *next;
+    simdjson::simdjson_result<od::field> member = *members->next;
     if (member.error() != simdjson::SUCCESS) Miss();
-    key = member.value_unsafe().key();
-    current = std::move(member.value_unsafe()).value();
+    members->key = member.value_unsafe().key();
+    members->current = std::move(member.value_unsafe()).value();
   }
 
   // After a box's value: nothing may follow it.
@@ -142,17 +171,22 @@ struct FastSlot {
     if (state != State::kObject || done) return;
     if (boxed) boxed->Finish();
     if (hasCurrent) Miss();
-    ++next;
-    if (next != end) Miss();
+    ++members->next;
+    if (members->next != members->end) Miss();
     done = true;
   }
 
   od::value value;
+  od::json_type kind;
   State state = State::kFresh;
-  od::object object;
-  od::object_iterator next, end;
-  od::raw_json_string key;  // the current member's name
-  od::value current;
+  // An object's members as they are read: made when the object is opened,
+  // so that the many slots of plain values make none of it.
+  struct Members {
+    od::object_iterator next, end;
+    od::raw_json_string key;  // the current member's name
+    od::value current;
+  };
+  std::optional<Members> members;
   bool hasCurrent = false;
   bool named = false;
   bool done = false;
@@ -164,6 +198,8 @@ struct FastSlot {
 class FastNode : public NodeTraits {
  public:
   static constexpr bool kMethodMember = true;
+  // What this reader cannot read, the checking decoder reads again.
+  static constexpr bool kReportsErrors = false;
   explicit FastNode(FastSlot* slot) : slot_(slot) {}
 
   class Group {
@@ -182,14 +218,14 @@ class FastNode : public NodeTraits {
 
   // The kind first: the parser's scalar readers must not see the root.
   bool IsNull() const {
-    return slot_->state == FastSlot::State::kFresh && Take(slot_->value.type()) == od::json_type::null &&
+    return slot_->state == FastSlot::State::kFresh && slot_->kind == od::json_type::null &&
            Take(slot_->value.is_null());
   }
 
   std::string_view TypeName() const { return slot_->Open() ? slot_->typeName : std::string_view(); }
 
   bool ReadString(std::string_view& text, std::string& /*scratch*/) const {
-    return slot_->state != FastSlot::State::kObject && Text(slot_->value, text);
+    return slot_->kind == od::json_type::string && StringText(slot_->value, text);
   }
 
   bool ReadBool(bool& v) const {
@@ -207,7 +243,7 @@ class FastNode : public NodeTraits {
   bool ReadFloat(float& v) const {
     if (Is(od::json_type::number)) return ParseFloat(NumberText(), v);
     std::string_view text;
-    return slot_->state != FastSlot::State::kObject && Text(slot_->value, text) &&
+    return slot_->kind == od::json_type::string && StringText(slot_->value, text) &&
            (text == "NaN" || text == "INF" || text == "-INF") && ParseFloat(text, v);
   }
 
@@ -218,7 +254,7 @@ class FastNode : public NodeTraits {
     bool haveType = false, haveId = false;
     std::string_view name;
     while (s.NextMember(name)) {
-      od::value& v = s.current;
+      od::value& v = s.members->current;
       if (name == "type" && !haveType && Text(v, type)) {
         haveType = true;
       } else if (name == "value" && !haveId && Text(v, id)) {
@@ -226,7 +262,7 @@ class FastNode : public NodeTraits {
       } else {
         return false;
       }
-      ++s.next;
+      ++s.members->next;
     }
     s.done = true;
     return haveType && haveId;
@@ -239,7 +275,7 @@ class FastNode : public NodeTraits {
     FastSlot& s = *slot_;
     std::string_view name;
     if (!s.Open() || s.done || !s.NextMember(name) || name != "_value") Miss();
-    s.boxed = std::make_unique<FastSlot>(s.current);
+    s.boxed = std::make_unique<FastSlot>(s.members->current);
     return FastNode(s.boxed.get());
   }
 
@@ -249,10 +285,10 @@ class FastNode : public NodeTraits {
     if (!s.Open() || s.done) Miss();
     std::string_view name;
     while (s.NextMember(name)) {
-      FastSlot member(s.current);
+      FastSlot member(s.members->current);
       f(name, Group(&member));
       member.Finish();
-      ++s.next;
+      ++s.members->next;
     }
     s.done = true;
   }
@@ -269,12 +305,14 @@ class FastNode : public NodeTraits {
   }
 
  private:
-  bool Is(od::json_type type) const {
-    return slot_->state != FastSlot::State::kObject && Take(slot_->value.type()) == type;
-  }
+  bool Is(od::json_type type) const { return slot_->kind == type; }
 
   static bool Text(od::value& v, std::string_view& text) {
-    if (Take(v.type()) != od::json_type::string) return false;
+    return Take(v.type()) == od::json_type::string && StringText(v, text);
+  }
+
+  // The text of a value known to be a string.
+  static bool StringText(od::value& v, std::string_view& text) {
     // Most text has no escape and is read where it lies, not copied out:
     // the token runs from the opening quote to the closing one, and blanks.
     std::string_view raw = v.raw_json_token();
@@ -313,7 +351,11 @@ class FastNode : public NodeTraits {
     const size_t digits = t.size() - first;
     if (digits == 0 || digits > 18 || (t[first] == '0' && digits > 1)) return false;
     int64_t n = 0;
-    for (size_t i = first; i < t.size(); ++i) {
+    size_t i = first;
+    for (uint64_t eight = 0; t.size() - i >= 8 && EightDigits(t.data() + i, eight); i += 8) {
+      n = n * 100000000 + static_cast<int64_t>(eight);
+    }
+    for (; i < t.size(); ++i) {
       const unsigned d = static_cast<unsigned>(t[i] - '0');
       if (d > 9) return false;
       n = n * 10 + static_cast<int64_t>(d);

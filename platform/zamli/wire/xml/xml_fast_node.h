@@ -21,6 +21,8 @@ namespace Zamli::Wire::Xml {
 class FastXmlNode : public NodeTraits {
  public:
   static constexpr bool kBlanksInBase64 = true;
+  // What this reader cannot read, the checking decoder reads again.
+  static constexpr bool kReportsErrors = false;
   FastXmlNode(FastXmlReader* reader, FastElement* element) : reader_(reader), element_(element) {}
 
   // The child elements of a parent, read in turn: the one in `element`,
