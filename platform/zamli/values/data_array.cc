@@ -35,9 +35,10 @@ Type* DataArrayBase::_GetType() const { return _GetItemType()->GetArrayType(); }
 void DataArrayBase::AppendAny(Any* element) { Push(element); }
 
 // Arrays are built an element at a time and are mostly short: room for a
-// few at once saves the first regrowths.
+// few at once saves the first regrowths, taken from storage released
+// arrays left when there is some.
 void DataArrayBase::Push(Any* element) {
-  if (elements_.capacity() == 0) elements_.reserve(kFirstCapacity);
+  if (elements_.capacity() == 0) elements_ = Detail::TakeElements(kFirstCapacity);
   elements_.emplace_back(element);
 }
 

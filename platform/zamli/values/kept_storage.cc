@@ -16,29 +16,69 @@ constexpr std::size_t kMaxKeptBytes = std::size_t{512} << 10;  // per thread
 constexpr std::size_t kClasses = 33;
 
 // A released array of strings, its strings' buffers still in it.
-struct KeptStrings {
+struct KeptStringArray {
   std::vector<std::string> values;
   std::size_t bytes;
 };
 
-// A thread's kept storage, made on the first vector it keeps.
+// The storage of one kind kept by class. A class keeps only what the thread
+// has taken from it, found or not, and not given back yet: a thread that
+// releases what it never copies (decoded trees, say) keeps none of it.
+template <class Item>
+struct Bins {
+  std::vector<Item> items[kClasses];
+  std::size_t wanted[kClasses] = {};
+};
+
+// A thread's kept storage, made on the first take.
 struct Kept {
-  std::vector<std::vector<Haldun::Ref<Any>>> elements[kClasses];
-  std::vector<KeptStrings> strings[kClasses];
+  Bins<std::vector<Haldun::Ref<Any>>> elements;
+  Bins<KeptStringArray> stringArrays;
   std::size_t bytes = 0;
 };
 
 using ThreadKept = Haldun::PerThread<Kept>;
 
-// Where this thread keeps `bytes` more; null when it keeps nothing more.
-Kept* Room(std::size_t bytes) noexcept {
-  if (!Haldun::kKeepReleasedMemory) return nullptr;
-  Kept* kept = ThreadKept::Get();
-  return kept != nullptr && kept->bytes + bytes <= kMaxKeptBytes ? kept : nullptr;
+std::size_t BytesOf(const std::vector<Haldun::Ref<Any>>& elements) { return elements.capacity() * sizeof(Haldun::Ref<Any>); }
+std::size_t BytesOf(const KeptStringArray& array) { return array.bytes; }
+
+// Takes the last item kept in class `c` into `taken`, if there is one.
+template <class Item>
+bool Take(Bins<Item> Kept::*kind, std::size_t c, Item& taken) {
+  Kept* kept = Haldun::kKeepReleasedMemory && c < kClasses ? ThreadKept::Get() : nullptr;
+  if (kept == nullptr) return false;
+  Bins<Item>& bins = kept->*kind;
+  ++bins.wanted[c];
+  if (bins.items[c].empty()) return false;
+  taken = std::move(bins.items[c].back());
+  bins.items[c].pop_back();
+  kept->bytes -= BytesOf(taken);
+  return true;
+}
+
+// Whether class `c` wants an item of `bytes` more.
+template <class Item>
+Kept* Wanting(Bins<Item> Kept::*kind, std::size_t c, std::size_t bytes) {
+  Kept* kept = Haldun::kKeepReleasedMemory && c < kClasses ? ThreadKept::Find() : nullptr;
+  if (kept == nullptr || (kept->*kind).wanted[c] == 0 || kept->bytes + bytes > kMaxKeptBytes) return nullptr;
+  return kept;
+}
+
+template <class Item>
+void Keep(Kept& kept, Bins<Item> Kept::*kind, std::size_t c, Item&& item) noexcept {
+  Bins<Item>& bins = kept.*kind;
+  std::size_t bytes = BytesOf(item);
+  try {
+    bins.items[c].push_back(std::move(item));
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  --bins.wanted[c];
+  kept.bytes += bytes;
 }
 
 // The heap bytes of an array of strings: its vector's and its strings' own.
-std::size_t BytesOf(const std::vector<std::string>& values) {
+std::size_t StringArrayBytes(const std::vector<std::string>& values) {
   std::size_t bytes = values.capacity() * sizeof(std::string);
   for (const std::string& s : values) {
     if (s.capacity() > std::string().capacity()) bytes += s.capacity() + 1;
@@ -50,14 +90,7 @@ std::size_t BytesOf(const std::vector<std::string>& values) {
 
 std::vector<Haldun::Ref<Any>> TakeElements(std::size_t n) {
   std::vector<Haldun::Ref<Any>> taken;
-  if (n == 0) return taken;
-  Kept* kept = ThreadKept::Find();
-  if (n < kClasses && kept != nullptr && !kept->elements[n].empty()) {
-    taken = std::move(kept->elements[n].back());
-    kept->elements[n].pop_back();
-    kept->bytes -= n * sizeof(Haldun::Ref<Any>);
-    return taken;
-  }
+  if (n == 0 || Take(&Kept::elements, n, taken)) return taken;
   taken.reserve(n);
   return taken;
 }
@@ -65,43 +98,27 @@ std::vector<Haldun::Ref<Any>> TakeElements(std::size_t n) {
 void KeepElements(std::vector<Haldun::Ref<Any>>& elements) noexcept {
   elements.clear();
   std::size_t capacity = elements.capacity();
-  if (capacity == 0 || capacity >= kClasses) return;
-  Kept* kept = Room(capacity * sizeof(Haldun::Ref<Any>));
-  if (kept == nullptr) return;
-  try {
-    kept->elements[capacity].push_back(std::move(elements));
-  } catch (const std::bad_alloc&) {
-    return;
+  if (Kept* kept = Wanting(&Kept::elements, capacity, BytesOf(elements))) {
+    Keep(*kept, &Kept::elements, capacity, std::move(elements));
   }
-  kept->bytes += capacity * sizeof(Haldun::Ref<Any>);
 }
 
 // A kept array of the same length holds strings of the lengths a copy of a
 // copy has, so that each is assigned in its own buffer.
 std::vector<std::string> CopyStrings(const std::vector<std::string>& from) {
-  std::size_t n = from.size();
-  Kept* kept = ThreadKept::Find();
-  if (n == 0 || n >= kClasses || kept == nullptr || kept->strings[n].empty()) return from;
-  KeptStrings& last = kept->strings[n].back();
-  std::vector<std::string> to = std::move(last.values);
-  kept->bytes -= last.bytes;
-  kept->strings[n].pop_back();
-  for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
-  return to;
+  KeptStringArray taken;
+  if (from.empty() || !Take(&Kept::stringArrays, from.size(), taken)) return from;
+  for (std::size_t i = 0; i < from.size(); ++i) taken.values[i] = from[i];
+  return std::move(taken.values);
 }
 
 void KeepStrings(std::vector<std::string>& values) noexcept {
   std::size_t n = values.size();
-  if (n == 0 || n >= kClasses) return;
-  std::size_t bytes = BytesOf(values);
-  Kept* kept = Room(bytes);
-  if (kept == nullptr) return;
-  try {
-    kept->strings[n].push_back(KeptStrings{std::move(values), bytes});
-  } catch (const std::bad_alloc&) {
-    return;
+  if (n == 0 || Wanting(&Kept::stringArrays, n, 0) == nullptr) return;
+  std::size_t bytes = StringArrayBytes(values);
+  if (Kept* kept = Wanting(&Kept::stringArrays, n, bytes)) {
+    Keep(*kept, &Kept::stringArrays, n, KeptStringArray{std::move(values), bytes});
   }
-  kept->bytes += bytes;
 }
 
 }  // namespace Zamli::Detail
