@@ -12,9 +12,9 @@
 namespace Zamli {
 
 namespace Detail {
-// The strings of a copy, in storage that this thread's released arrays and
-// data objects left; and the storage of released strings, kept for the
-// next copies (values/kept_storage.h).
+// The strings of a copy, in the storage of an array of as many strings that
+// this thread released; and a released array's storage, kept for the next
+// copies (values/kept_storage.h).
 ZAMLI_EXPORT std::vector<std::string> CopyStrings(const std::vector<std::string>& from);
 ZAMLI_EXPORT void KeepStrings(std::vector<std::string>& values) noexcept;
 }  // namespace Detail
