@@ -35,10 +35,9 @@ Type* DataArrayBase::_GetType() const { return _GetItemType()->GetArrayType(); }
 void DataArrayBase::AppendAny(Any* element) { Push(element); }
 
 // Arrays are built an element at a time and are mostly short: room for a
-// few at once saves the first regrowths, taken from storage released
-// arrays left when there is some.
+// few at once saves the first regrowths.
 void DataArrayBase::Push(Any* element) {
-  if (elements_.capacity() == 0) elements_ = Detail::TakeElements(kFirstCapacity);
+  if (elements_.capacity() == 0) elements_.reserve(kFirstCapacity);
   elements_.emplace_back(element);
 }
 
