@@ -452,4 +452,43 @@ TEST(ValueClasses, EveryKindOfArrayIsARange) {
   EXPECT_EQ(ReadEveryWay(Zamli::Array<Pelktest::Color>()), Tokens{}) << "empty enumeration values";
 }
 
+// A copy made on a thread that has just released an array of the same
+// length takes over the released array's storage, strings and all: it holds
+// its own source's values whatever the released one held, and shares
+// nothing with its source.
+TEST(ValueClasses, CopiesHoldTheirOwnValuesInStorageOthersReleased) {
+  const std::string inBuffer(20, 'h'), longer(40, 'x');
+  struct Row {
+    std::vector<std::string> released, copied;
+  } rows[] = {
+      {{longer, longer}, {"a", inBuffer}},
+      {{"a", "b"}, {longer, inBuffer}},
+      {{inBuffer, longer, ""}, {"", inBuffer, longer}},
+  };
+  for (const Row& row : rows) {
+    Ref<Zamli::Any>(Zamli::Array<std::string>(row.released)._Clone()).Reset();
+    Zamli::Array<std::string> source(row.copied);
+    Ref<Zamli::Any> copy(source._Clone());
+    auto& values = static_cast<Zamli::Array<std::string>*>(copy.Get())->GetValues();
+    EXPECT_EQ(values, row.copied) << "row " << &row - rows;
+    values[0] += "!";
+    EXPECT_EQ(source.GetValues(), row.copied) << "row " << &row - rows;
+  }
+  for (const char* released : {"a", "b"}) {
+    Zamli::DataArray<Pelktest::Item> items;
+    items.Append(NamedItem(released));
+    items.Append(NamedItem(released));
+    Ref<Zamli::Any>(items._Clone()).Reset();
+  }
+  Zamli::DataArray<Pelktest::Item> source;
+  source.Append(NamedItem("c"));
+  source.Append(NamedItem("d"));
+  Ref<Zamli::Any> copy(source._Clone());
+  auto* items = static_cast<Zamli::DataArray<Pelktest::Item>*>(copy.Get());
+  ASSERT_EQ(items->size(), 2u);
+  EXPECT_EQ(Token((*items)[0]), "c");
+  EXPECT_EQ(Token((*items)[1]), "d");
+  EXPECT_EQ((*items)[0]->GetRefCount(), 1);
+}
+
 }  // namespace

@@ -10,6 +10,20 @@
 
 namespace Haldun {
 
+// Under the address sanitizer released memory goes back to the allocator at
+// once, so that a use after release is still reported.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kKeepReleasedMemory = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kKeepReleasedMemory = false;
+#else
+inline constexpr bool kKeepReleasedMemory = true;
+#endif
+#else
+inline constexpr bool kKeepReleasedMemory = true;
+#endif
+
 // `size` is the object's: the same value must be given to FreeSmallBlock.
 // Not exported: the values' own operator new and delete, in the same
 // library, are the callers, and reach them without an indirection.

@@ -174,11 +174,32 @@ const char* At(const void* obj, const FieldEntry& e) { return static_cast<const 
 // A data class's members are its table's fields, in order, so what lies
 // between two neighbouring plain fields is padding, shorter than the widest
 // alignment of a field: a run of them is copied as one block of bytes.
+//
+// The fields that own memory are copied here by kind rather than through
+// their operations: most are strings and references, and a direct call
+// leaves the indirect one, which varies field by field, unpredicted.
 void CopyFields(const FieldEntry* fields, int count, void* to, const void* from) {
+  constexpr uint8_t kString = FieldOpsIndex(ValueKind::kString, false, false);
+  constexpr uint8_t kOptionalString = FieldOpsIndex(ValueKind::kString, true, false);
+  constexpr uint8_t kReference = FieldOpsIndex(ValueKind::kData, false, false);
+  constexpr uint8_t kArray = FieldOpsIndex(ValueKind::kData, false, true);
   for (int i = 0; i < count;) {
     const FieldEntry& e = fields[i++];
     if (e.plainBytes == 0) {
-      e.ops->copy(At(to, e), At(from, e));
+      switch (e.ops.index) {
+        case kString:
+          Plain<std::string>::Copy(At(to, e), At(from, e));
+          break;
+        case kOptionalString:
+          Opt<std::string>::Copy(At(to, e), At(from, e));
+          break;
+        case kReference:
+        case kArray:
+          RefCopy(At(to, e), At(from, e));
+          break;
+        default:
+          e.ops->copy(At(to, e), At(from, e));
+      }
       continue;
     }
     uint32_t end = e.offset + e.plainBytes;

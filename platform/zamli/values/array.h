@@ -6,16 +6,28 @@
 #include <zamli/values/collection.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace Zamli {
+
+namespace Detail {
+// The strings of a copy, in the storage of an array of as many strings that
+// this thread released; and a released array's storage, kept for the next
+// copies (values/kept_storage.h).
+ZAMLI_EXPORT std::vector<std::string> CopyStrings(const std::vector<std::string>& from);
+ZAMLI_EXPORT void KeepStrings(std::vector<std::string>& values) noexcept;
+}  // namespace Detail
 
 template <class T>
 class Array : public Collection {
  public:
   Array() = default;
   explicit Array(std::vector<T> values) : values_(std::move(values)) {}
-  Array(const Array& other) = default;
+  Array(const Array& other) : Collection(other), values_(CopyOf(other.values_)) {}
+  ~Array() override {
+    if constexpr (std::is_same_v<T, std::string>) Detail::KeepStrings(values_);
+  }
 
   int GetCollectionLength() const override { return static_cast<int>(values_.size()); }
   const std::vector<T>& GetValues() const { return values_; }
@@ -41,6 +53,15 @@ class Array : public Collection {
 
  protected:
   std::vector<T> values_;
+
+ private:
+  static std::vector<T> CopyOf(const std::vector<T>& values) {
+    if constexpr (std::is_same_v<T, std::string>) {
+      return Detail::CopyStrings(values);
+    } else {
+      return values;
+    }
+  }
 };
 
 extern template class ZAMLI_EXPORT Array<int>;

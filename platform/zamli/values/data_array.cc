@@ -1,6 +1,7 @@
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/data_array.h>
+#include <zamli/values/kept_storage.h>
 #include <zamli/values/narrow.h>
 #include <zamli/values/printer.h>
 
@@ -22,12 +23,12 @@ Haldun::Ref<Any> HeldClone(const Any* element) {
 }
 }  // namespace
 
-DataArrayBase::DataArrayBase(const DataArrayBase& other) : Collection(other) {
-  elements_.reserve(other.elements_.size());
+DataArrayBase::DataArrayBase(const DataArrayBase& other)
+    : Collection(other), elements_(Detail::TakeElements(other.elements_.size())) {
   for (const auto& e : other.elements_) elements_.push_back(HeldClone(e.Get()));
 }
 
-DataArrayBase::~DataArrayBase() = default;
+DataArrayBase::~DataArrayBase() { Detail::KeepElements(elements_); }
 
 Type* DataArrayBase::_GetType() const { return _GetItemType()->GetArrayType(); }
 
