@@ -24,7 +24,8 @@ Any* EnumFunctions<E>::CreateArray() {
 
 template <Enumeration E>
 EnumType* CreateEnumType(const EnumTypeInfo* info) {
-  return new EnumType(info, MakeEnumFuncs<E>());
+  using F = EnumFunctions<E>;
+  return NewEnumType(info, &F::UnboxValue, &F::BoxValue, &F::CreateArray);
 }
 
 }  // namespace Zamli
