@@ -19,7 +19,7 @@ Any* EnumFunctions<E>::BoxValue(int index) {
 
 template <Enumeration E>
 Any* EnumFunctions<E>::CreateArray() {
-  return new Array<E>();
+  return MakeValue<Array<E>>();
 }
 
 template <Enumeration E>
