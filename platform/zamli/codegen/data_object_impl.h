@@ -117,6 +117,10 @@ DataArrayBase* DataFunctions<T>::CreateArray() {
 #define ZAMLI_DEFINE_DATA_LIFETIME(Class, Leaf) \
   Class::Leaf() = default;                      \
   Class::~Leaf() = default;
+// The same for a class whose construction cannot throw.
+#define ZAMLI_DEFINE_NOTHROW_DATA_LIFETIME(Class, Leaf) \
+  Class::Leaf() noexcept = default;                     \
+  Class::~Leaf() = default;
 
 #define ZAMLI_DEFINE_DATA_DIFF(Class)                                                                              \
   void Class::_DiffProperties(const ::Zamli::Any* other, const std::string& path, ::Zamli::PropertyDiffSet& diffs) \
