@@ -47,9 +47,15 @@ function(pelk_type_library target)
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
   string(TOUPPER ${ARG_NAMESPACE} ns_upper)
   target_compile_definitions(${target} PRIVATE ZAMLI_BUILDING_${ns_upper}_TYPES)
-  # Optimised for size: the generated code is records, registration and thin
-  # members, while the work on values is the runtime's, built -O2.
-  target_compile_options(${target} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-Os>)
+  # Optimised for size, as far as the compiler goes: the generated code is
+  # records, registration and thin members, while the work on values is the
+  # runtime's, built -O2.
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-Oz>)
+  # Unwind tables only for functions an exception can leave: most members
+  # here cannot throw, or only throw from a tail call. The compiler can drop
+  # their tables only when it writes them itself rather than through the
+  # assembler's directives.
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-fno-asynchronous-unwind-tables -fno-dwarf2-cfi-asm>)
   target_link_options(${target} PRIVATE ${PELK_NO_UNDEFINED} ${PELK_TYPE_LIBRARY_LINK_OPTIONS})
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PELK_TYPE_LIBRARY_MAP} ${PELK_TYPE_LIBRARY_DYNAMIC})
   set_property(TARGET ${target} PROPERTY PELK_SCHEMA_MODEL ${gen_dir}/schema_model.json)

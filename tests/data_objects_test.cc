@@ -339,6 +339,18 @@ TEST(DataObjects, WrongClassesAreRejectedAndLeaveTheOldValue) {
   Records().setProperty(&e, IndexOf("item"), &raw);
   EXPECT_EQ(e.item, nullptr);
   EXPECT_FALSE(Records().isPropertySet(&e, IndexOf("item")));
+
+  // An untyped append to a typed array tests the class the same way.
+  Zamli::DataArray<Pelktest::Item> items;
+  const auto appended = PelkTest::Thrown<Haldun::TypeMismatchException>([&] { items.AppendAny(ref.Get()); });
+  ASSERT_TRUE(appended);
+  EXPECT_EQ(appended->GetExpected(), "Pelktest::Item");
+  EXPECT_EQ(appended->GetActual(), "Zamli::MoRef");
+  items.AppendAny(item.Get());
+  items.AppendAny(nullptr);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0], item.Get());
+  EXPECT_EQ(items[1], nullptr);
 }
 
 TEST(DataObjects, SwapHandsOverValueAndFlag) {
@@ -408,6 +420,14 @@ TEST(ValueClasses, ArraysAndBoxes) {
   EXPECT_EQ(Zamli::Box(true).Get(), Zamli::Primitive<bool>::Factory::sTrue);
   EXPECT_EQ(Zamli::NarrowTo<Zamli::MoRef>(static_cast<Zamli::Any*>(nullptr)), nullptr);
   EXPECT_FALSE(Zamli::AreEqual(intBox.Get(), Zamli::Box(2L).Get())) << "different classes";
+
+  // An enumeration box differs as a whole or not at all.
+  Zamli::Primitive<Pelktest::Color> blue(Zamli::EnumFromTag<Pelktest::Color>("blue"));
+  Zamli::Primitive<Pelktest::Color> red(Zamli::EnumFromTag<Pelktest::Color>("red"));
+  Zamli::PropertyDiffSet colorDiffs;
+  blue._DiffProperties(&blue, "p.same", colorDiffs);
+  blue._DiffProperties(&red, "p.color", colorDiffs);
+  EXPECT_EQ(colorDiffs.GetChanged(), std::vector<std::string>{"p.color"});
 }
 
 // Every kind of array reads the same way: size, empty, range-for, indexing

@@ -9,7 +9,7 @@ from .class_frame import class_header
 from .printer import file, render
 
 DATA_MEMBERS = """\
-  $leaf()$lifetime;
+  $leaf()$made;
   $leaf(const $leaf& other);
   ~$leaf() override$lifetime;
   inline Zamli::Type* _GetType() const override;
@@ -41,6 +41,15 @@ def _inline_lifetime(t):
     return all(p.is_array or p.type.kind not in ("data", "fault") for p in t.properties)
 
 
+def _made(t):
+    """A data class's construction out of line still cannot throw (its fields
+    start empty), and says so: its factory then needs no unwind table. A
+    fault's goes through its base's, which makes no such promise."""
+    if _inline_lifetime(t):
+        return " = default"
+    return " noexcept" if t.kind == "data" else ""
+
+
 def _lazy(p):
     """Data arrays are made through their item's record, which needs only its declaration."""
     return "LazyDataArray" if p.held_class.startswith("Zamli::DataArray<") else "LazyArray"
@@ -51,7 +60,7 @@ def header(t, lib):
     # Required numbers and booleans start at zero rather than undefined.
     members += [render("  $cpp $name$init;", cpp=p.field_cpp, name=p.cpp_name, init="{}" if p.zero_init else "")
                 for p in t.properties]
-    members += ([""] if t.properties else []) + [render(DATA_MEMBERS, leaf=t.leaf,
+    members += ([""] if t.properties else []) + [render(DATA_MEMBERS, leaf=t.leaf, made=_made(t),
                                                                   lifetime=" = default" if _inline_lifetime(t) else "")]
     if t.kind == "fault":
         members.append(FAULT_MEMBERS)
@@ -79,7 +88,8 @@ def definitions(t, lib):
                          ns=lib.tables_ns, fields=t.field_table, cls=t.cls),
             render("ZAMLI_DEFINE_DATA_CLASS($cls, $leaf)", cls=t.cls, leaf=t.leaf)]
     if not _inline_lifetime(t):
-        out.append(render("ZAMLI_DEFINE_DATA_LIFETIME($cls, $leaf)", cls=t.cls, leaf=t.leaf))
+        lifetime = "ZAMLI_DEFINE_DATA_LIFETIME" if t.kind == "fault" else "ZAMLI_DEFINE_NOTHROW_DATA_LIFETIME"
+        out.append(render("$lifetime($cls, $leaf)", lifetime=lifetime, cls=t.cls, leaf=t.leaf))
     if t.kind == "fault":
         out.append(render("ZAMLI_DEFINE_FAULT($cls)", cls=t.cls))
     return out + [render("template struct Zamli::DataFunctions<$cls>;", cls=t.cls), ""]

@@ -30,9 +30,13 @@ struct DataObjectOps {
   // Base-class properties first; the first mismatch decides.
   static bool IsEqual(const T& a, const Any* other, bool flag) {
     if constexpr (!std::is_same_v<Base, DynamicData>) {
-      if (!a.Base::_IsEqual(other, flag)) return false;
+      return EqualBaseAndFields(Traits::kTable, &a, other, flag, &BaseEqual);
+    } else {
+      return EqualFields(Traits::kTable, &a, static_cast<const T*>(other), flag);
     }
-    return EqualFields(Traits::kTable, &a, static_cast<const T*>(other), flag);
+  }
+  static bool BaseEqual(const Any* a, const Any* other, bool flag) {
+    return static_cast<const T*>(a)->Base::_IsEqual(other, flag);
   }
 
   // Data objects and faults differ the same way: through the descriptors.
@@ -67,11 +71,11 @@ void DataFunctions<T>::UnsetProperty(DynamicData* obj, int index) {
 }
 template <class T>
 DynamicData* DataFunctions<T>::CreateInstance() {
-  return new T();
+  return static_cast<DynamicData*>(MakeValue<T>());
 }
 template <class T>
 DataArrayBase* DataFunctions<T>::CreateArray() {
-  return new DataArray<T>();
+  return static_cast<DataArrayBase*>(MakeValue<DataArray<T>>());
 }
 
 }  // namespace Zamli
@@ -112,6 +116,10 @@ DataArrayBase* DataFunctions<T>::CreateArray() {
 // fields hold: constructing and destroying them needs them complete.
 #define ZAMLI_DEFINE_DATA_LIFETIME(Class, Leaf) \
   Class::Leaf() = default;                      \
+  Class::~Leaf() = default;
+// The same for a class whose construction cannot throw.
+#define ZAMLI_DEFINE_NOTHROW_DATA_LIFETIME(Class, Leaf) \
+  Class::Leaf() noexcept = default;                     \
   Class::~Leaf() = default;
 
 #define ZAMLI_DEFINE_DATA_DIFF(Class)                                                                              \

@@ -19,12 +19,13 @@ Any* EnumFunctions<E>::BoxValue(int index) {
 
 template <Enumeration E>
 Any* EnumFunctions<E>::CreateArray() {
-  return new Array<E>();
+  return MakeValue<Array<E>>();
 }
 
 template <Enumeration E>
 EnumType* CreateEnumType(const EnumTypeInfo* info) {
-  return new EnumType(info, MakeEnumFuncs<E>());
+  using F = EnumFunctions<E>;
+  return NewEnumType(info, &F::UnboxValue, &F::BoxValue, &F::CreateArray);
 }
 
 }  // namespace Zamli

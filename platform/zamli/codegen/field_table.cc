@@ -219,6 +219,11 @@ bool EqualFields(const FieldTable& table, const void* a, const void* b, bool fla
   return true;
 }
 
+bool EqualBaseAndFields(const FieldTable& table, const Any* a, const Any* b, bool flag,
+                        bool (*base)(const Any* a, const Any* b, bool flag)) {
+  return base(a, b, flag) && EqualFields(table, a, b, flag);
+}
+
 void FieldGet(const FieldTable& t, void* obj, int i, void* out) {
   const FieldEntry& e = t.fields[i];
   e.ops->get(At(obj, e), out, e);

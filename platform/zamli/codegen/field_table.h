@@ -127,7 +127,7 @@ bool Accepts(const Any* value) {
 }
 template <class A>
 Any* NewArray() {
-  return new A();
+  return MakeValue<A>();
 }
 // The kind of a value stored in place as C++ type V.
 template <class V>
@@ -235,6 +235,10 @@ struct FieldTable {
 // memory once more for every object.
 ZAMLI_EXPORT void CopyFields(const FieldEntry* fields, int count, void* to, const void* from);
 ZAMLI_EXPORT bool EqualFields(const FieldTable& table, const void* a, const void* b, bool flag);
+// The comparison of a class whose base has its own: the base's (`base`)
+// first, then the table's. One jump for each such class.
+ZAMLI_EXPORT bool EqualBaseAndFields(const FieldTable& table, const Any* a, const Any* b, bool flag,
+                                     bool (*base)(const Any* a, const Any* b, bool flag));
 
 // The record functions, for property `index` of the table.
 ZAMLI_EXPORT void FieldGet(const FieldTable& table, void* obj, int index, void* out);

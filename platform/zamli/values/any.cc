@@ -12,6 +12,8 @@ void* Any::operator new(std::size_t size) { return Haldun::AllocateSmallBlock(si
 
 void Any::operator delete(void* block, std::size_t size) noexcept { Haldun::FreeSmallBlock(block, size); }
 
+Any* NewValue(std::size_t size, Any* (*construct)(void* block) noexcept) { return construct(Any::operator new(size)); }
+
 std::string Any::ToString() const {
   Printer printer;
   _Print(printer);

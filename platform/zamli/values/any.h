@@ -7,7 +7,9 @@
 #include <concepts>
 #include <cstddef>
 #include <iosfwd>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace Zamli {
@@ -50,6 +52,26 @@ class ZAMLI_EXPORT Any : public Haldun::ObjectImpl {
   // What ToString writes for this value.
   virtual void _Print(Printer& out) const = 0;
 };
+
+// A new value of `size` bytes, made in its block by `construct`, which cannot
+// throw. The factories of every class share the allocation here, so that
+// each is one jump and needs no unwind table of its own.
+ZAMLI_EXPORT Any* NewValue(std::size_t size, Any* (*construct)(void* block) noexcept);
+
+template <class T>
+Any* ConstructValue(void* block) noexcept {
+  return ::new (block) T();
+}
+
+// A new value-initialized T, as `new T()` makes it.
+template <std::derived_from<Any> T>
+Any* MakeValue() {
+  if constexpr (std::is_nothrow_default_constructible_v<T>) {
+    return NewValue(sizeof(T), &ConstructValue<T>);
+  } else {
+    return new T();
+  }
+}
 
 // Writes the value's text form (ToString), secrets masked. Found for every
 // generated class through its base.

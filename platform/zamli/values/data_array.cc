@@ -34,6 +34,13 @@ Type* DataArrayBase::_GetType() const { return _GetItemType()->GetArrayType(); }
 
 void DataArrayBase::AppendAny(Any* element) { Push(element); }
 
+// Any is a single base of every value, so the element found as `item` is the
+// element itself.
+void DataArrayBase::PushOfClass(Any* element, const std::type_info& item) {
+  if (element != nullptr && &typeid(*element) != &item) FindClassIn(element, item);
+  Push(element);
+}
+
 // Arrays are built an element at a time and are mostly short: room for a
 // few at once saves the first regrowths.
 void DataArrayBase::Push(Any* element) {

@@ -8,6 +8,7 @@
 #include <zamli/values/narrow.h>
 
 #include <type_traits>
+#include <typeinfo>
 #include <vector>
 
 namespace Zamli {
@@ -38,6 +39,10 @@ class ZAMLI_EXPORT DataArrayBase : public Collection {
   Type* _GetType() const override;
   // Appends without a class test: what typed arrays call after theirs.
   void Push(Any* element);
+  // Appends an element of class `item` (or derived from it); any other class
+  // is the runtime's type-mismatch error. The same for every typed array, so
+  // each has only a call here.
+  void PushOfClass(Any* element, const std::type_info& item);
 
   bool _IsEqual(const Any* other, bool flag) const override;
   void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override;
@@ -69,7 +74,7 @@ class DataArray : public DataArrayBase {
   iterator end() const { return iterator(elements_.end()); }
   void Append(T* element) { Push(element); }
   void Append(const Haldun::Ref<T>& element) { Push(element.Get()); }
-  void AppendAny(Any* element) override { Push(NarrowTo<T>(element)); }
+  void AppendAny(Any* element) override { PushOfClass(element, typeid(T)); }
 
   Type* _GetItemType() const override {
     if constexpr (std::is_same_v<T, MoRef>) {
@@ -79,6 +84,17 @@ class DataArray : public DataArrayBase {
     }
   }
   Any* _Clone() const override { return new DataArray(*this); }
+
+  // The shared implementations, reached through a jump of this library's
+  // own: a slot naming the runtime's function costs the loader a symbol
+  // lookup and more bytes than the jump. (Not ToString: returning a string
+  // through the caller's memory, it is no jump.)
+  Type* _GetType() const override { return DataArrayBase::_GetType(); }
+  bool _IsEqual(const Any* other, bool flag) const override { return DataArrayBase::_IsEqual(other, flag); }
+  void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override {
+    DataArrayBase::_DiffProperties(other, path, diffs);
+  }
+  void _Print(Printer& out) const override { DataArrayBase::_Print(out); }
 };
 
 // An array whose elements are not tied to one type (kettar.DynamicArray).

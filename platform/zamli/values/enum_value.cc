@@ -16,6 +16,15 @@ namespace {
 
 }  // namespace
 
+void DiffWhole(const Any& value, const Any* other, const std::string& path, PropertyDiffSet& diffs) {
+  if (!value._IsEqual(other, false)) diffs.AddChanged(path);
+}
+
+EnumType* NewEnumType(const EnumTypeInfo* info, int (*unboxValue)(const Any*), Any* (*boxValue)(int),
+                      Any* (*createArray)()) {
+  return new EnumType(info, EnumFuncs{unboxValue, boxValue, &EnumArrayToTags, &EnumArrayFromTags, createArray});
+}
+
 void EnumArrayToTags(const Any* array, const EnumType* type, Haldun::Ref<Array<std::string>>& tags) {
   if (array == nullptr) throw Haldun::InvalidArgumentException("no enumeration array to convert to tags");
   // Exactly the enumeration's array: an int array or another enumeration's

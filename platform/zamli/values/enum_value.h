@@ -26,6 +26,10 @@ ZAMLI_EXPORT void PrintEnumValue(Printer& out, const EnumType* type, int value);
 // An array of an enumeration's value indexes, each as its tag.
 ZAMLI_EXPORT void PrintEnumArray(Printer& out, const EnumType* type, const std::vector<int>& values);
 
+// The difference of a value that has no parts: changed as a whole or not at
+// all. The same for every enumeration's box.
+ZAMLI_EXPORT void DiffWhole(const Any& value, const Any* other, const std::string& path, PropertyDiffSet& diffs);
+
 // One boxed value of E.
 template <Enumeration E>
 class Primitive<E> : public Any {
@@ -39,7 +43,7 @@ class Primitive<E> : public Any {
   Any* _Clone() const override { return const_cast<Primitive*>(this); }
   bool _IsEqual(const Any* other, bool) const override { return value_ == NarrowTo<Primitive>(other)->value_; }
   void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override {
-    if (!_IsEqual(other, false)) diffs.AddChanged(path);
+    DiffWhole(*this, other, path, diffs);
   }
   void _Print(Printer& out) const override { PrintEnumValue(out, GetEnumType<E>(), value_); }
 
@@ -76,6 +80,10 @@ class Array<E> : public Array<int> {
   Type* _GetType() const override { return GetEnumType<E>()->GetArrayType(); }
   Any* _Clone() const override { return new Array(*this); }
   bool _IsEqual(const Any* other, bool flag) const override { return presentation_->Array<int>::_IsEqual(other, flag); }
+  // The int array's difference, through a jump of this library's own.
+  void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override {
+    DiffWhole(*this, other, path, diffs);
+  }
   void _Print(Printer& out) const override { PrintEnumArray(out, GetEnumType<E>(), presentation_->GetValues()); }
 
  private:
@@ -96,15 +104,14 @@ struct EnumFunctions {
 ZAMLI_EXPORT void EnumArrayToTags(const Any* array, const EnumType* type, Haldun::Ref<Array<std::string>>& tags);
 ZAMLI_EXPORT Any* EnumArrayFromTags(const Array<std::string>* tags, const EnumType* type);
 
-template <Enumeration E>
-constexpr EnumFuncs MakeEnumFuncs() {
-  using F = EnumFunctions<E>;
-  return EnumFuncs{&F::UnboxValue, &F::BoxValue, &EnumArrayToTags, &EnumArrayFromTags, &F::CreateArray};
-}
-
 // E's type object, made from its record and its functions.
 template <Enumeration E>
 EnumType* CreateEnumType(const EnumTypeInfo* info);
+
+// A type object from an enumeration's record and the functions that depend
+// on it; the shared conversions are filled in here, once for every E.
+ZAMLI_EXPORT EnumType* NewEnumType(const EnumTypeInfo* info, int (*unboxValue)(const Any*), Any* (*boxValue)(int),
+                                   Any* (*createArray)());
 
 // E's registered type object; Haldun::InvalidStateException naming E when
 // its library has not registered it.
