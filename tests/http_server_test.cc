@@ -49,6 +49,9 @@ TEST(HttpTls, TrustedCaOrPinnedThumbprintOnly) {
       std::string large(300'000, 'x');
       large[150'000] = 'y';
       EXPECT_EQ(served.Health(http)->GetClusterStatus(nullptr, large), "none/" + large) << c.name << ", a large answer";
+      EXPECT_EQ(served.Health(http)->GetClusterStatus(nullptr, std::string("y")), "none/y") << c.name << ", read into its room";
+      large[299'999] = 'z';
+      EXPECT_EQ(served.Health(http)->GetClusterStatus(nullptr, large), "none/" + large) << c.name << ", grown again";
       auto onIoThreads = Zamli::Http::Async(*served.Health(http), &Health::GetClusterStatus, nullptr, large);
       EXPECT_EQ(onIoThreads.get(), "none/" + large) << c.name << ", a large answer read by the I/O threads";
     } else {

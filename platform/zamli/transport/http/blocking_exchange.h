@@ -7,6 +7,7 @@
 #include <boost/beast/http.hpp>
 #include <chrono>
 #include <optional>
+#include <string>
 
 namespace Zamli::Http {
 
@@ -18,10 +19,12 @@ enum class BlockingEnd {
 };
 
 // The connection is the caller's alone and has no operation pending.
+// `room`: a string the answer's body may take the place of (its contents are
+// overwritten).
 BlockingEnd ExchangeOnCallingThread(ClientConnection& connection,
                                     boost::beast::http::request<boost::beast::http::string_body>& request,
                                     boost::beast::http::response_parser<boost::beast::http::string_body>& parser,
-                                    std::optional<std::chrono::steady_clock::time_point> deadline,
+                                    std::optional<std::chrono::steady_clock::time_point> deadline, std::string& room,
                                     boost::beast::error_code& error);
 
 }  // namespace Zamli::Http

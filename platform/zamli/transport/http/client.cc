@@ -129,6 +129,12 @@ struct HttpAdapter::Impl {
     return std::make_shared<ClientConnection>(io.Context(), tls ? &*tls : nullptr);
   }
   void ReturnIdle(std::shared_ptr<ClientConnection> connection);
+  // An answer's string, once decoded, is kept (up to kKeptAnswerRoom) for
+  // the next synchronous call's answer to be read into: a large answer then
+  // costs no fresh pages and no filling of its length.
+  std::string TakeAnswerRoom();
+  void KeepAnswerRoom(std::string&& answer);
+  static constexpr size_t kKeptAnswerRoom = 4 * 1024 * 1024;
   void KeepCookies(const http::response<http::string_body>& response);
 
   ClientOptions options;
@@ -140,6 +146,7 @@ struct HttpAdapter::Impl {
   std::optional<asio::ssl::context> tls;
   std::mutex mutex;  // guards what follows
   std::vector<std::shared_ptr<ClientConnection>> idle;
+  std::string answerRoom;
   std::map<std::string, std::string> cookies;
   std::optional<tcp::resolver::results_type> resolved;
   IoThreads io;
@@ -547,7 +554,8 @@ std::optional<Outcome> HttpAdapter::Impl::ExchangeHere(http::request<http::strin
   http::response_parser<http::string_body> parser;
   parser.body_limit(options.limits.maxDocumentBytes);
   beast::error_code ec;
-  switch (ExchangeOnCallingThread(*connection, request, parser, deadline, ec)) {
+  std::string room = TakeAnswerRoom();
+  switch (ExchangeOnCallingThread(*connection, request, parser, deadline, room, ec)) {
     case BlockingEnd::kAnswered: {
       auto& response = parser.get();
       KeepCookies(response);
@@ -572,6 +580,19 @@ std::optional<Outcome> HttpAdapter::Impl::ExchangeHere(http::request<http::strin
   }
   connection->Close();
   return Outcome{0, {}, {}, BrokeBeforeTheAnswer(ec)};
+}
+
+std::string HttpAdapter::Impl::TakeAnswerRoom() {
+  std::string room;
+  std::lock_guard lock(mutex);
+  room.swap(answerRoom);
+  return room;
+}
+
+void HttpAdapter::Impl::KeepAnswerRoom(std::string&& answer) {
+  if (answer.capacity() > kKeptAnswerRoom) return;
+  std::lock_guard lock(mutex);
+  if (answer.capacity() > answerRoom.capacity()) answerRoom.swap(answer);
 }
 
 void HttpAdapter::Impl::ReturnIdle(std::shared_ptr<ClientConnection> connection) {
@@ -623,6 +644,7 @@ void HttpAdapter::Invoke(MoRef* target, ManagedMethod* method, std::vector<Haldu
   impl_->After(event, outcome, start);
   if (outcome.error) std::rethrow_exception(outcome.error);
   result = impl_->Decode(outcome, *method);
+  impl_->KeepAnswerRoom(std::move(outcome.body));
 }
 
 void HttpAdapter::StartInvoke(MoRef* target, ManagedMethod* method, const std::vector<Haldun::Ref<Any>>& args,
