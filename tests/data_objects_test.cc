@@ -14,6 +14,7 @@
 #include <zamli/codegen/field_table.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
+#include <zamli/values/data_array.h>
 #include <zamli/values/enum_value.h>
 #include <zamli/values/primitive.h>
 
@@ -216,6 +217,45 @@ TEST(DataObjects, EmptyArraysReadAsUnset) {
   EXPECT_NE(copy.items.Get(), e.items.Get());
   copy.GetItems()->Append(Ref<Pelktest::Item>(new Pelktest::Item()));
   EXPECT_EQ(e.GetItems()->size(), 0u) << "the copy's array is its own, even when the source's was empty";
+}
+
+// An item whose copy can be made to fail; the live ones are counted.
+class CopyProbe : public Pelktest::Item {
+ public:
+  explicit CopyProbe(bool refuses) : refuses_(refuses) { ++live; }
+  CopyProbe(const CopyProbe& other) : Pelktest::Item(other), refuses_(other.refuses_) { ++live; }
+  ~CopyProbe() override { --live; }
+  Zamli::Any* _Clone() const override {
+    if (refuses_) throw Haldun::InvalidStateException("copy refused");
+    return new CopyProbe(*this);
+  }
+  static inline int live = 0;
+
+ private:
+  bool refuses_;
+};
+
+// A copy that fails part way leaves nothing behind: what it copied before is
+// released, and the blocks of the unfinished copies are freed (which the
+// address sanitizer's leak check sees).
+TEST(DataObjects, ACopyThatThrowsLeavesNothingBehind) {
+  Everything holder;
+  Zamli::DynamicArray mixed;
+  for (bool refuses : {false, true}) {
+    holder.GetItems()->Append(Ref<Pelktest::Item>(new CopyProbe(refuses)));
+    mixed.AppendAny(holder.items->Get(refuses));
+  }
+  const int live = CopyProbe::live;
+  const struct {
+    const char* name;
+    const Zamli::Any* source;
+  } rows[] = {{"typed array", holder.items.Get()}, {"data object", &holder}, {"dynamic array", &mixed}};
+  for (const auto& row : rows) {
+    EXPECT_THROW(Ref<Zamli::Any>{row.source->_Clone()}, Haldun::InvalidStateException) << row.name;
+    EXPECT_EQ(CopyProbe::live, live) << row.name << ": the first item's copy was left behind";
+  }
+  Ref<Zamli::Any> copy(holder.items->Get(0)->_Clone());
+  EXPECT_EQ(CopyProbe::live, live + 1) << "the probe counts its copies";
 }
 
 // (What unset optionals and stale values compare as is DifferencesNameWhatDiffers'.)

@@ -13,7 +13,7 @@ DATA_MEMBERS = """\
   $leaf(const $leaf& other);
   ~$leaf() override$lifetime;
   inline Zamli::Type* _GetType() const override;
-  Zamli::Any* _Clone() const override { return new $leaf(*this); }
+  Zamli::Any* _Clone() const override { return Zamli::CopyValue(sizeof($leaf), &Zamli::CopyInto<$leaf>, *this); }
   bool _IsEqual(const Zamli::Any* other, bool flag) const override;
   inline Zamli::DataObjectType* _GetDataType() const override;"""
 FAULT_MEMBERS = """\

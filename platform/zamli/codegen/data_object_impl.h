@@ -96,7 +96,9 @@ DataArrayBase* DataFunctions<T>::CreateArray() {
   Class::~Leaf() = default;                                                                    \
   ::Zamli::Type* Class::_GetType() const { return ::Zamli::GetDoType<Class>(); }               \
   ::Zamli::DataObjectType* Class::_GetDataType() const { return ::Zamli::GetDoType<Class>(); } \
-  ::Zamli::Any* Class::_Clone() const { return new Class(*this); }                             \
+  ::Zamli::Any* Class::_Clone() const {                                                        \
+    return ::Zamli::CopyValue(sizeof(Class), &::Zamli::CopyInto<Class>, *this);                \
+  }                                                                                            \
   bool Class::_IsEqual(const ::Zamli::Any* other, bool flag) const {                           \
     return ::Zamli::DataObjectOps<Class>::IsEqual(*this, other, flag);                         \
   }

@@ -12,7 +12,21 @@ void* Any::operator new(std::size_t size) { return Haldun::AllocateSmallBlock(si
 
 void Any::operator delete(void* block, std::size_t size) noexcept { Haldun::FreeSmallBlock(block, size); }
 
-Any* NewValue(std::size_t size, Any* (*construct)(void* block) noexcept) { return construct(Any::operator new(size)); }
+// The blocks of operator new and delete, reached without their indirection.
+Any* NewValue(std::size_t size, Any* (*construct)(void* block) noexcept) {
+  return construct(Haldun::AllocateSmallBlock(size));
+}
+
+Any* CopyValue(std::size_t size, void (*copy)(void* block, const Any& source), const Any& source) {
+  void* block = Haldun::AllocateSmallBlock(size);
+  try {
+    copy(block, source);
+  } catch (...) {
+    Haldun::FreeSmallBlock(block, size);
+    throw;
+  }
+  return static_cast<Any*>(block);
+}
 
 std::string Any::ToString() const {
   Printer printer;

@@ -63,6 +63,18 @@ Any* ConstructValue(void* block) noexcept {
   return ::new (block) T();
 }
 
+// A copy of `source` in a new block of `size` bytes, made there by `copy`;
+// the block is freed if the copy throws. Every class's _Clone is one jump
+// here, and so needs no unwind table of its own. The copy's Any is at the
+// start of its block (single inheritance from Any throughout).
+ZAMLI_EXPORT Any* CopyValue(std::size_t size, void (*copy)(void* block, const Any& source), const Any& source);
+
+// The copy constructor of T, itself one jump.
+template <class T>
+void CopyInto(void* block, const Any& source) {
+  ::new (block) T(static_cast<const T&>(source));
+}
+
 // A new value-initialized T, as `new T()` makes it.
 template <std::derived_from<Any> T>
 Any* MakeValue() {

@@ -1,3 +1,4 @@
+#include <haldun/block_cache.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/data_array.h>
@@ -21,11 +22,30 @@ Haldun::Ref<Any> HeldClone(const Any* element) {
   clone->IncRefNew();
   return Haldun::Ref<Any>::Adopt(clone);
 }
+
+void AppendClones(std::vector<Haldun::Ref<Any>>& to, const std::vector<Haldun::Ref<Any>>& from) {
+  for (const auto& e : from) to.push_back(HeldClone(e.Get()));
+}
 }  // namespace
 
 DataArrayBase::DataArrayBase(const DataArrayBase& other)
     : Collection(other), elements_(Detail::TakeElements(other.elements_.size())) {
-  for (const auto& e : other.elements_) elements_.push_back(HeldClone(e.Get()));
+  AppendClones(elements_, other.elements_);
+}
+
+// The empty array cannot fail to be made; if an element's copy throws, the
+// array releases the elements copied so far as it is destroyed. The block is
+// the one a value's operator new takes, reached without its indirection.
+Any* DataArrayBase::CloneAs(std::size_t size, Any* (*construct)(void* block) noexcept) const {
+  auto* copy = static_cast<DataArrayBase*>(construct(Haldun::AllocateSmallBlock(size)));
+  try {
+    copy->elements_ = Detail::TakeElements(elements_.size());
+    AppendClones(copy->elements_, elements_);
+  } catch (...) {
+    delete copy;
+    throw;
+  }
+  return copy;
 }
 
 DataArrayBase::~DataArrayBase() { Detail::KeepElements(elements_); }

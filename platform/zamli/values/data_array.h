@@ -43,6 +43,10 @@ class ZAMLI_EXPORT DataArrayBase : public Collection {
   // is the runtime's type-mismatch error. The same for every typed array, so
   // each has only a call here.
   void PushOfClass(Any* element, const std::type_info& item);
+  // A copy of this array in a new block of `size` bytes, where `construct`
+  // makes an empty array of this class: what every array's _Clone is, one
+  // jump, as the copy constructor of a typed array has work after its base's.
+  Any* CloneAs(std::size_t size, Any* (*construct)(void* block) noexcept) const;
 
   bool _IsEqual(const Any* other, bool flag) const override;
   void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override;
@@ -83,7 +87,7 @@ class DataArray : public DataArrayBase {
       return GetDoType<T>();
     }
   }
-  Any* _Clone() const override { return new DataArray(*this); }
+  Any* _Clone() const override { return CloneAs(sizeof(DataArray), &ConstructValue<DataArray>); }
 
   // The shared implementations, reached through a jump of this library's
   // own: a slot naming the runtime's function costs the loader a symbol
@@ -104,7 +108,7 @@ class ZAMLI_EXPORT DynamicArray : public DataArrayBase {
   DynamicArray(const DynamicArray& other) = default;
   Type* _GetType() const override;
   Type* _GetItemType() const override;
-  Any* _Clone() const override { return new DynamicArray(*this); }
+  Any* _Clone() const override { return CloneAs(sizeof(DynamicArray), &ConstructValue<DynamicArray>); }
 };
 
 }  // namespace Zamli

@@ -1,3 +1,4 @@
+#include <haldun/block_cache.h>
 #include <zamli/values/enum_value.h>
 
 namespace Zamli {
@@ -15,6 +16,19 @@ namespace {
 }
 
 }  // namespace
+
+// The empty array cannot fail to be made; if the values' copy throws, the
+// array is destroyed.
+Any* CloneEnumArray(const Array<int>& from, std::size_t size, Any* (*construct)(void* block) noexcept) {
+  auto* copy = static_cast<Array<int>*>(construct(Haldun::AllocateSmallBlock(size)));
+  try {
+    copy->GetValues() = from.GetValues();
+  } catch (...) {
+    delete copy;
+    throw;
+  }
+  return copy;
+}
 
 void DiffWhole(const Any& value, const Any* other, const std::string& path, PropertyDiffSet& diffs) {
   if (!value._IsEqual(other, false)) diffs.AddChanged(path);

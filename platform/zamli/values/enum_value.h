@@ -30,6 +30,11 @@ ZAMLI_EXPORT void PrintEnumArray(Printer& out, const EnumType* type, const std::
 // all. The same for every enumeration's box.
 ZAMLI_EXPORT void DiffWhole(const Any& value, const Any* other, const std::string& path, PropertyDiffSet& diffs);
 
+// A copy of an enumeration's array in a new block of `size` bytes, where
+// `construct` makes an empty array of its class: each array's _Clone is one
+// jump here, as its copy constructor has work after its base's.
+ZAMLI_EXPORT Any* CloneEnumArray(const Array<int>& from, std::size_t size, Any* (*construct)(void* block) noexcept);
+
 // One boxed value of E.
 template <Enumeration E>
 class Primitive<E> : public Any {
@@ -78,7 +83,7 @@ class Array<E> : public Array<int> {
 
   int GetCollectionLength() const override { return presentation_->Array<int>::GetCollectionLength(); }
   Type* _GetType() const override { return GetEnumType<E>()->GetArrayType(); }
-  Any* _Clone() const override { return new Array(*this); }
+  Any* _Clone() const override { return CloneEnumArray(*this, sizeof(Array), &ConstructValue<Array>); }
   bool _IsEqual(const Any* other, bool flag) const override { return presentation_->Array<int>::_IsEqual(other, flag); }
   // The int array's difference, through a jump of this library's own.
   void _DiffProperties(const Any* other, const std::string& path, PropertyDiffSet& diffs) const override {
