@@ -1,4 +1,3 @@
-#include <haldun/block_cache.h>
 #include <zamli/types/registry.h>
 #include <zamli/values/compare.h>
 #include <zamli/values/data_array.h>
@@ -28,19 +27,19 @@ void AppendClones(std::vector<Haldun::Ref<Any>>& to, const std::vector<Haldun::R
 }
 }  // namespace
 
-DataArrayBase::DataArrayBase(const DataArrayBase& other)
-    : Collection(other), elements_(Detail::TakeElements(other.elements_.size())) {
-  AppendClones(elements_, other.elements_);
+DataArrayBase::DataArrayBase(const DataArrayBase& other) : Collection(other) { CopyElementsOf(other); }
+
+void DataArrayBase::CopyElementsOf(const DataArrayBase& from) {
+  elements_ = Detail::TakeElements(from.elements_.size());
+  AppendClones(elements_, from.elements_);
 }
 
 // The empty array cannot fail to be made; if an element's copy throws, the
-// array releases the elements copied so far as it is destroyed. The block is
-// the one a value's operator new takes, reached without its indirection.
+// array releases the elements copied so far as it is destroyed.
 Any* DataArrayBase::CloneAs(std::size_t size, Any* (*construct)(void* block) noexcept) const {
-  auto* copy = static_cast<DataArrayBase*>(construct(Haldun::AllocateSmallBlock(size)));
+  auto* copy = static_cast<DataArrayBase*>(NewValue(size, construct));
   try {
-    copy->elements_ = Detail::TakeElements(elements_.size());
-    AppendClones(copy->elements_, elements_);
+    copy->CopyElementsOf(*this);
   } catch (...) {
     delete copy;
     throw;

@@ -54,6 +54,10 @@ class ZAMLI_EXPORT DataArrayBase : public Collection {
 
  protected:
   std::vector<Haldun::Ref<Any>> elements_;
+
+ private:
+  // Copies of `from`'s elements, in storage this thread released if it can.
+  void CopyElementsOf(const DataArrayBase& from);
 };
 
 // A typed view of the shared implementation above: only the item type and

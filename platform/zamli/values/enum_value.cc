@@ -1,4 +1,3 @@
-#include <haldun/block_cache.h>
 #include <zamli/values/enum_value.h>
 
 namespace Zamli {
@@ -20,7 +19,7 @@ namespace {
 // The empty array cannot fail to be made; if the values' copy throws, the
 // array is destroyed.
 Any* CloneEnumArray(const Array<int>& from, std::size_t size, Any* (*construct)(void* block) noexcept) {
-  auto* copy = static_cast<Array<int>*>(construct(Haldun::AllocateSmallBlock(size)));
+  auto* copy = static_cast<Array<int>*>(NewValue(size, construct));
   try {
     copy->GetValues() = from.GetValues();
   } catch (...) {
